@@ -1,0 +1,103 @@
+# Developer and CI entry points. `make demo` and `make test` work on a fresh Debian 12
+# machine as root; everything else is plain CMake + Ninja underneath.
+
+SHELL := /bin/bash
+.SHELLFLAGS := -eo pipefail -c
+.DEFAULT_GOAL := build
+
+ROOT := $(abspath $(dir $(lastword $(MAKEFILE_LIST))))
+JOBS ?= 2
+WERROR ?= OFF
+BUILD_TYPE ?= RelWithDebInfo
+
+BUILD_DIR := $(ROOT)/build
+ASAN_DIR := $(ROOT)/build-asan
+WIN_DIR := $(ROOT)/build-windows
+BENCH_DIR := $(ROOT)/build-bench
+WIN_DEPS := $(WIN_DIR)/deps
+TOOLCHAIN := $(ROOT)/cmake/mingw-w64-x86_64.cmake
+
+CMAKE_GEN := -G Ninja
+CXX_DIRS := src tests bench fuzz examples
+
+# Sanitizers stop at the first finding, with a stack; leaks count as failures.
+export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
+# Wine keeps its state inside the Windows build dir and stays quiet.
+WINE_ENV := WINEPREFIX=$(WIN_DIR)/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+.PHONY: deps build windows windows-check windows-test test test-asan demo bench format clean distclean help
+
+help:
+	@echo "make deps | build | windows | test | demo | bench | format | clean | distclean"
+
+deps:
+	@$(ROOT)/cmake/scripts/deps.sh
+
+build:
+	cmake -S $(ROOT) -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+		-DPAGELITH_WERROR=$(WERROR) -DPAGELITH_SANITIZE=OFF
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Static Windows x86-64 build of the core (and of the DLL once it exists), with its checks.
+windows:
+	JOBS=$(JOBS) $(ROOT)/cmake/scripts/mingw-libjpeg.sh $(WIN_DEPS)
+	cmake -S $(ROOT) -B $(WIN_DIR) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) \
+		-DCMAKE_BUILD_TYPE=Release -DPAGELITH_WERROR=$(WERROR) -DPAGELITH_MINGW_DEPS=$(WIN_DEPS)
+	cmake --build $(WIN_DIR) -j $(JOBS)
+	@$(MAKE) --no-print-directory windows-check
+
+# Every Windows program and DLL built here must import system DLLs only.
+windows-check:
+	@files=$$(find $(WIN_DIR) -path $(WIN_DEPS) -prune -o -path $(WIN_DIR)/wine -prune -o -name CMakeFiles -prune -o \
+		-type f \( -name '*.exe' -o -name '*.dll' \) -print | sort); \
+	[[ -n "$$files" ]] || { echo "windows-check: nothing built in $(WIN_DIR)"; exit 1; }; \
+	$(ROOT)/cmake/scripts/check-imports.sh $$files
+
+# Windows tests under Wine: CTest in the Windows build (the link check, plus whatever
+# tests/windows/CMakeLists.txt adds), then tests/windows/run.sh when it exists.
+windows-test:
+	@if command -v wine >/dev/null; then \
+		$(WINE_ENV) ctest --test-dir $(WIN_DIR) --output-on-failure -j $(JOBS); \
+	else echo "windows-test: wine is not installed, skipping"; fi
+	@if [[ -x $(ROOT)/tests/windows/run.sh ]]; then \
+		$(WINE_ENV) WIN_BUILD_DIR=$(WIN_DIR) $(ROOT)/tests/windows/run.sh; fi
+	@if command -v wineserver >/dev/null; then $(WINE_ENV) wineserver -k 2>/dev/null || true; fi
+
+test-asan:
+	cmake -S $(ROOT) -B $(ASAN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+		-DPAGELITH_SANITIZE=ON -DPAGELITH_WERROR=ON
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
+
+test: deps
+	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory windows WERROR=ON
+	@$(MAKE) --no-print-directory windows-test
+
+demo: deps
+	@$(MAKE) --no-print-directory build
+	@if [[ -f $(ROOT)/examples/demo.py ]]; then \
+		cd $(ROOT) && PYTHONPATH=$(BUILD_DIR)/python python3 examples/demo.py; \
+		echo "demo: see the PDF named above (written under $(ROOT)/out/ unless the demo says otherwise)"; \
+	else echo "demo: examples/demo.py does not exist yet"; fi
+
+bench: deps
+	cmake -S $(ROOT) -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+		-DPAGELITH_BENCH=ON -DPAGELITH_TESTS=OFF
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	@benches=$$(find $(BENCH_DIR) -type f -perm -u+x -name '*_bench' | sort); \
+	[[ -n "$$benches" ]] || { echo "bench: no benchmarks built"; exit 0; }; \
+	for b in $$benches; do echo "== $$(basename $$b)"; $$b; done
+
+format:
+	@files=$$(cd $(ROOT) && find $(CXX_DIRS) -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' -o -name '*.cc' \) 2>/dev/null); \
+	[[ -z "$$files" ]] || (cd $(ROOT) && clang-format -i $$files)
+
+# Keeps the Windows libjpeg (build-windows/deps); distclean removes it too.
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)
+	@if [[ -d $(WIN_DIR) ]]; then find $(WIN_DIR) -mindepth 1 -maxdepth 1 ! -name deps -exec rm -rf {} +; fi
+
+distclean: clean
+	rm -rf $(WIN_DIR)

@@ -1,0 +1,32 @@
+# zlib and libjpeg (IJG 6b interface). For the Windows build both come as static
+# libraries: zlib from Debian's mingw package, libjpeg built from Debian's source.
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  # Shared by every Windows build dir of the checkout, so the source is fetched once.
+  set(PAGELITH_MINGW_DEPS "${PROJECT_SOURCE_DIR}/build-windows/deps" CACHE PATH
+    "Where the static Windows builds of the dependencies live")
+  set(PAGELITH_MINGW_JPEG "${PAGELITH_MINGW_DEPS}/libjpeg")
+  if(NOT EXISTS "${PAGELITH_MINGW_JPEG}/.built")
+    message(STATUS "Building libjpeg for Windows into ${PAGELITH_MINGW_JPEG}")
+    execute_process(
+      COMMAND "${PROJECT_SOURCE_DIR}/cmake/scripts/mingw-libjpeg.sh" "${PAGELITH_MINGW_DEPS}"
+      RESULT_VARIABLE pagelith_jpeg_result)
+    if(NOT pagelith_jpeg_result EQUAL 0)
+      message(FATAL_ERROR "Could not build libjpeg for Windows")
+    endif()
+  endif()
+  list(PREPEND CMAKE_FIND_ROOT_PATH "${PAGELITH_MINGW_JPEG}")
+  # Static archives only: an import library would pull in zlib1.dll or libjpeg-62.dll.
+  set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
+
+find_package(ZLIB REQUIRED)
+find_package(JPEG REQUIRED)
+
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  foreach(lib IN LISTS ZLIB_LIBRARIES JPEG_LIBRARIES)
+    if(lib MATCHES "\\.dll\\.a$")
+      message(FATAL_ERROR "Windows build found an import library instead of a static one: ${lib}")
+    endif()
+  endforeach()
+endif()

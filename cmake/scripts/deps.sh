@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the Windows cross build need.
+# Quiet and quick when everything is there: apt is only touched for what is missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config zlib1g-dev libjpeg62-turbo-dev
+    libgtest-dev libbenchmark-dev
+    qpdf poppler-utils mupdf-tools
+    g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
+    wine64 wine wine64-tools
+    python3-pytest python3-waitress python3-fonttools
+    fonts-dejavu-core fonts-liberation libhpdf-dev
+    curl dpkg-dev clang-format
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$pkg" 2>/dev/null || true)
+    [[ $status == ii* ]] || missing+=("$pkg")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "deps: installing ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    command -v sudo >/dev/null || { echo "deps: run as root to install: ${missing[*]}" >&2; exit 1; }
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! { "${sudo[@]}" apt-get update -q &&
+       "${sudo[@]}" apt-get install -y -q --no-install-recommends -o Dpkg::Use-Pty=0 "${missing[@]}"; } \
+       </dev/null >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "deps: apt-get failed" >&2
+    exit 1
+fi
+echo "deps: done"

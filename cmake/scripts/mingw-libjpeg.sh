@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Builds a static libjpeg (IJG 6b interface) for x86_64 Windows from Debian's own
+# libjpeg-turbo source package, since Debian ships no mingw build of it.
+# Usage: mingw-libjpeg.sh DEPS_DIR    (installs into DEPS_DIR/libjpeg; skipped when present)
+set -euo pipefail
+
+deps_dir=$(mkdir -p "${1:?usage: $0 DEPS_DIR}" && cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+toolchain="$here/../mingw-w64-x86_64.cmake"
+prefix="$deps_dir/libjpeg"
+stamp="$prefix/.built"
+
+[[ -f $stamp ]] && exit 0
+
+# Two builds sharing the deps dir must not fetch and build at the same time.
+exec 9>"$deps_dir/.libjpeg.lock"
+flock 9
+[[ -f $stamp ]] && exit 0
+
+work="$deps_dir/libjpeg-work"
+apt_dir="$work/apt"
+rm -rf "$work" "$prefix"
+mkdir -p "$apt_dir/lists/partial" "$apt_dir/sources.list.d" "$apt_dir/cache/archives/partial" "$work/src"
+
+# Use the mirror and release this machine already installs from.
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+mirror=""
+for f in /etc/apt/sources.list.d/*.sources; do
+    [[ -f $f ]] || continue
+    mirror=$(awk '/^URIs:/ { for (i = 2; i <= NF; i++) if ($i ~ /\/debian\/?$/) { print $i; exit } }' "$f")
+    [[ -n $mirror ]] && break
+done
+if [[ -z $mirror ]]; then
+    mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+        awk -v c="$codename" '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\// && $(i+1) == c) { print $i; exit } }')
+fi
+mirror=${mirror:-http://deb.debian.org/debian}
+
+keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+signed=""
+[[ -f $keyring ]] && signed="[signed-by=$keyring] "
+echo "deb-src ${signed}${mirror%/} $codename main" >"$apt_dir/sources.list"
+
+apt_opts=(
+    -o "Dir::Etc::sourcelist=$apt_dir/sources.list"
+    -o "Dir::Etc::sourceparts=$apt_dir/sources.list.d"
+    -o "Dir::State::Lists=$apt_dir/lists"
+    -o "Dir::Cache=$apt_dir/cache"
+    -o "APT::Sandbox::User=root"
+)
+
+log="$work/build.log"
+echo "libjpeg: fetching libjpeg-turbo source from $mirror ($codename)"
+(
+    apt-get "${apt_opts[@]}" -q update
+    cd "$work/src" && apt-get "${apt_opts[@]}" -q source libjpeg-turbo
+) >"$log" 2>&1 || { tail -n 30 "$log" >&2; echo "libjpeg: fetching the source failed" >&2; exit 1; }
+
+src=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
+[[ -n $src ]] || { echo "libjpeg: source directory not found" >&2; exit 1; }
+
+echo "libjpeg: building $(basename "$src") for mingw-w64 (static)"
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+(
+    cmake -S "$src" -B "$work/build" "${generator[@]}" \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+        -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF -DWITH_JPEG8=OFF
+    cmake --build "$work/build" -j "${JOBS:-2}"
+    cmake --install "$work/build"
+) >>"$log" 2>&1 || { tail -n 30 "$log" >&2; echo "libjpeg: build failed (log: $log)" >&2; exit 1; }
+
+[[ -f $prefix/lib/libjpeg.a && -f $prefix/include/jpeglib.h ]] ||
+    { echo "libjpeg: install is incomplete in $prefix" >&2; exit 1; }
+basename "$src" >"$stamp"
+rm -rf "$work/build" "$work/apt"
+echo "libjpeg: installed into $prefix"
