@@ -77,10 +77,12 @@ test: deps
 
 demo: deps
 	@$(MAKE) --no-print-directory build
-	@if [[ -f $(ROOT)/examples/demo.py ]]; then \
-		cd $(ROOT) && PYTHONPATH=$(BUILD_DIR)/python python3 examples/demo.py; \
-		echo "demo: see the PDF named above (written under $(ROOT)/out/ unless the demo says otherwise)"; \
-	else echo "demo: examples/demo.py does not exist yet"; fi
+	@if [[ ! -f $(ROOT)/examples/demo.py ]]; then echo "demo: examples/demo.py does not exist yet"; exit 0; fi; \
+	stamp=$$(mktemp); trap 'rm -f "$$stamp"' EXIT; \
+	cd $(ROOT) && PYTHONPATH=$(BUILD_DIR)/python python3 examples/demo.py; \
+	pdfs=$$(find $(ROOT) -path $(ROOT)/.git -prune -o -type f -name '*.pdf' -newer "$$stamp" -print); \
+	if [[ -n "$$pdfs" ]]; then for f in $$pdfs; do echo "demo: PDF written to $$f"; done; \
+	else echo "demo: no new PDF found under $(ROOT)"; fi
 
 bench: deps
 	cmake -S $(ROOT) -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
