@@ -1,0 +1,36 @@
+// The record of one font used by the document: a loaded TrueType font, or a
+// working copy the writer makes for one save.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "document/pdf_resource.h"
+#include "fonts/ticfont.h"
+
+namespace pagelith {
+
+class TPDFFontRes final : public TPDFResource {
+public:
+    TPDFFontRes() = default;
+    // Copies number, embed flag and the whole font; the writer's working copies.
+    TPDFFontRes(const TPDFFontRes& other);
+    TPDFFontRes& operator=(const TPDFFontRes& other);
+    void Assign(const TPDFFontRes& other);
+
+    bool LoadFromFile(const std::string& fileName) { return Font.LoadFromFile(fileName); }
+    // Only TrueType fonts can be embedded.
+    void SetEmbed(bool embed);
+    // The standard name for 1..14, the font's PostScript name above.
+    std::string BaseFontName() const;
+
+    int32_t Number = 0;
+    TicFont Font;
+    bool Embed = false;
+    std::array<bool, 256> UsedChars{};
+    uint16_t FirstChar = 0;
+    uint16_t LastChar = 0;
+};
+
+} // namespace pagelith

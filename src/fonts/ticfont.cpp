@@ -1,0 +1,234 @@
+#include "fonts/ticfont.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <limits>
+
+#include "fonts/byte_reader.h"
+
+namespace pagelith {
+
+namespace {
+// Table offsets and lengths are 32-bit, so no usable font file is larger.
+constexpr std::streamoff kMaxFontFile = std::numeric_limits<uint32_t>::max();
+} // namespace
+
+bool TicFont::LoadFromFile(const std::string& fileName) {
+    valid_ = false;
+    widths_.fill(0);
+    data_.clear();
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || size > kMaxFontFile) return false;
+    in.seekg(0, std::ios::beg);
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) return false;
+    data_ = std::move(bytes);
+    return Parse();
+}
+
+bool TicFont::LoadFromBytes(std::span<const uint8_t> bytes) {
+    data_.assign(bytes.begin(), bytes.end());
+    return Parse();
+}
+
+bool TicFont::Parse() {
+    valid_ = false;
+    widths_.fill(0);
+    tables_.clear();
+    advanceWidths_.clear();
+    leftSideBearings_.clear();
+    segments_.clear();
+    name_.clear();
+    TByteReader r(data_);
+    if (!ReadDirectory(r)) return false;
+    // A failed reader leaves valid_ false, and every cached width 0.
+    valid_ = ReadName(r) && ReadHead(r) && ReadHhea(r) && ReadHmtx(r) && ReadCmap(r) && ReadPost(r);
+    CacheWidths();
+    return valid_;
+}
+
+bool TicFont::ReadDirectory(TByteReader& r) {
+    r.Seek(4);
+    const uint16_t count = r.U16();
+    r.Skip(6);
+    if (!r.Ok() || !r.Has(r.Position(), uint64_t{16} * count)) return false;
+    tables_.resize(count);
+    for (TTableEntry& t : tables_) {
+        for (char& c : t.Tag) c = static_cast<char>(r.U8());
+        t.Checksum = r.U32();
+        t.Offset = r.U32();
+        t.Length = r.U32();
+    }
+    return r.Ok();
+}
+
+std::optional<TicFont::TTableEntry> TicFont::FindTable(std::string_view tag) const {
+    if (tag.size() != 4) return std::nullopt;
+    for (auto it = tables_.rbegin(); it != tables_.rend(); ++it)
+        if (std::memcmp(it->Tag.data(), tag.data(), 4) == 0) return *it;
+    return std::nullopt;
+}
+
+bool TicFont::ReadName(TByteReader& r) {
+    valid_ = false;
+    const auto t = FindTable("name");
+    if (!t) return false;
+    r.Seek(uint64_t{t->Offset} + 2);
+    const uint16_t count = r.U16();
+    const uint16_t storage = r.U16();
+    for (uint32_t i = 0; i < count && r.Ok(); ++i) {
+        const uint16_t platform = r.U16();
+        const uint16_t encoding = r.U16();
+        const uint16_t language = r.U16();
+        const uint16_t nameId = r.U16();
+        const uint16_t length = r.U16();
+        const uint16_t offset = r.U16();
+        if (!r.Ok()) return false;
+        if (platform == 1 && encoding == 0 && language == 0 && nameId == 6) {
+            const uint64_t pos = uint64_t{t->Offset} + storage + offset;
+            if (!r.Has(pos, length)) return false;
+            const auto bytes = r.Bytes(pos, length);
+            name_.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+            valid_ = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TicFont::ReadHead(TByteReader& r) {
+    valid_ = false;
+    const auto t = FindTable("head");
+    if (!t || t->Length != 54) return false;
+    r.Seek(uint64_t{t->Offset} + 18);
+    unitsPerEm_ = r.U16();
+    r.Seek(uint64_t{t->Offset} + 36);
+    xMin_ = r.S16();
+    yMin_ = r.S16();
+    xMax_ = r.S16();
+    yMax_ = r.S16();
+    // Every metric is divided by unitsPerEm.
+    valid_ = r.Ok() && unitsPerEm_ != 0;
+    return valid_;
+}
+
+bool TicFont::ReadHhea(TByteReader& r) {
+    valid_ = false;
+    const auto t = FindTable("hhea");
+    if (!t || t->Length != 36) return false;
+    r.Seek(uint64_t{t->Offset} + 4);
+    ascender_ = r.S16();
+    descender_ = r.S16();
+    r.Seek(uint64_t{t->Offset} + 34);
+    metricsCount_ = r.U16();
+    valid_ = r.Ok();
+    return valid_;
+}
+
+bool TicFont::ReadHmtx(TByteReader& r) {
+    valid_ = false;
+    const auto t = FindTable("hmtx");
+    const uint64_t need = uint64_t{4} * metricsCount_;
+    if (!t || t->Length < need || !r.Has(t->Offset, need)) return false;
+    r.Seek(t->Offset);
+    advanceWidths_.resize(metricsCount_);
+    leftSideBearings_.resize(metricsCount_);
+    for (uint32_t i = 0; i < metricsCount_; ++i) {
+        advanceWidths_[i] = r.U16();
+        leftSideBearings_[i] = r.S16();
+    }
+    valid_ = r.Ok();
+    return valid_;
+}
+
+bool TicFont::ReadCmap(TByteReader& r) {
+    valid_ = false;
+    const auto t = FindTable("cmap");
+    if (!t) return false;
+    r.Seek(uint64_t{t->Offset} + 2);
+    encodingCount_ = r.U16();
+    std::optional<uint32_t> subtable;
+    for (uint32_t i = 0; i < encodingCount_ && r.Ok() && !subtable; ++i) {
+        const uint16_t platform = r.U16();
+        const uint16_t encoding = r.U16();
+        const uint32_t offset = r.U32();
+        if (r.Ok() && platform == 3 && (encoding == 1 || encoding == 0)) subtable = offset;
+    }
+    if (!subtable) return false;
+    r.Seek(uint64_t{t->Offset} + *subtable);
+    if (r.U16() != 4) return false;
+    r.U16(); // length
+    r.Skip(2);
+    segCount_ = static_cast<uint16_t>(r.U16() / 2);
+    r.Skip(6);
+    if (!r.Ok() || !r.Has(r.Position(), uint64_t{8} * segCount_ + 2)) return false;
+    segments_.resize(segCount_);
+    for (TSegment& s : segments_) s.EndCode = r.U16();
+    r.Skip(2);
+    for (TSegment& s : segments_) s.StartCode = r.U16();
+    for (TSegment& s : segments_) s.IdDelta = r.U16();
+    for (TSegment& s : segments_) s.IdRangeOffset = r.U16();
+    glyphArrayPos_ = static_cast<uint32_t>(r.Position());
+    valid_ = r.Ok();
+    return valid_;
+}
+
+bool TicFont::ReadPost(TByteReader& r) {
+    valid_ = false;
+    const auto t = FindTable("post");
+    if (!t) return false;
+    r.Seek(uint64_t{t->Offset} + 4);
+    const int16_t whole = r.S16();
+    const uint16_t fraction = r.U16();
+    italicAngle_ = whole + fraction / 65536.0;
+    valid_ = r.Ok();
+    return valid_;
+}
+
+int32_t TicFont::Thousandths(int32_t v) const {
+    if (!valid_ || unitsPerEm_ == 0) return 0;
+    const double scaled = v >= 0 ? (v * 1000.0 + 500.0) / unitsPerEm_ : (v * 1000.0 - 500.0) / unitsPerEm_;
+    return static_cast<int32_t>(scaled); // |v| < 2^16, so this always fits
+}
+
+uint16_t TicFont::GlyphOf(uint32_t c) const {
+    if (!valid_ || segments_.empty()) return 0;
+    const uint32_t b = (c + static_cast<uint16_t>(charOffset_)) & 0xFFFFu;
+    std::size_t j = 0;
+    while (j + 1 < segments_.size() && segments_[j].EndCode < b) ++j;
+    const TSegment& s = segments_[j];
+    if (s.EndCode < b || s.StartCode > b) return 0;
+    if (s.IdRangeOffset == 0) return static_cast<uint16_t>(b + s.IdDelta);
+    const uint64_t rangePos = uint64_t{glyphArrayPos_} - 2 * (uint64_t{segCount_} - j);
+    const auto g = TByteReader(data_).U16At(rangePos + s.IdRangeOffset + 2 * (uint64_t{b} - s.StartCode));
+    if (!g || *g == 0) return 0;
+    return static_cast<uint16_t>(*g + s.IdDelta);
+}
+
+void TicFont::SetCharOffset(int16_t offset) {
+    charOffset_ = offset;
+    CacheWidths();
+}
+
+void TicFont::CacheWidths() {
+    for (uint32_t c = 0; c < widths_.size(); ++c) widths_[c] = LookUpWidth(static_cast<uint8_t>(c));
+}
+
+uint16_t TicFont::LookUpWidth(uint8_t c) const {
+    if (!valid_ || advanceWidths_.empty()) return 0;
+    const uint16_t glyph = GlyphOf(c);
+    const uint16_t advance = advanceWidths_[std::min<std::size_t>(glyph, advanceWidths_.size() - 1)];
+    return static_cast<uint16_t>(std::min<int32_t>(Thousandths(advance), 0xFFFF));
+}
+
+uint32_t TicFont::StringWidth(std::string_view text) const {
+    uint32_t sum = 0;
+    for (char ch : text) sum += CharWidth(static_cast<uint8_t>(ch));
+    return sum;
+}
+
+} // namespace pagelith

@@ -1,0 +1,104 @@
+// Reads the few TrueType tables the writer and the layout need.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pagelith {
+
+class TByteReader;
+
+class TicFont {
+public:
+    struct TTableEntry {
+        std::array<char, 4> Tag{};
+        uint32_t Checksum = 0;
+        uint32_t Offset = 0;
+        uint32_t Length = 0;
+    };
+
+    // Loads a whole file and parses it; false (and an unusable font) on any failure.
+    bool LoadFromFile(const std::string& fileName);
+    bool LoadFromBytes(std::span<const uint8_t> bytes);
+
+    bool Valid() const { return valid_; }
+    const std::string& Name() const { return name_; }
+
+    // Metrics in thousandths of an em; 0 while the font is not valid.
+    int32_t Ascent() const { return Thousandths(ascender_); }
+    int32_t Descent() const { return Thousandths(descender_); }
+    int32_t XMin() const { return Thousandths(xMin_); }
+    int32_t YMin() const { return Thousandths(yMin_); }
+    int32_t XMax() const { return Thousandths(xMax_); }
+    int32_t YMax() const { return Thousandths(yMax_); }
+    double ItalicAngle() const { return valid_ ? italicAngle_ : 0.0; }
+
+    // Advance width of a single-byte character, in thousandths of an em.
+    uint16_t CharWidth(uint8_t c) const { return widths_[c]; }
+    const std::array<uint16_t, 256>& Widths() const { return widths_; }
+    uint16_t GlyphOf(uint32_t c) const;
+    // Sum of the character widths of every byte.
+    uint32_t StringWidth(std::string_view text) const;
+
+    // Added to every character code before the cmap look-up.
+    int16_t CharOffset() const { return charOffset_; }
+    void SetCharOffset(int16_t offset);
+
+    uint16_t UnitsPerEm() const { return unitsPerEm_; }
+    uint16_t MetricsCount() const { return metricsCount_; }
+
+    std::size_t FileSize() const { return data_.size(); }
+    std::span<const uint8_t> FileData() const { return data_; }
+
+    // The last directory entry with exactly this tag.
+    std::optional<TTableEntry> FindTable(std::string_view tag) const;
+
+    // Font units to thousandths of an em, rounding half away from zero.
+    int32_t Thousandths(int32_t v) const;
+
+private:
+    struct TSegment {
+        uint16_t EndCode = 0;
+        uint16_t StartCode = 0;
+        uint16_t IdDelta = 0;
+        uint16_t IdRangeOffset = 0;
+    };
+
+    bool Parse();
+    bool ReadDirectory(TByteReader& r);
+    bool ReadName(TByteReader& r);
+    bool ReadHead(TByteReader& r);
+    bool ReadHhea(TByteReader& r);
+    bool ReadHmtx(TByteReader& r);
+    bool ReadCmap(TByteReader& r);
+    bool ReadPost(TByteReader& r);
+    uint16_t LookUpWidth(uint8_t c) const;
+    // Every layout measures byte by byte, so the 256 widths are kept ready.
+    void CacheWidths();
+
+    std::vector<uint8_t> data_;
+    std::vector<TTableEntry> tables_;
+    uint16_t metricsCount_ = 0;
+    uint16_t unitsPerEm_ = 0;
+    uint16_t encodingCount_ = 0;
+    std::vector<uint16_t> advanceWidths_;
+    std::vector<int16_t> leftSideBearings_;
+    std::vector<TSegment> segments_;
+    uint32_t glyphArrayPos_ = 0;
+    uint16_t segCount_ = 0;
+    bool valid_ = false;
+    int16_t xMin_ = 0, yMin_ = 0, xMax_ = 0, yMax_ = 0;
+    int16_t ascender_ = 0, descender_ = 0;
+    std::string name_;
+    double italicAngle_ = 0;
+    int16_t charOffset_ = 0;
+    std::array<uint16_t, 256> widths_{};
+};
+
+} // namespace pagelith

@@ -1,0 +1,145 @@
+// TPagelith members that create text resources, write text and links.
+#include <memory>
+
+#include "document/pagelith.h"
+#include "fonts/standard_fonts.h"
+#include "text/text_res.h"
+
+namespace pagelith {
+
+int32_t TPagelith::CreateText() {
+    Resources.Append(std::make_unique<TPDFTextRes>());
+    CurrentText = static_cast<int32_t>(Resources.Count());
+    return CurrentText;
+}
+
+void TPagelith::WriteText(std::string_view text) {
+    if (TPDFTextRes* t = CurrentTextRes()) t->AddText(text, {}, AppendText, false);
+}
+
+void TPagelith::WriteLink(std::string_view text, std::string_view link) {
+    TPDFTextRes* t = CurrentTextRes();
+    if (!t) return;
+    if (!LinkStandardFormat) {
+        t->AddText(text, link, AppendText, LinkBorder);
+        return;
+    }
+    const uint32_t color = t->Color;
+    const int32_t font = t->Font;
+    const int32_t size = t->Size;
+    const bool underline = t->Underline;
+    t->Color = LinkColor;
+    if (LinkFont >= 1 && LinkFont <= kStandardFontCount + static_cast<int64_t>(Fonts.Count()))
+        t->Font = LinkFont;
+    t->Size = LinkSize;
+    t->Underline = LinkUnderline;
+    t->AddText(text, link, AppendText, LinkBorder);
+    t->Color = color;
+    t->Font = font;
+    t->Size = size;
+    t->Underline = underline;
+}
+
+void TPagelith::SetImageLink(int32_t page, int32_t index, std::string_view link) {
+    TPDFObj* obj = Placement(page, index);
+    if (!obj || obj->Kind != kImagePlacement) return;
+    obj->Link.assign(link);
+    obj->LinkBorder = LinkBorder;
+}
+
+int32_t TPagelith::GetTextFont() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t ? t->Font : 0;
+}
+
+void TPagelith::SetTextFont(int32_t font) {
+    TPDFTextRes* t = CurrentTextRes();
+    if (t && font >= 1 && font <= kStandardFontCount + static_cast<int64_t>(Fonts.Count())) t->Font = font;
+}
+
+int32_t TPagelith::GetTextSize() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t ? t->Size : 0;
+}
+
+void TPagelith::SetTextSize(int32_t size) {
+    if (TPDFTextRes* t = CurrentTextRes()) t->Size = size;
+}
+
+uint32_t TPagelith::GetTextColor() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t ? t->Color : 0;
+}
+
+void TPagelith::SetTextColor(uint32_t color) {
+    if (TPDFTextRes* t = CurrentTextRes()) t->Color = color;
+}
+
+double TPagelith::GetTextLineSpacing() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t ? t->LineSpacing : 15.0;
+}
+
+void TPagelith::SetTextLineSpacing(double spacing) {
+    if (TPDFTextRes* t = CurrentTextRes()) t->LineSpacing = spacing;
+}
+
+int32_t TPagelith::GetTextAlign() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t ? t->Alignment : 0;
+}
+
+void TPagelith::SetTextAlign(int32_t align) {
+    if (TPDFTextRes* t = CurrentTextRes()) t->SetAlignment(static_cast<uint8_t>(align & 0xFF));
+}
+
+double TPagelith::GetTextMaxWidth() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t && t->MaxWidth > 0 ? static_cast<double>(FromPoints(t->MaxWidth)) : -1.0;
+}
+
+void TPagelith::SetTextMaxWidth(double width) {
+    if (TPDFTextRes* t = CurrentTextRes())
+        t->MaxWidth = width > 0 ? static_cast<double>(ToPoints(width)) : -1.0;
+}
+
+double TPagelith::GetTextSkewX() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t ? t->SkewX : 0.0;
+}
+
+void TPagelith::SetTextSkewX(double skew) {
+    if (TPDFTextRes* t = CurrentTextRes()) t->SkewX = skew;
+}
+
+double TPagelith::GetTextSkewY() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t ? t->SkewY : 0.0;
+}
+
+void TPagelith::SetTextSkewY(double skew) {
+    if (TPDFTextRes* t = CurrentTextRes()) t->SkewY = skew;
+}
+
+bool TPagelith::GetTextUnderline() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t && t->Underline;
+}
+
+void TPagelith::SetTextUnderline(bool underline) {
+    if (TPDFTextRes* t = CurrentTextRes()) t->Underline = underline;
+}
+
+double TPagelith::TextBlockWidth() {
+    TPDFTextRes* t = CurrentTextRes();
+    if (!t) return -1;
+    const double width = t->BlockWidth(Fonts);
+    return width > 0 ? static_cast<double>(FromPoints(width)) : -1.0;
+}
+
+double TPagelith::TextBlockHeight() {
+    TPDFTextRes* t = CurrentTextRes();
+    return t ? static_cast<double>(FromPoints(t->BlockHeight(Fonts))) : 0.0;
+}
+
+} // namespace pagelith

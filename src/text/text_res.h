@@ -1,0 +1,62 @@
+// A block of text with per-line attributes, laid out at output time.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "document/obj_list.h"
+#include "document/pdf_resource.h"
+#include "text/text_line.h"
+
+namespace pagelith {
+
+class TPDFFontRes;
+
+// What one layout found: height and width in points.
+struct TTextBlockSize {
+    double Height = 0;
+    double Width = 0;
+    bool Measurable = false;
+};
+
+class TPDFTextRes final : public TPDFResource {
+public:
+    // Lays the block out at scale percent into Segments.
+    TTextBlockSize Layout(const TObjList<TPDFFontRes>& fonts, double scale);
+
+    // Written line or segment k (1-based); outside the range, an empty line in
+    // the current attributes.
+    TTextLine Line(uint32_t k) const;
+    TTextLine Segment(uint32_t k) const;
+
+    // Height of the block at natural size, in points.
+    double BlockHeight(const TObjList<TPDFFontRes>& fonts);
+    // Width of the widest line at natural size, or -1 when not measurable or empty.
+    double BlockWidth(const TObjList<TPDFFontRes>& fonts);
+
+    // Records text in the current attributes: CR, LF and CR LF start new lines.
+    void AddText(std::string_view text, std::string_view link, bool append, bool linkBorder);
+
+    // Alignment put: any line in a standard font keeps the block left-aligned.
+    void SetAlignment(uint8_t alignment);
+
+    int32_t Font = 5;
+    int32_t Size = 10;
+    uint32_t Color = 0;
+    double LineSpacing = 15.0;
+    uint8_t Alignment = 0;
+    std::vector<TTextLine> Lines;
+    double MaxWidth = -1;
+    double SkewY = 0;
+    double SkewX = 0;
+    int32_t LinkCount = 0;
+    bool Underline = false;
+    std::vector<TTextLine> Segments;
+
+private:
+    TTextLine DefaultLine() const;
+    void StartLine(std::string_view link, bool append, bool linkBorder);
+};
+
+} // namespace pagelith
