@@ -1,0 +1,138 @@
+// The in-memory document behind one automation object.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "document/obj_list.h"
+#include "document/pdf_page.h"
+#include "document/pdf_resource.h"
+#include "fonts/font_res.h"
+
+namespace pagelith {
+
+class TPDFGraphicRes;
+class TPDFTextRes;
+class TStream;
+
+class TPagelith {
+public:
+    TPagelith();
+    ~TPagelith();
+    TPagelith(const TPagelith&) = delete;
+    TPagelith& operator=(const TPagelith&) = delete;
+
+    // Lists and settings, in declaration order.
+    TObjList<TPDFPage> Pages;
+    TObjList<TPDFResource> Resources;
+    TObjList<TPDFFontRes> Fonts;
+    uint8_t DefaultPageSize = 1;
+    int32_t CurrentGraphic = 0;
+    int32_t CurrentText = 0;
+    uint8_t Units = 0;
+    uint8_t CompressionBW = 1;
+    uint8_t CompressionIndexed = 2;
+    uint8_t CompressionRGB = 2;
+    uint8_t CompressionGray = 2;
+    bool UseSourceCompression = true;
+    int32_t ImageReadNumber = 1;
+    bool ReleaseBMPHandle = true;
+    std::u16string Title;
+    std::u16string Subject;
+    std::u16string Author;
+    std::u16string Keywords;
+    bool LinkBorder = false;
+    bool LinkStandardFormat = true;
+    bool LinkUnderline = true;
+    int32_t LinkSize = 10;
+    int32_t LinkFont = 15;
+    uint32_t LinkColor = 0xFF0000;
+    bool MergeAlpha = false;
+    uint32_t MergeAlphaColor = 0xFFFFFF;
+    bool AppendText = false;
+
+    // The creation date's source; tests fix it.
+    std::function<std::time_t()> Clock = [] { return std::time(nullptr); };
+
+    // Pages and placements.
+    void AddPage(int32_t page);
+    int32_t ApplyResource(int32_t page, int32_t resource);
+    void Locate(int32_t page, int32_t index, double x, double y);
+    void ScaleObject(int32_t page, int32_t index, double scaleFactor);
+    void Rotate(int32_t page, int32_t index, double angle);
+    void Clear();
+    void DeleteAllPages();
+
+    TPDFPage* Page(int32_t page) const { return Pages.Item(static_cast<uint32_t>(page)); }
+    TPDFResource* Resource(int32_t resource) const { return Resources.Item(static_cast<uint32_t>(resource)); }
+    TPDFObj* Placement(int32_t page, int32_t index) const;
+    TPDFGraphicRes* CurrentGraphicRes() const;
+    TPDFTextRes* CurrentTextRes() const;
+
+    // Units and page sizes.
+    long double ToPoints(double x) const;
+    long double FromPoints(double x) const;
+    int32_t GetPageSize(int32_t page) const;
+    void SetPageSize(int32_t page, int32_t code);
+    double GetPageWidth(int32_t page) const;
+    void SetPageWidth(int32_t page, double width);
+    double GetPageHeight(int32_t page) const;
+    void SetPageHeight(int32_t page, double height);
+
+    // Graphics.
+    int32_t CreateGraphic();
+    void DrawLine(double x1, double y1, double x2, double y2);
+    void Rectangle(double x1, double y1, double x2, double y2);
+    void Ellipse(double x, double y, double rx, double ry, double angle);
+    void Circle(double x, double y, double r);
+    int32_t GetLineWidth() const;
+    void SetLineWidth(int32_t width);
+    uint32_t GetLineColor() const;
+    void SetLineColor(uint32_t color);
+    uint32_t GetFillColor() const;
+    void SetFillColor(uint32_t color);
+
+    // Fonts (fonts/font_members.cpp). File names and texts are 8-bit strings.
+    int32_t AddFont(const std::string& fileName);
+    bool GetEmbedFont(int32_t fontNum) const;
+    void SetEmbedFont(int32_t fontNum, bool embed);
+    void SetFontOffset(int32_t fontNum, int16_t offset);
+    double TextLineWidth(std::string_view text) const;
+
+    // Text resources and links (text/text_members.cpp).
+    int32_t CreateText();
+    void WriteText(std::string_view text);
+    void WriteLink(std::string_view text, std::string_view link);
+    void SetImageLink(int32_t page, int32_t index, std::string_view link);
+    int32_t GetTextFont() const;
+    void SetTextFont(int32_t font);
+    int32_t GetTextSize() const;
+    void SetTextSize(int32_t size);
+    uint32_t GetTextColor() const;
+    void SetTextColor(uint32_t color);
+    double GetTextLineSpacing() const;
+    void SetTextLineSpacing(double spacing);
+    int32_t GetTextAlign() const;
+    void SetTextAlign(int32_t align);
+    double GetTextMaxWidth() const;
+    void SetTextMaxWidth(double width);
+    double GetTextSkewX() const;
+    void SetTextSkewX(double skew);
+    double GetTextSkewY() const;
+    void SetTextSkewY(double skew);
+    bool GetTextUnderline() const;
+    void SetTextUnderline(bool underline);
+    double TextBlockWidth();
+    double TextBlockHeight();
+
+    // Writes the complete PDF file to dest; dest receives nothing on failure.
+    void SaveToStream(TStream& dest);
+
+private:
+    template <class T> int32_t AppendResource(std::unique_ptr<T> resource);
+};
+
+} // namespace pagelith

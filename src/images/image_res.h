@@ -1,0 +1,28 @@
+// One raster picture, already encoded the way it stands in the PDF file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "document/pdf_resource.h"
+
+namespace pagelith {
+
+enum TCompression : uint8_t { kCompressNone = 0, kCompressCCITT = 1, kCompressFlate = 2, kCompressDCT = 3 };
+
+class TPDFImageRes final : public TPDFResource {
+public:
+    std::string Data;    // samples encoded with Filter, or the source's own data
+    std::string Palette; // PaletteSize RGB triples, Flate-compressed when Filter is 2
+    bool Indexed = false;
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    uint32_t XResolution = 0; // dots per inch
+    uint32_t YResolution = 0;
+    uint8_t Filter = kCompressNone;
+    uint8_t BitsPerComponent = 0;
+    uint16_t PaletteSize = 0;
+    bool GrayJPEG = false;
+};
+
+} // namespace pagelith

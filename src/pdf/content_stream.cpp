@@ -1,0 +1,193 @@
+#include "pdf/content_stream.h"
+
+#include <cmath>
+
+#include "document/pagelith.h"
+#include "drawing/graphic_res.h"
+#include "images/image_res.h"
+#include "pdf/deflate_writer.h"
+#include "pdf/pdf_file.h"
+#include "pdf/pdf_string.h"
+#include "text/text_res.h"
+
+namespace pagelith {
+
+namespace {
+
+constexpr long double kPi = 3.14159265358979323846L;
+
+struct TUnderline {
+    double X, Y, Width, Thickness;
+    uint32_t Color;
+};
+
+// v + 0.5 truncated toward zero, kept signed so areas left of or below the
+// origin keep their place.
+int64_t Nearest(double v) {
+    const double t = std::trunc(v + 0.5);
+    if (!(t > -9e18)) return t < 0 ? -9000000000000000000 : 0;
+    if (t > 9e18) return 9000000000000000000;
+    return static_cast<int64_t>(t);
+}
+
+class TSlotCursor {
+public:
+    explicit TSlotCursor(std::vector<TLinkSlot>& slots) : slots_(slots) {}
+    // The next unfilled slot, or null when every reserved slot is taken.
+    TLinkSlot* Take() { return next_ < slots_.size() ? &slots_[next_++] : nullptr; }
+
+private:
+    std::vector<TLinkSlot>& slots_;
+    std::size_t next_ = 0;
+};
+
+class TContentWriter {
+public:
+    TContentWriter(std::string& out, TPagelith& doc, std::vector<TLinkSlot>& slots)
+        : z_(out), doc_(doc), slots_(slots) {}
+
+    void Placement(const TPDFObj& obj) {
+        TPDFResource* res = doc_.Resource(static_cast<int32_t>(obj.ResourceIndex));
+        switch (obj.Kind) {
+        case kImagePlacement:
+            if (auto* image = dynamic_cast<const TPDFImageRes*>(res)) Image(obj, *image);
+            break;
+        case kGraphicPlacement:
+            if (auto* graphic = dynamic_cast<const TPDFGraphicRes*>(res)) z_.Write(graphic->Content());
+            break;
+        default:
+            if (auto* text = dynamic_cast<TPDFTextRes*>(res)) Text(obj, *text);
+            break;
+        }
+        z_.Flush();
+    }
+
+    void Finish() {
+        UnderlineBars();
+        z_.Finish();
+    }
+
+private:
+    TOperatorText Out() { return TOperatorText(z_.Pending()); }
+
+    void RotationLine(double c, double s) { Out().Operand(c).Operand(s).Operand(-s).Operand(c).Line("0 0 cm"); }
+
+    void Image(const TPDFObj& obj, const TPDFImageRes& image) {
+        // Resolutions are never 0 after intake; a hand-made resource gets 72 dpi.
+        const double xres = image.XResolution ? image.XResolution : 72;
+        const double yres = image.YResolution ? image.YResolution : 72;
+        const double w = obj.Scale * image.Width * 72 / (xres * 100);
+        const double h = obj.Scale * image.Height * 72 / (yres * 100);
+        const double r = obj.Angle;
+        double e = obj.X;
+        double f = obj.Y - h;
+        Out().Line("q").Line("q");
+        if (r != 0) {
+            const double c = std::cos(r);
+            const double s = std::sin(r);
+            e = obj.X * c + obj.Y * s;
+            f = obj.Y * c - obj.X * s - h;
+            RotationLine(c, s);
+        }
+        Out().Operand(w).Text("0 0 ").Operand(h).Operand(e).Number(f).Line(" cm");
+        Out().Text("/Im").Integer(obj.ResourceIndex).Line(" Do").EndLine().Line("Q").Line("Q");
+        if (!obj.Link.empty() && r == 0) {
+            if (TLinkSlot* slot = slots_.Take()) {
+                slot->Uri = obj.Link;
+                slot->Border = obj.LinkBorder;
+                slot->Left = Nearest(obj.X);
+                slot->Top = Nearest(obj.Y);
+                slot->Width = Nearest(w);
+                slot->Bottom = Nearest(obj.Y - h);
+            }
+        }
+    }
+
+    void Text(const TPDFObj& obj, TPDFTextRes& text) {
+        Out().Line("q").Line("q").Line("BT");
+        const double r = obj.Angle;
+        double e = obj.X;
+        double f = obj.Y;
+        if (r != 0) {
+            const double c = std::cos(r);
+            const double s = std::sin(r);
+            e = obj.X * c + obj.Y * s;
+            f = obj.Y * c - obj.X * s;
+            RotationLine(c, s);
+        }
+        text.Layout(doc_.Fonts, obj.Scale);
+        const TTextLine* previous = nullptr;
+        for (const TTextLine& seg : text.Segments) {
+            if (!previous || seg.Font != previous->Font) {
+                if (seg.Font <= 14)
+                    Out().Text("/SF").Integer(seg.Font).Line(" 1 Tf");
+                else
+                    Out().Text("/TT").Integer(int64_t{seg.Font} - 14).Line(" 1 Tf");
+            }
+            previous = &seg;
+            const double size = obj.Scale * static_cast<uint32_t>(seg.Size) / 100;
+            const double tx = std::tan(static_cast<double>(seg.SkewX * kPi / 180)) * size;
+            const double ty = std::tan(static_cast<double>(seg.SkewY * kPi / 180)) * size;
+            Out().Color(seg.Color, true).EndLine();
+            double a = 0;
+            if (text.Alignment == 1) a = -seg.LineWidth / 2;
+            if (text.Alignment == 2) a = -seg.LineWidth;
+            const double x = seg.XOffset + e + a;
+            const double y = f - seg.YOffset;
+            TLinkSlot* slot = (!seg.Link.empty() && r == 0) ? slots_.Take() : nullptr;
+            Out().Operand(size).Operand(tx).Operand(ty).Operand(size).Operand(x).Number(y).Line(" Tm");
+            if (seg.Underline && r == 0) underlines_.push_back({x, y - 0.15 * size, seg.Width, 0.05 * size, seg.Color});
+            if (slot) {
+                slot->Uri = seg.Link;
+                slot->Border = seg.LinkBorder;
+                slot->Left = Nearest(x);
+                slot->Top = Nearest(y + size);
+                slot->Width = Nearest(seg.Width);
+                slot->Bottom = Nearest(y - 0.25 * size);
+            }
+            std::string& out = z_.Pending();
+            out.push_back('(');
+            AppendEscaped(out, seg.Text);
+            out.append(")Tj\r");
+            z_.Flush();
+        }
+        Out().Line("ET").Line("Q").Line("Q");
+    }
+
+    void UnderlineBars() {
+        for (std::size_t i = 0; i < underlines_.size(); ++i) {
+            const TUnderline& u = underlines_[i];
+            if (i == 0 || u.Color != underlines_[i - 1].Color)
+                Out().Color(u.Color, true).EndLine().Color(u.Color, false).EndLine();
+            Out().Operand(u.X).Operand(u.Y).Operand(u.Width).Number(u.Thickness).Line(" re").Line("B");
+            z_.Flush();
+        }
+    }
+
+    TDeflateWriter z_;
+    TPagelith& doc_;
+    TSlotCursor slots_;
+    std::vector<TUnderline> underlines_;
+};
+
+} // namespace
+
+void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots) {
+    const int32_t n = file.BeginObject();
+    file.Out().Text("<< /Length ").Integer(int64_t{n} + 1).Line(" 0 R /Filter /FlateDecode >>").Line("stream");
+    const std::size_t start = file.Buffer.size();
+    {
+        TContentWriter content(file.Buffer, doc, slots);
+        for (const auto& obj : page.Placements) content.Placement(*obj);
+        content.Finish();
+    }
+    const std::size_t length = file.Buffer.size() - start;
+    file.Out().Line("endstream");
+    file.EndObject();
+
+    file.BeginObject();
+    file.Out().Integer(static_cast<int64_t>(length)).EndLine();
+    file.EndObject();
+}
+
+} // namespace pagelith

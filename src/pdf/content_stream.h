@@ -1,0 +1,28 @@
+// Page content streams and the link slots and underline bars they collect.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pagelith {
+
+class TPagelith;
+class TPDFPage;
+class TPdfFile;
+
+// One reserved link annotation of a page, in whole points.
+struct TLinkSlot {
+    std::string Uri;
+    int64_t Left = 0;
+    int64_t Bottom = 0;
+    int64_t Top = 0;
+    int64_t Width = 0;
+    bool Border = false;
+};
+
+// Writes the page's content stream and its length object at the file's next
+// number, filling at most slots.size() link slots in content order.
+void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots);
+
+} // namespace pagelith

@@ -1,0 +1,277 @@
+#include "pdf/pdf_writer.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "document/ansi_text.h"
+#include "document/pagelith.h"
+#include "images/image_res.h"
+#include "pdf/byte_stream.h"
+#include "pdf/content_stream.h"
+#include "pdf/font_objects.h"
+#include "pdf/image_objects.h"
+#include "pdf/pdf_file.h"
+#include "pdf/pdf_string.h"
+#include "text/text_res.h"
+
+namespace pagelith {
+
+namespace {
+
+class TPdfWriter {
+public:
+    explicit TPdfWriter(TPagelith& doc) : doc_(doc), fonts_(doc) {}
+
+    std::string Write() {
+        Number();
+        file_.Buffer.reserve(4096 + std::size_t{doc_.Pages.Count()} * 256);
+        file_.Out().Line("%PDF-1.2");
+        Catalog();
+        file_.Next = 3;
+        for (const auto& page : doc_.Pages) Page(*page);
+        Info();
+        CrossReference();
+        return std::move(file_.Buffer);
+    }
+
+private:
+    // Link slots a text placement reserves: one per laid-out segment with a
+    // link, so that the content pass never meets more links than it has slots.
+    int32_t LinkSegments(int32_t resource, TPDFTextRes& text) {
+        int32_t& cached = linkSegments_[static_cast<std::size_t>(resource)];
+        if (cached < 0) {
+            cached = 0;
+            if (text.LinkCount > 0) {
+                text.Layout(doc_.Fonts, 100);
+                for (const TTextLine& seg : text.Segments) cached += seg.Link.empty() ? 0 : 1;
+            }
+        }
+        return cached;
+    }
+
+    void Number() {
+        for (const auto& res : doc_.Resources) res->ObjectNumber = 0;
+        linkSegments_.assign(std::size_t{doc_.Resources.Count()} + 1, -1);
+        int32_t next = 3;
+        for (const auto& page : doc_.Pages) {
+            page->ObjectNumber = next;
+            page->AnnotCount = 0;
+            if (page->Placements.Count() == 0) {
+                page->FirstAnnot = ++next;
+                continue;
+            }
+            next += 3;
+            for (const auto& obj : page->Placements) {
+                if (obj->Kind != kImagePlacement) continue;
+                auto* image = dynamic_cast<TPDFImageRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
+                if (image && image->ObjectNumber == 0) {
+                    image->ObjectNumber = next;
+                    next += ImageObjectCount(image->Indexed);
+                }
+            }
+            for (const auto& obj : page->Placements) {
+                const auto resource = static_cast<int32_t>(obj->ResourceIndex);
+                if (obj->Kind == kImagePlacement) {
+                    if (!obj->Link.empty() && obj->Angle == 0) ++page->AnnotCount;
+                    continue;
+                }
+                if (obj->Kind != kTextPlacement) continue;
+                auto* text = dynamic_cast<TPDFTextRes*>(doc_.Resource(resource));
+                if (!text) continue;
+                if (obj->Angle == 0) page->AnnotCount += LinkSegments(resource, *text);
+                for (const TTextLine& line : text->Lines) {
+                    if (fonts_.Find(line.Font)) continue;
+                    TPDFFontRes& font = fonts_.Add(line.Font);
+                    font.ObjectNumber = next;
+                    next += FontObjectCount(font);
+                }
+            }
+            page->FirstAnnot = next;
+            next += page->AnnotCount;
+        }
+        infoNumber_ = next;
+        file_.Offsets.assign(static_cast<std::size_t>(next) + 1, 0);
+    }
+
+    void Catalog() {
+        file_.Next = 1;
+        file_.BeginObject();
+        file_.Out().Line("<<").Line("/Type /Catalog").Line("/Pages 2 0 R >>");
+        file_.EndObject();
+        file_.BeginObject();
+        file_.Out().Line("<<").Line("/Type /Pages").Text("/Kids [");
+        for (const auto& page : doc_.Pages) file_.Out().Integer(page->ObjectNumber).Text(" 0 R ");
+        file_.Out().Line("]").Text("/Count ").Integer(doc_.Pages.Count()).EndLine().Line(">>");
+        file_.EndObject();
+    }
+
+    void Page(TPDFPage& page) {
+        if (page.ObjectNumber != file_.Next) throw EPDFError(kIndexingError);
+        const bool placed = page.Placements.Count() > 0;
+        const int32_t n = file_.BeginObject();
+        auto out = file_.Out();
+        out.Line("<<").Line("/Type /Page").Line("/Parent 2 0 R ");
+        out.Text("/MediaBox [ 0 0 ").Integer(page.Width).Text(" ").Integer(page.Height).Line("]");
+        if (placed) {
+            out.Line("/Resources ").Line("<<");
+            if (page.Placements.ImagePlacements > 0) {
+                out.Line("/XObject <<");
+                for (const auto& obj : page.Placements) {
+                    if (obj->Kind != kImagePlacement) continue;
+                    const TPDFResource* image = doc_.Resource(static_cast<int32_t>(obj->ResourceIndex));
+                    out.Text("/Im").Integer(obj->ResourceIndex).Text(" ");
+                    out.Integer(image ? image->ObjectNumber : 0).Line(" 0 R ");
+                }
+                out.Line(">>");
+            }
+            out.Line("/ProcSet [ /PDF /ImageC ]");
+            if (page.Placements.TextPlacements > 0) {
+                out.Line("/Font <<");
+                for (const TPDFFontRes* font : PageFonts(page)) {
+                    if (font->Number <= 14)
+                        out.Text("/SF").Integer(font->Number);
+                    else
+                        out.Text("/TT").Integer(int64_t{font->Number} - 14);
+                    out.Text(" ").Integer(font->ObjectNumber).Line(" 0 R ");
+                }
+                out.Line(">>");
+            }
+            out.Line(">>").Text("/Contents ").Integer(int64_t{n} + 1).Line(" 0 R");
+        }
+        if (page.AnnotCount > 0) {
+            out.Text("/Annots [ ");
+            for (int32_t k = 0; k < page.AnnotCount; ++k) out.Integer(int64_t{page.FirstAnnot} + k).Text(" 0 R ");
+            out.Line("]");
+        }
+        out.Line(">>");
+        file_.EndObject();
+        if (!placed) return;
+
+        std::vector<TLinkSlot> slots(static_cast<std::size_t>(page.AnnotCount));
+        WriteContentStream(file_, doc_, page, slots);
+        for (const auto& obj : page.Placements) {
+            if (obj->Kind != kImagePlacement) continue;
+            auto* image = dynamic_cast<TPDFImageRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
+            if (image && image->ObjectNumber == file_.Next) WriteImageObjects(file_, *image);
+        }
+        for (const TPDFFontRes* font : PageFonts(page))
+            if (font->ObjectNumber == file_.Next) WriteFontObjects(file_, *font);
+        if (page.AnnotCount > 0) {
+            if (page.FirstAnnot != file_.Next) throw EPDFError(kIndexingError);
+            for (const TLinkSlot& slot : slots) Annotation(slot);
+        }
+    }
+
+    // The fonts the page's text names, in first-use order on the page.
+    std::vector<const TPDFFontRes*> PageFonts(const TPDFPage& page) const {
+        std::vector<const TPDFFontRes*> list;
+        for (const auto& obj : page.Placements) {
+            if (obj->Kind != kTextPlacement) continue;
+            auto* text = dynamic_cast<const TPDFTextRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
+            if (!text) continue;
+            for (const TTextLine& line : text->Lines) {
+                const TPDFFontRes* font = fonts_.Find(line.Font);
+                if (!font) continue;
+                bool listed = false;
+                for (const TPDFFontRes* f : list) listed = listed || f == font;
+                if (!listed) list.push_back(font);
+            }
+        }
+        return list;
+    }
+
+    void Annotation(const TLinkSlot& slot) {
+        file_.BeginObject();
+        auto out = file_.Out();
+        out.Line("<< ").Text("/A << /URI (");
+        AppendEscaped(file_.Buffer, slot.Uri);
+        out.Line(")/S /URI >> ").Line("/Type /Annot ").Line("/Subtype /Link ");
+        out.Text("/Rect [ ").Integer(slot.Left).Text(" ").Integer(slot.Bottom).Text(" ");
+        out.Integer(slot.Left + slot.Width).Text(" ").Integer(slot.Top).Line(" ] ");
+        out.Line("/C [ 0 0 0 ] ").Line(slot.Border ? "/Border [ 0 0 1 ] " : "/Border [ 0 0 0 ] ");
+        out.Line("/H /I ").Line(">> ");
+        file_.EndObject();
+    }
+
+    void InfoEntry(std::string_view key, const std::u16string& value) {
+        if (value.empty()) return;
+        file_.Out().Text(key).Text(" (");
+        AppendEscaped(file_.Buffer, WideToAnsi(value));
+        file_.Out().Line(")");
+    }
+
+    void Info() {
+        if (infoNumber_ != file_.Next) throw EPDFError(kIndexingError);
+        file_.BeginObject();
+        file_.Out().Line("<< ").Line("/Producer (Tessarine PagelithASP 2.3)");
+        InfoEntry("/Title", doc_.Title);
+        InfoEntry("/Subject", doc_.Subject);
+        InfoEntry("/Author", doc_.Author);
+        InfoEntry("/Keywords", doc_.Keywords);
+        file_.Out().Text("/CreationDate (").Text(PdfDate(doc_.Clock())).Line(")").Line(">> ");
+        file_.EndObject();
+    }
+
+    void CrossReference() {
+        const int64_t start = static_cast<int64_t>(file_.Buffer.size());
+        const int32_t size = infoNumber_ + 1;
+        auto out = file_.Out();
+        out.Line("xref").Text("0 ").Integer(size).EndLine().Line("0000000000 65535 f ");
+        for (int32_t i = 1; i < size; ++i) {
+            char entry[32];
+            std::snprintf(entry, sizeof entry, "%010lld 00000 n \r", static_cast<long long>(file_.Offsets[i]));
+            out.Text(entry);
+        }
+        out.Line("trailer").Line("<< ").Text("/Size ").Integer(size).EndLine();
+        out.Text("/Info ").Integer(int64_t{size} - 1).Line(" 0 R").Line("/Root 1 0 R").Line(">> ");
+        out.Line("startxref").Integer(start).EndLine().Line("%%EOF");
+    }
+
+    TPagelith& doc_;
+    TDocumentFonts fonts_;
+    TPdfFile file_;
+    std::vector<int32_t> linkSegments_;
+    int32_t infoNumber_ = 0;
+};
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
+void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = static_cast<int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y += (m <= 2);
+}
+
+} // namespace
+
+std::string PdfDate(std::time_t t) {
+    const int64_t secs = static_cast<int64_t>(t);
+    int64_t days = secs / 86400;
+    int64_t rem = secs % 86400;
+    if (rem < 0) {
+        rem += 86400;
+        --days;
+    }
+    int64_t y;
+    unsigned m, d;
+    CivilFromDays(days, y, m, d);
+    char text[48];
+    std::snprintf(text, sizeof text, "D:%04lld%02u%02u%02d%02d%02dZ", static_cast<long long>(y), m, d,
+                  static_cast<int>(rem / 3600), static_cast<int>(rem / 60 % 60), static_cast<int>(rem % 60));
+    return text;
+}
+
+std::string WritePdf(TPagelith& doc) { return TPdfWriter(doc).Write(); }
+
+void TPagelith::SaveToStream(TStream& dest) {
+    const std::string file = WritePdf(*this);
+    dest.Write(file);
+}
+
+} // namespace pagelith

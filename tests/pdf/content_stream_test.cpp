@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include "document/pagelith.h"
+#include "drawing/graphic_res.h"
+#include "images/image_res.h"
+#include "support/content.h"
+#include "text/text_res.h"
+#include "support/pdf_check.h"
+
+namespace pagelith {
+namespace {
+
+using testing::ContentOf;
+using testing::ReadersAccept;
+using testing::SavePdf;
+
+int AddImage(TPagelith& doc, uint32_t w, uint32_t h, uint32_t dpi = 72) {
+    auto image = std::make_unique<TPDFImageRes>();
+    image->Width = w;
+    image->Height = h;
+    image->XResolution = image->YResolution = dpi;
+    image->BitsPerComponent = 8;
+    image->Data.assign(std::size_t{w} * h * 3, '\x40');
+    doc.Resources.Append(std::move(image));
+    return static_cast<int>(doc.Resources.Count());
+}
+
+TEST(ContentStream, ImagePlacementTransform) {
+    TPagelith doc;
+    doc.AddPage(0);
+    const int im = AddImage(doc, 200, 100);
+    doc.ApplyResource(1, im);
+    doc.Locate(1, 1, 50, 700);
+    const std::string pdf = SavePdf(doc);
+    EXPECT_EQ(ContentOf(pdf, 4), "q\rq\r200 0 0 100 50 600 cm\r/Im1 Do\r\rQ\rQ\r");
+    EXPECT_TRUE(ReadersAccept("image-placed.pdf", pdf));
+}
+
+TEST(ContentStream, RotatedAndScaledImage) {
+    TPagelith doc;
+    doc.AddPage(0);
+    const int im = AddImage(doc, 200, 100);
+    doc.ApplyResource(1, im);
+    doc.Locate(1, 1, 50, 700);
+    doc.Rotate(1, 1, 90);
+    doc.ApplyResource(1, im);
+    doc.ScaleObject(1, 2, 50);
+    doc.ApplyResource(1, AddImage(doc, 300, 150, 300));
+    const std::string pdf = SavePdf(doc);
+    EXPECT_EQ(ContentOf(pdf, 4), "q\rq\r0 1 -1 0 0 0 cm\r200 0 0 100 700 -150 cm\r/Im1 Do\r\rQ\rQ\r"
+                                 "q\rq\r100 0 0 50 0 792 cm\r/Im1 Do\r\rQ\rQ\r"
+                                 "q\rq\r72 0 0 36 0 806 cm\r/Im2 Do\r\rQ\rQ\r");
+    EXPECT_TRUE(ReadersAccept("image-rotated.pdf", pdf));
+}
+
+TEST(ContentStream, GraphicsAreCopiedUnchangedInPlacementOrder) {
+    TPagelith doc;
+    doc.AddPage(0);
+    const int a = doc.CreateGraphic();
+    doc.SetLineWidth(3);
+    doc.DrawLine(10, 20, 100.5, 20);
+    const int b = doc.CreateGraphic();
+    doc.SetFillColor(0x0000FF);
+    doc.Rectangle(100, 200, 50, 20);
+    doc.ApplyResource(1, b);
+    doc.ApplyResource(1, a);
+    doc.Locate(1, 2, 300, 300);
+    doc.ScaleObject(1, 2, 200);
+    doc.Rotate(1, 2, 30);
+    const std::string pdf = SavePdf(doc);
+    const std::string ga = "1 1 1 rg\r0 0 0 RG\r3 w\r10 20 m\r100.5 20 l\rS\r";
+    const std::string gb = "1 1 1 rg\r0 0 0 RG\r1 0 0 rg\r50 20 50 180 re\rB\r";
+    EXPECT_EQ(ContentOf(pdf, 4), gb + ga);
+    EXPECT_TRUE(ReadersAccept("graphics-mixed.pdf", pdf));
+}
+
+TEST(ContentStream, TextPlacementFrameWithoutSegments) {
+    TPagelith doc;
+    doc.AddPage(0);
+    auto text = std::make_unique<TPDFTextRes>();
+    doc.Resources.Append(std::move(text));
+    doc.ApplyResource(1, 1);
+    doc.ApplyResource(1, 1);
+    doc.Rotate(1, 2, 90);
+    const std::string pdf = SavePdf(doc);
+    EXPECT_EQ(ContentOf(pdf, 4), "q\rq\rBT\rET\rQ\rQ\rq\rq\rBT\r0 1 -1 0 0 0 cm\rET\rQ\rQ\r");
+    EXPECT_NE(pdf.find("/Font <<\r>>"), std::string::npos);
+    EXPECT_TRUE(ReadersAccept("text-frame.pdf", pdf));
+}
+
+TEST(ContentStream, LargeGraphicStreamsThroughDeflate) {
+    TPagelith doc;
+    doc.AddPage(0);
+    doc.ApplyResource(1, doc.CreateGraphic());
+    for (int i = 0; i < 20000; ++i) doc.DrawLine(i % 595, i % 842, (i * 7) % 595, (i * 3) % 842);
+    const std::string pdf = SavePdf(doc);
+    const std::string content = ContentOf(pdf, 4);
+    EXPECT_EQ(content, dynamic_cast<TPDFGraphicRes*>(doc.Resource(1))->Content());
+    EXPECT_TRUE(ReadersAccept("large-graphic.pdf", pdf));
+}
+
+} // namespace
+} // namespace pagelith
