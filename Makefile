@@ -18,7 +18,7 @@ WIN_DEPS := $(WIN_DIR)/deps
 TOOLCHAIN := $(ROOT)/cmake/mingw-w64-x86_64.cmake
 
 CMAKE_GEN := -G Ninja
-CXX_DIRS := src tests bench fuzz examples
+CXX_DIRS := src tests bench fuzz examples cmake
 
 # Sanitizers stop at the first finding, with a stack; leaks count as failures.
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1
