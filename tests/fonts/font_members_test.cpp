@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "document/pagelith.h"
+#include "fonts/expected_metrics.h"
+#include "fonts/standard_fonts.h"
+#include "fonts/synthetic_font.h"
+
+namespace pagelith {
+namespace {
+
+std::string OutputPath(const std::string& name) {
+    std::filesystem::create_directories(PAGELITH_TEST_OUTPUT_DIR);
+    return std::string(PAGELITH_TEST_OUTPUT_DIR) + "/" + name;
+}
+
+TEST(FontMembers, NumbersFollowTheLoadOrderAndFailuresUseNone) {
+    TPagelith doc;
+    EXPECT_EQ(doc.AddFont(test::kDejaVuSans.Path), 15);
+    EXPECT_EQ(doc.AddFont("/nonexistent.ttf"), 0);
+    EXPECT_EQ(doc.AddFont(test::kDejaVuSans.Path), 16); // the same file again is another font
+    EXPECT_EQ(doc.Fonts.Count(), 2u);
+    EXPECT_EQ(doc.Fonts.Item(2)->Number, 16);
+    EXPECT_EQ(doc.Fonts.Item(1)->BaseFontName(), "DejaVuSans");
+}
+
+TEST(FontMembers, EmbedFlagOnlyForLoadedTrueTypeFonts) {
+    TPagelith doc;
+    doc.SetEmbedFont(5, true);
+    EXPECT_FALSE(doc.GetEmbedFont(5));
+    ASSERT_EQ(doc.AddFont(test::kLiberationSerif.Path), 15);
+    EXPECT_FALSE(doc.GetEmbedFont(15));
+    doc.SetEmbedFont(15, true);
+    EXPECT_TRUE(doc.GetEmbedFont(15));
+    doc.SetEmbedFont(16, true);
+    EXPECT_FALSE(doc.GetEmbedFont(16));
+    EXPECT_FALSE(doc.GetEmbedFont(-1));
+    EXPECT_FALSE(doc.GetEmbedFont(0));
+}
+
+TEST(FontMembers, TextLineWidth) {
+    TPagelith doc;
+    EXPECT_EQ(doc.TextLineWidth("abc"), 0); // no current text
+    doc.CreateText();
+    EXPECT_EQ(doc.TextLineWidth("abc"), 0); // Helvetica has no widths
+    const std::string path = OutputPath("abc_font.ttf");
+    test::TSyntheticFont{}.WriteTo(path);
+    ASSERT_EQ(doc.AddFont(path), 15);
+    doc.SetTextFont(15);
+    doc.SetTextSize(12);
+    EXPECT_DOUBLE_EQ(doc.TextLineWidth("abc"), 18.672);
+    EXPECT_EQ(doc.TextLineWidth(""), 0);
+    doc.Units = 1; // inches
+    EXPECT_NEAR(doc.TextLineWidth("abc"), 18.672 / 72, 1e-12);
+}
+
+TEST(FontMembers, SymbolFontThroughSetFontOffset) {
+    test::TSyntheticFont f;
+    f.CmapEncoding = 0;
+    f.Advances = {250, 700};
+    f.Segments = {{0xF020, 0xF0FF, static_cast<uint16_t>(1 - 0xF020), {}}};
+    const std::string path = OutputPath("symbol_font.ttf");
+    f.WriteTo(path);
+    TPagelith doc;
+    ASSERT_EQ(doc.AddFont(path), 15);
+    doc.CreateText();
+    doc.SetTextFont(15);
+    doc.SetTextSize(10);
+    EXPECT_DOUBLE_EQ(doc.TextLineWidth("AB"), 5);
+    doc.SetFontOffset(15, static_cast<int16_t>(0xF000));
+    EXPECT_DOUBLE_EQ(doc.TextLineWidth("AB"), 14);
+    doc.SetFontOffset(5, 1);  // standard fonts have no offset: nothing happens
+    doc.SetFontOffset(16, 1); // no such font
+    EXPECT_DOUBLE_EQ(doc.TextLineWidth("AB"), 14);
+}
+
+TEST(FontMembers, StandardFontNames) {
+    EXPECT_EQ(StandardFontName(1), "Courier");
+    EXPECT_EQ(StandardFontName(5), "Helvetica");
+    EXPECT_EQ(StandardFontName(9), "Times-Roman");
+    EXPECT_EQ(StandardFontName(14), "ZapfDingbats");
+    EXPECT_EQ(StandardFontName(0), "");
+    EXPECT_EQ(StandardFontName(15), "");
+    TPDFFontRes f;
+    f.Number = 13;
+    EXPECT_EQ(f.BaseFontName(), "Symbol");
+    f.SetEmbed(true);
+    EXPECT_FALSE(f.Embed);
+}
+
+TEST(FontMembers, WorkingCopiesCarryTheWholeFont) {
+    TPagelith doc;
+    ASSERT_EQ(doc.AddFont(test::kLiberationMono.Path), 15);
+    doc.SetEmbedFont(15, true);
+    doc.SetFontOffset(15, 3);
+    TPDFFontRes copy(*doc.Fonts.Item(1));
+    EXPECT_EQ(copy.Number, 15);
+    EXPECT_TRUE(copy.Embed);
+    EXPECT_EQ(copy.Font.CharOffset(), 3);
+    EXPECT_EQ(copy.Font.FileSize(), doc.Fonts.Item(1)->Font.FileSize());
+    EXPECT_EQ(copy.BaseFontName(), test::kLiberationMono.Name);
+}
+
+} // namespace
+} // namespace pagelith
