@@ -66,13 +66,17 @@ void TPagelith::Clear() {
     Keywords.clear();
 }
 
-void TPagelith::DeleteAllPages() { Pages.Clear(); }
+void TPagelith::DeleteAllPages() {
+    Pages.Clear();
+}
 
 TPDFGraphicRes* TPagelith::CurrentGraphicRes() const {
     return dynamic_cast<TPDFGraphicRes*>(Resource(CurrentGraphic));
 }
 
-TPDFTextRes* TPagelith::CurrentTextRes() const { return dynamic_cast<TPDFTextRes*>(Resource(CurrentText)); }
+TPDFTextRes* TPagelith::CurrentTextRes() const {
+    return dynamic_cast<TPDFTextRes*>(Resource(CurrentText));
+}
 
 template <class T> int32_t TPagelith::AppendResource(std::unique_ptr<T> resource) {
     Resources.Append(std::move(resource));
@@ -81,8 +85,12 @@ template <class T> int32_t TPagelith::AppendResource(std::unique_ptr<T> resource
 
 // Units and page sizes.
 
-long double TPagelith::ToPoints(double x) const { return pagelith::ToPoints(Units, x); }
-long double TPagelith::FromPoints(double x) const { return pagelith::FromPoints(Units, x); }
+long double TPagelith::ToPoints(double x) const {
+    return pagelith::ToPoints(Units, x);
+}
+long double TPagelith::FromPoints(double x) const {
+    return pagelith::FromPoints(Units, x);
+}
 
 int32_t TPagelith::GetPageSize(int32_t page) const {
     const TPDFPage* p = Page(page);
@@ -121,60 +129,6 @@ double TPagelith::GetPageHeight(int32_t page) const {
 void TPagelith::SetPageHeight(int32_t page, double height) {
     TPDFPage* p = Page(page);
     if (p && height > 0) p->SetHeight(WholePoints(ToPoints(height)));
-}
-
-// Graphics.
-
-int32_t TPagelith::CreateGraphic() {
-    CurrentGraphic = AppendResource(std::make_unique<TPDFGraphicRes>());
-    return CurrentGraphic;
-}
-
-void TPagelith::DrawLine(double x1, double y1, double x2, double y2) {
-    if (TPDFGraphicRes* g = CurrentGraphicRes())
-        g->AddLine(static_cast<double>(ToPoints(x1)), static_cast<double>(ToPoints(y1)),
-                   static_cast<double>(ToPoints(x2)), static_cast<double>(ToPoints(y2)));
-}
-
-void TPagelith::Rectangle(double x1, double y1, double x2, double y2) {
-    if (TPDFGraphicRes* g = CurrentGraphicRes())
-        g->AddRectangle(static_cast<double>(ToPoints(x1)), static_cast<double>(ToPoints(y1)),
-                        static_cast<double>(ToPoints(x2)), static_cast<double>(ToPoints(y2)));
-}
-
-void TPagelith::Ellipse(double x, double y, double rx, double ry, double angle) {
-    if (TPDFGraphicRes* g = CurrentGraphicRes())
-        g->AddEllipse(static_cast<double>(ToPoints(x)), static_cast<double>(ToPoints(y)),
-                      static_cast<double>(ToPoints(rx)), static_cast<double>(ToPoints(ry)), angle);
-}
-
-void TPagelith::Circle(double x, double y, double r) { Ellipse(x, y, r, r, 0); }
-
-int32_t TPagelith::GetLineWidth() const {
-    const TPDFGraphicRes* g = CurrentGraphicRes();
-    return g ? g->LineWidth() : 0;
-}
-
-void TPagelith::SetLineWidth(int32_t width) {
-    if (TPDFGraphicRes* g = CurrentGraphicRes()) g->SetLineWidth(width);
-}
-
-uint32_t TPagelith::GetLineColor() const {
-    const TPDFGraphicRes* g = CurrentGraphicRes();
-    return g ? g->LineColor() : 0;
-}
-
-void TPagelith::SetLineColor(uint32_t color) {
-    if (TPDFGraphicRes* g = CurrentGraphicRes()) g->SetLineColor(color);
-}
-
-uint32_t TPagelith::GetFillColor() const {
-    const TPDFGraphicRes* g = CurrentGraphicRes();
-    return g ? g->FillColor() : 0xFFFFFF;
-}
-
-void TPagelith::SetFillColor(uint32_t color) {
-    if (TPDFGraphicRes* g = CurrentGraphicRes()) g->SetFillColor(color);
 }
 
 } // namespace pagelith

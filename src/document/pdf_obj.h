@@ -26,9 +26,15 @@ class TPDFObjList : public TObjList<TPDFObj> {
 public:
     TPDFObj& Insert(std::unique_ptr<TPDFObj> obj, uint32_t p) {
         switch (obj->Kind) {
-        case kImagePlacement: ++ImagePlacements; break;
-        case kGraphicPlacement: ++GraphicPlacements; break;
-        default: ++TextPlacements; break;
+        case kImagePlacement:
+            ++ImagePlacements;
+            break;
+        case kGraphicPlacement:
+            ++GraphicPlacements;
+            break;
+        default:
+            ++TextPlacements;
+            break;
         }
         return TObjList<TPDFObj>::Insert(std::move(obj), p);
     }

@@ -70,7 +70,9 @@ public:
 private:
     TOperatorText Out() { return TOperatorText(z_.Pending()); }
 
-    void RotationLine(double c, double s) { Out().Operand(c).Operand(s).Operand(-s).Operand(c).Line("0 0 cm"); }
+    void RotationLine(double c, double s) {
+        Out().Operand(c).Operand(s).Operand(-s).Operand(c).Line("0 0 cm");
+    }
 
     void Image(const TPDFObj& obj, const TPDFImageRes& image) {
         // Resolutions are never 0 after intake; a hand-made resource gets 72 dpi.
@@ -136,7 +138,8 @@ private:
             const double y = f - seg.YOffset;
             TLinkSlot* slot = (!seg.Link.empty() && r == 0) ? slots_.Take() : nullptr;
             Out().Operand(size).Operand(tx).Operand(ty).Operand(size).Operand(x).Number(y).Line(" Tm");
-            if (seg.Underline && r == 0) underlines_.push_back({x, y - 0.15 * size, seg.Width, 0.05 * size, seg.Color});
+            if (seg.Underline && r == 0)
+                underlines_.push_back({x, y - 0.15 * size, seg.Width, 0.05 * size, seg.Color});
             if (slot) {
                 slot->Uri = seg.Link;
                 slot->Border = seg.LinkBorder;
@@ -174,7 +177,11 @@ private:
 
 void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots) {
     const int32_t n = file.BeginObject();
-    file.Out().Text("<< /Length ").Integer(int64_t{n} + 1).Line(" 0 R /Filter /FlateDecode >>").Line("stream");
+    file.Out()
+        .Text("<< /Length ")
+        .Integer(int64_t{n} + 1)
+        .Line(" 0 R /Filter /FlateDecode >>")
+        .Line("stream");
     const std::size_t start = file.Buffer.size();
     {
         TContentWriter content(file.Buffer, doc, slots);

@@ -13,7 +13,9 @@ TDeflateWriter::TDeflateWriter(std::string& out) : out_(out) {
     pending_.reserve(kStageSize + 4096);
 }
 
-TDeflateWriter::~TDeflateWriter() { deflateEnd(&z_); }
+TDeflateWriter::~TDeflateWriter() {
+    deflateEnd(&z_);
+}
 
 void TDeflateWriter::Drain() {
     Deflate(pending_, Z_NO_FLUSH);

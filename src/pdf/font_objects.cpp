@@ -7,11 +7,14 @@ namespace pagelith {
 
 namespace {
 constexpr const char* kStandardFontNames[14] = {
-    "Courier",     "Courier-Bold", "Courier-BoldOblique", "Courier-Oblique",       "Helvetica",
-    "Helvetica-Bold", "Helvetica-BoldOblique", "Helvetica-Oblique", "Times-Roman", "Times-Bold",
-    "Times-Italic", "Times-BoldItalic", "Symbol", "ZapfDingbats"};
+    "Courier",     "Courier-Bold",   "Courier-BoldOblique",   "Courier-Oblique",
+    "Helvetica",   "Helvetica-Bold", "Helvetica-BoldOblique", "Helvetica-Oblique",
+    "Times-Roman", "Times-Bold",     "Times-Italic",          "Times-BoldItalic",
+    "Symbol",      "ZapfDingbats"};
 
-bool IsStandard(int32_t number) { return number <= 14; }
+bool IsStandard(int32_t number) {
+    return number <= 14;
+}
 } // namespace
 
 TPDFFontRes* TDocumentFonts::Find(int32_t number) const {

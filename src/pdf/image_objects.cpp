@@ -38,7 +38,8 @@ void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
     case 3:
         out.Line("/Filter /DCTDecode");
         out.Text("/Width ").Integer(image.Width).EndLine().Text("/Height ").Integer(image.Height).EndLine();
-        out.Line("/BitsPerComponent 8").Line(image.GrayJPEG ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
+        out.Line("/BitsPerComponent 8")
+            .Line(image.GrayJPEG ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
         break;
     default:
         if (image.Filter == 2) out.Line("/Filter /FlateDecode");

@@ -33,7 +33,9 @@ const TComponentTable& Components() {
 
 } // namespace
 
-char* FormatInteger(int64_t v, char* out) { return std::to_chars(out, out + kMaxNumberText, v).ptr; }
+char* FormatInteger(int64_t v, char* out) {
+    return std::to_chars(out, out + kMaxNumberText, v).ptr;
+}
 
 char* FormatNumber(double v, char* out) {
     const double magnitude = std::fabs(v);
@@ -48,7 +50,8 @@ char* FormatNumber(double v, char* out) {
     }
     // PDF has no exponent syntax: very large values stay plain digits.
     if (magnitude < 9.2e18) return FormatInteger(static_cast<int64_t>(std::round(v)), out);
-    return std::to_chars(out, out + kMaxNumberText, v < 0 ? -9.2e18 : 9.2e18, std::chars_format::fixed, 0).ptr;
+    return std::to_chars(out, out + kMaxNumberText, v < 0 ? -9.2e18 : 9.2e18, std::chars_format::fixed, 0)
+        .ptr;
 }
 
 std::string NumberText(double v) {

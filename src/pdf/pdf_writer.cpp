@@ -63,7 +63,8 @@ private:
             next += 3;
             for (const auto& obj : page->Placements) {
                 if (obj->Kind != kImagePlacement) continue;
-                auto* image = dynamic_cast<TPDFImageRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
+                auto* image =
+                    dynamic_cast<TPDFImageRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
                 if (image && image->ObjectNumber == 0) {
                     image->ObjectNumber = next;
                     next += ImageObjectCount(image->Indexed);
@@ -140,7 +141,8 @@ private:
         }
         if (page.AnnotCount > 0) {
             out.Text("/Annots [ ");
-            for (int32_t k = 0; k < page.AnnotCount; ++k) out.Integer(int64_t{page.FirstAnnot} + k).Text(" 0 R ");
+            for (int32_t k = 0; k < page.AnnotCount; ++k)
+                out.Integer(int64_t{page.FirstAnnot} + k).Text(" 0 R ");
             out.Line("]");
         }
         out.Line(">>");
@@ -151,7 +153,8 @@ private:
         WriteContentStream(file_, doc_, page, slots);
         for (const auto& obj : page.Placements) {
             if (obj->Kind != kImagePlacement) continue;
-            auto* image = dynamic_cast<TPDFImageRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
+            auto* image =
+                dynamic_cast<TPDFImageRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
             if (image && image->ObjectNumber == file_.Next) WriteImageObjects(file_, *image);
         }
         for (const TPDFFontRes* font : PageFonts(page))
@@ -167,7 +170,8 @@ private:
         std::vector<const TPDFFontRes*> list;
         for (const auto& obj : page.Placements) {
             if (obj->Kind != kTextPlacement) continue;
-            auto* text = dynamic_cast<const TPDFTextRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
+            auto* text =
+                dynamic_cast<const TPDFTextRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
             if (!text) continue;
             for (const TTextLine& line : text->Lines) {
                 const TPDFFontRes* font = fonts_.Find(line.Font);
@@ -219,7 +223,8 @@ private:
         out.Line("xref").Text("0 ").Integer(size).EndLine().Line("0000000000 65535 f ");
         for (int32_t i = 1; i < size; ++i) {
             char entry[32];
-            std::snprintf(entry, sizeof entry, "%010lld 00000 n \r", static_cast<long long>(file_.Offsets[i]));
+            std::snprintf(entry, sizeof entry, "%010lld 00000 n \r",
+                          static_cast<long long>(file_.Offsets[i]));
             out.Text(entry);
         }
         out.Line("trailer").Line("<< ").Text("/Size ").Integer(size).EndLine();
@@ -267,7 +272,9 @@ std::string PdfDate(std::time_t t) {
     return text;
 }
 
-std::string WritePdf(TPagelith& doc) { return TPdfWriter(doc).Write(); }
+std::string WritePdf(TPagelith& doc) {
+    return TPdfWriter(doc).Write();
+}
 
 void TPagelith::SaveToStream(TStream& dest) {
     const std::string file = WritePdf(*this);

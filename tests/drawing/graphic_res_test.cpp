@@ -9,7 +9,9 @@ namespace {
 
 constexpr const char* kStart = "1 1 1 rg\r0 0 0 RG\r";
 
-std::string Drawn(const TPDFGraphicRes& g) { return g.Content().substr(18); }
+std::string Drawn(const TPDFGraphicRes& g) {
+    return g.Content().substr(18);
+}
 
 TEST(NumberFormat, GeneralFifteenDigits) {
     EXPECT_EQ(NumberText(10), "10");

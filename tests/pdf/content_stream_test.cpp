@@ -4,8 +4,8 @@
 #include "drawing/graphic_res.h"
 #include "images/image_res.h"
 #include "support/content.h"
-#include "text/text_res.h"
 #include "support/pdf_check.h"
+#include "text/text_res.h"
 
 namespace pagelith {
 namespace {

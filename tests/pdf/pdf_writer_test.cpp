@@ -32,7 +32,8 @@ TEST(PdfWriter, WorkedExampleIsExact) {
         "1 0 obj\r<<\r/Type /Catalog\r/Pages 2 0 R >>\rendobj\r"
         "2 0 obj\r<<\r/Type /Pages\r/Kids [3 0 R ]\r/Count 1\r>>\rendobj\r"
         "3 0 obj\r<<\r/Type /Page\r/Parent 2 0 R \r/MediaBox [ 0 0 612 792]\r>>\rendobj\r"
-        "4 0 obj\r<< \r/Producer (Tessarine PagelithASP 2.3)\r/CreationDate (D:20070305140309Z)\r>> \rendobj\r"
+        "4 0 obj\r<< \r/Producer (Tessarine PagelithASP 2.3)\r/CreationDate (D:20070305140309Z)\r>> "
+        "\rendobj\r"
         "xref\r0 5\r0000000000 65535 f \r0000000009 00000 n \r0000000058 00000 n \r"
         "0000000116 00000 n \r0000000189 00000 n \r"
         "trailer\r<< \r/Size 5\r/Info 4 0 R\r/Root 1 0 R\r>> \rstartxref\r284\r%%EOF\r";

@@ -20,8 +20,9 @@ inline std::string ContentOf(const std::string& pdf, int n) {
     std::string out(1 << 20, '\0');
     for (;;) {
         uLongf size = static_cast<uLongf>(out.size());
-        const int rc = uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
-                                  reinterpret_cast<const Bytef*>(pdf.data() + at), static_cast<uLong>(end - at));
+        const int rc =
+            uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                       reinterpret_cast<const Bytef*>(pdf.data() + at), static_cast<uLong>(end - at));
         if (rc == Z_BUF_ERROR && out.size() < (1u << 30)) {
             out.resize(out.size() * 4);
             continue;

@@ -70,7 +70,8 @@ inline ::testing::AssertionResult ReadersAccept(const std::string& name, const s
     if (status != 0 && !warningsOnly) return ::testing::AssertionFailure() << "qpdf --check failed:\n" << out;
     if (!warningsOnly && out.find("No syntax or stream encoding errors found") == std::string::npos)
         return ::testing::AssertionFailure() << "qpdf --check found errors:\n" << out;
-    if (bytes.find("/Count 0\r") != std::string::npos) return ::testing::AssertionSuccess(); // nothing to render
+    if (bytes.find("/Count 0\r") != std::string::npos)
+        return ::testing::AssertionSuccess(); // nothing to render
     const auto prefix = OutputPath(name + "-page").string();
     if (Run("pdftoppm -r 20 -png '" + path.string() + "' '" + prefix + "'", &out) != 0 || !out.empty())
         return ::testing::AssertionFailure() << "pdftoppm failed:\n" << out;
