@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Builds a two-page document through the automation object and saves it.
+
+    PYTHONPATH=build/python python3 examples/demo.py [output.pdf]
+
+Prints the path of the file written (default build/demo/pagelith-demo.pdf).
+"""
+
+import math
+import os
+import sys
+
+import pagelith
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DEFAULT_OUTPUT = os.path.join(ROOT, "build", "demo", "pagelith-demo.pdf")
+
+
+def rgb(red, green, blue):
+    """An OLE colour: red in the low byte."""
+    return red | green << 8 | blue << 16
+
+
+def saved_name(path):
+    """The name SaveToFile writes: ".pdf" is added unless the name already ends with it."""
+    stem, ext = os.path.splitext(path)
+    return path if ext.lower() == ".pdf" else path + ".pdf"
+
+
+def add_text(doc, page, x, y, lines, size=12, color=0, font=5):
+    """Places a text block; returns False when this build's server cannot write text yet."""
+    try:
+        text = doc.CreateText()
+        if not text:
+            return False
+        doc.TextFont = font
+        doc.TextSize = size
+        doc.TextColor = color
+        for line in lines:
+            doc.WriteText(line)
+        index = doc.ApplyResource(page, text)
+        doc.Locate(page, index, x, y)
+        return True
+    except pagelith.com_error as error:
+        print("demo: text skipped (%s)" % (error.description or error.strerror), file=sys.stderr)
+        return False
+
+
+def draw_cover(doc):
+    """Page 1: colour swatches, a fan of lines, circles and turned ellipses."""
+    graphic = doc.CreateGraphic()
+    doc.LineWidth = 2
+
+    # A row of filled swatches.
+    swatches = [rgb(220, 40, 40), rgb(240, 160, 20), rgb(240, 220, 40), rgb(60, 170, 70), rgb(40, 110, 220),
+                rgb(120, 60, 190)]
+    for i, color in enumerate(swatches):
+        doc.FillColor = color
+        doc.LineColor = rgb(40, 40, 40)
+        x = 60 + i * 80
+        doc.Rectangle(x, 600, x + 60, 680)
+
+    # A fan of lines from one corner, shading from blue to red.
+    doc.LineWidth = 1
+    for i in range(24):
+        angle = math.radians(i * 90 / 23)
+        doc.LineColor = rgb(int(255 * i / 23), 40, int(255 * (23 - i) / 23))
+        doc.DrawLine(60, 120, 60 + 420 * math.cos(angle), 120 + 420 * math.sin(angle))
+
+    # Circles and ellipses turned about their centres.
+    doc.LineWidth = 3
+    doc.LineColor = rgb(20, 20, 90)
+    for i, color in enumerate([rgb(250, 200, 200), rgb(200, 250, 200), rgb(200, 200, 250)]):
+        doc.FillColor = color
+        doc.Circle(380 + i * 50, 300, 60 - i * 15)
+    doc.LineWidth = 1
+    doc.FillColor = rgb(255, 255, 255)
+    for angle in range(0, 180, 30):
+        doc.LineColor = rgb(180, 30, 120)
+        doc.Ellipse(160, 360, 90, 30, angle)
+    doc.ApplyResource(1, graphic)
+
+
+def draw_second_page(doc):
+    """Page 2: the same kind of graphic drawn in inches, a chequerboard."""
+    doc.Units = 1  # inches
+    graphic = doc.CreateGraphic()
+    doc.LineColor = rgb(0, 0, 0)
+    for row in range(8):
+        for column in range(8):
+            doc.FillColor = rgb(30, 30, 30) if (row + column) % 2 else rgb(235, 235, 220)
+            x, y = 1.25 + column * 0.75, 2 + row * 0.75
+            doc.Rectangle(x, y, x + 0.75, y + 0.75)
+    doc.ApplyResource(2, graphic)
+    doc.Units = 0
+
+
+def build(doc):
+    doc.AddPage(0)
+    doc.AddPage(0)
+    doc.Title = "Pagelith demo"
+    doc.Author = "Pagelith"
+    doc.Subject = "Graphics and text drawn through the automation interface"
+    doc.Keywords = "demo, graphics, text"
+    draw_cover(doc)
+    draw_second_page(doc)
+    add_text(doc, 1, 60, 760, ["Pagelith demo"], size=28, color=rgb(20, 20, 90), font=6)
+    add_text(doc, 1, 60, 720, ["Rectangles, lines, circles and ellipses in colour,",
+                               "drawn through the automation interface from Python."], size=12)
+    add_text(doc, 2, 90, 780, ["A chequerboard drawn in inches"], size=18, font=9)
+
+
+def main(argv):
+    target = os.path.abspath(argv[1] if len(argv) > 1 else DEFAULT_OUTPUT)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
+    build(doc)
+    doc.SaveToFile(target)
+    print(saved_name(target))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,356 @@
+"""Late-bound calls through IDispatch, in the conventions of Python automation clients."""
+
+import ctypes
+from collections import namedtuple
+from ctypes import byref, c_int32, c_uint32, c_void_p
+
+from . import _com
+from ._com import (DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT, DISPID_PROPERTYPUT, VARIANT,
+                   com_error)
+from ._members import METHOD, PROPERTY, READONLY
+
+INT32_MIN, INT32_MAX = -(2**31), 2**31 - 1
+
+RawVariant = namedtuple("RawVariant", "vt value")
+
+# Errors after which a script host takes a name it tried to read as a property to be a method.
+_BAD_CONTEXT = (_com.DISP_E_MEMBERNOTFOUND, _com.DISP_E_BADPARAMCOUNT, _com.DISP_E_PARAMNOTOPTIONAL,
+                _com.DISP_E_TYPEMISMATCH, _com.E_INVALIDARG)
+
+
+# ---------------------------------------------------------------------------------------------
+# Arguments
+
+def _put_arg(var, value, keep):
+    """Fills VARIANT `var` from a Python value; memory it points to is appended to `keep`."""
+    if value is None:
+        var.vt = _com.VT_EMPTY
+    elif isinstance(value, bool):
+        var.vt = _com.VT_BOOL
+        var.u.boolVal = -1 if value else 0
+    elif isinstance(value, int):
+        if INT32_MIN <= value <= INT32_MAX:
+            var.vt = _com.VT_I4
+            var.u.lVal = value
+        else:
+            var.vt = _com.VT_R8
+            var.u.dblVal = float(value)
+    elif isinstance(value, float):
+        var.vt = _com.VT_R8
+        var.u.dblVal = value
+    elif isinstance(value, str):
+        bstr = _com.OwnedBSTR(value)
+        keep.append(bstr)
+        var.vt = _com.VT_BSTR
+        var.u.ptr = bstr.address
+    elif isinstance(value, (bytes, bytearray, memoryview)):
+        array = _com.OwnedByteArray(value)
+        keep.append(array)
+        var.vt = _com.VT_ARRAY | _com.VT_UI1
+        var.u.ptr = ctypes.addressof(array.array)
+    elif isinstance(value, CDispatch):
+        var.vt = _com.VT_DISPATCH
+        var.u.ptr = value._ptr_
+        keep.append(value)
+    else:
+        raise TypeError("Objects of type '%s' can not be converted to a COM VARIANT" % type(value).__name__)
+
+
+def _make_params(args, put_value=(), keep=None):
+    """DISPPARAMS for positional `args` (and the value of a property put), last argument first."""
+    values = list(args)
+    named = bool(put_value)
+    if named:
+        values.append(put_value[0])
+    count = len(values)
+    variants = (VARIANT * max(count, 1))()
+    for position, value in enumerate(reversed(values)):
+        _put_arg(variants[position], value, keep)
+    params = _com.DISPPARAMS()
+    params.cArgs = count
+    params.rgvarg = ctypes.cast(variants, ctypes.POINTER(VARIANT)) if count else None
+    keep.append(variants)
+    if named:
+        names = (c_int32 * 1)(DISPID_PROPERTYPUT)
+        keep.append(names)
+        params.rgdispidNamedArgs = names
+        params.cNamedArgs = 1
+    return params
+
+
+# ---------------------------------------------------------------------------------------------
+# Results
+
+def _read_value(lib, var, raw):
+    """The Python value of a VARIANT the caller owns; the VARIANT is cleared afterwards."""
+    vt = var.vt
+    take_reference = False
+    try:
+        if vt & _com.VT_BYREF:
+            value = _read_byref(var)
+        elif vt in (_com.VT_EMPTY, _com.VT_NULL):
+            value = None
+        elif vt in (_com.VT_I4, _com.VT_INT, _com.VT_ERROR):
+            value = var.u.lVal
+        elif vt == _com.VT_I2:
+            value = var.u.iVal
+        elif vt == _com.VT_I1:
+            value = var.u.cVal
+        elif vt == _com.VT_UI1:
+            value = var.u.bVal
+        elif vt == _com.VT_UI2:
+            value = var.u.uiVal
+        elif vt in (_com.VT_UI4, _com.VT_UINT):
+            value = var.u.ulVal
+        elif vt == _com.VT_I8:
+            value = var.u.llVal
+        elif vt == _com.VT_UI8:
+            value = var.u.ullVal
+        elif vt == _com.VT_R8:
+            value = var.u.dblVal
+        elif vt == _com.VT_R4:
+            value = float(var.u.fltVal)
+        elif vt == _com.VT_CY:
+            value = var.u.llVal / 10000.0
+        elif vt == _com.VT_DATE:
+            value = var.u.dblVal
+        elif vt == _com.VT_BOOL:
+            value = var.u.boolVal if raw else var.u.boolVal != 0
+        elif vt == _com.VT_BSTR:
+            value = _com.read_bstr(var.u.ptr)
+        elif vt == _com.VT_ARRAY | _com.VT_UI1:
+            value = _com.read_safearray_bytes(var.u.ptr)
+        elif vt == _com.VT_DISPATCH:
+            value = CDispatch(var.u.ptr, lib) if var.u.ptr else None
+            take_reference = True
+        elif vt == _com.VT_UNKNOWN:
+            value = None
+            if var.u.ptr:
+                hr, disp = _com.query_interface(var.u.ptr, _com.IID_IDispatch)
+                value = CDispatch(disp, lib) if hr == 0 and disp else var.u.ptr
+        else:
+            raise com_error(_com.DISP_E_BADVARTYPE, "Result of variant type %d can not be converted" % vt)
+    finally:
+        if take_reference:
+            var.vt = _com.VT_EMPTY  # the wrapper now owns the reference
+        else:
+            lib.clear_variant(var)
+    return RawVariant(vt, value) if raw else value
+
+
+def _read_byref(var):
+    """Values passed by reference (seen in calls into the Response object)."""
+    base = var.vt & ~_com.VT_BYREF
+    p = var.u.ptr
+    if not p:
+        return None
+    if base == _com.VT_VARIANT:
+        return variant_to_python(VARIANT.from_address(p))
+    copy = VARIANT()
+    copy.vt = base
+    if base == _com.VT_BSTR or base & _com.VT_ARRAY:
+        copy.u.ptr = c_void_p.from_address(p).value
+    else:
+        ctypes.memmove(byref(copy.u), p, 8 if base in (_com.VT_R8, _com.VT_I8, _com.VT_UI8, _com.VT_CY,
+                                                       _com.VT_DATE) else 4 if base in (
+            _com.VT_I4, _com.VT_UI4, _com.VT_INT, _com.VT_UINT, _com.VT_R4, _com.VT_ERROR) else 2 if base in (
+            _com.VT_I2, _com.VT_UI2, _com.VT_BOOL) else 1)
+    return variant_to_python(copy)
+
+
+def variant_to_python(var):
+    """The value of a VARIANT someone else owns (nothing is freed or cleared)."""
+    vt = var.vt
+    if vt & _com.VT_BYREF:
+        return _read_byref(var)
+    if vt in (_com.VT_EMPTY, _com.VT_NULL):
+        return None
+    if vt == _com.VT_BSTR:
+        return _com.read_bstr(var.u.ptr)
+    if vt == _com.VT_ARRAY | _com.VT_UI1:
+        return _com.read_safearray_bytes(var.u.ptr)
+    if vt == _com.VT_BOOL:
+        return var.u.boolVal != 0
+    simple = {_com.VT_I4: "lVal", _com.VT_INT: "lVal", _com.VT_I2: "iVal", _com.VT_I1: "cVal",
+              _com.VT_UI1: "bVal", _com.VT_UI2: "uiVal", _com.VT_UI4: "ulVal", _com.VT_UINT: "ulVal",
+              _com.VT_I8: "llVal", _com.VT_UI8: "ullVal", _com.VT_R8: "dblVal", _com.VT_R4: "fltVal"}
+    if vt in simple:
+        return getattr(var.u, simple[vt])
+    raise com_error(_com.DISP_E_BADVARTYPE, "Argument of variant type %d can not be converted" % vt)
+
+
+# ---------------------------------------------------------------------------------------------
+# Errors
+
+def _excepinfo_tuple(lib, info):
+    if info.pfnDeferredFillIn:
+        fill = ctypes.CFUNCTYPE(c_int32, ctypes.POINTER(_com.EXCEPINFO))(info.pfnDeferredFillIn)
+        fill(byref(info))
+        info.pfnDeferredFillIn = None
+    source = lib.take_bstr(info.bstrSource)
+    description = lib.take_bstr(info.bstrDescription)
+    helpfile = lib.take_bstr(info.bstrHelpFile)
+    info.bstrSource = info.bstrDescription = info.bstrHelpFile = None
+    return (info.wCode, source, description, helpfile, info.dwHelpContext, info.scode)
+
+
+def raise_failure(lib, hr, info=None, argerr=None):
+    """Raises com_error for a failed call, with the error's description from EXCEPINFO or the thread."""
+    hr = _com.signed32(hr)
+    if hr == _com.DISP_E_EXCEPTION and info is not None:
+        excepinfo = _excepinfo_tuple(lib, info)
+        scode = excepinfo[5] if excepinfo[5] else hr
+        raise com_error(scode, None, excepinfo, argerr, invoke_hresult=hr)
+    if info is not None:
+        _excepinfo_tuple(lib, info)  # a server may fill it without saying so; free what it holds
+    details = _com.fetch_error_info(lib)
+    excepinfo = None
+    if details is not None:
+        source, description, helpfile, context = details
+        excepinfo = (0, source, description, helpfile, context, hr)
+    raise com_error(hr, None, excepinfo, argerr)
+
+
+def _clear_error_info(lib):
+    if lib.set_error_info is not None:
+        lib.set_error_info(0, None)
+
+
+# ---------------------------------------------------------------------------------------------
+# Objects
+
+class CDispatch:
+    """A late-bound automation object. Owns one reference to the interface pointer."""
+
+    def __init__(self, ptr, lib, members=None, name=None):
+        object.__setattr__(self, "_ptr_", ptr)
+        object.__setattr__(self, "_lib_", lib)
+        object.__setattr__(self, "_members_", members or {})
+        object.__setattr__(self, "_name_", name or "<unknown>")
+        object.__setattr__(self, "_dispids_", {})
+
+    # Lifetime -----------------------------------------------------------------------------------
+
+    def _release_(self):
+        ptr = self._ptr_
+        if ptr:
+            object.__setattr__(self, "_ptr_", None)
+            _com.release(ptr)
+
+    def __del__(self):
+        try:
+            self._release_()
+        except Exception:  # interpreter shutdown: nothing sensible left to do
+            pass
+
+    def __repr__(self):
+        return "<COMObject %s>" % self._name_
+
+    def __eq__(self, other):
+        return isinstance(other, CDispatch) and other._ptr_ == self._ptr_
+
+    def __hash__(self):
+        return hash(self._ptr_)
+
+    # Names --------------------------------------------------------------------------------------
+
+    def _lookup_(self, name):
+        """The DISPID of `name`, or None when the server does not know it."""
+        key = name.lower()
+        cache = self._dispids_
+        if key in cache:
+            return cache[key]
+        hr, ids = _com.get_ids_of_names(self._ptr_, [name])
+        dispid = ids[0] if hr == 0 else None
+        if hr != 0 and hr != _com.DISP_E_UNKNOWNNAME and hr != _com.DISP_E_MEMBERNOTFOUND:
+            raise com_error(hr)
+        cache[key] = dispid
+        return dispid
+
+    def _dispid_(self, name):
+        dispid = self._lookup_(name)
+        if dispid is None:
+            raise AttributeError("%s.%s" % (self._name_, name))
+        return dispid
+
+    # Calls --------------------------------------------------------------------------------------
+
+    def _invoke_(self, dispid, flags, args, put_value=(), raw=False, want_result=True):
+        if not self._ptr_:
+            raise com_error(_com.E_POINTER, "The object has been released")
+        lib = self._lib_
+        keep = []
+        params = _make_params(args, put_value, keep)
+        result = VARIANT() if want_result else None
+        info = _com.EXCEPINFO()
+        argerr = c_uint32(0)
+        _clear_error_info(lib)
+        hr = _com.invoke(self._ptr_, dispid, flags, params, result, info, argerr)
+        del keep
+        if hr < 0:
+            if result is not None:
+                lib.clear_variant(result)
+            bad_argument = hr in (_com.DISP_E_TYPEMISMATCH, _com.DISP_E_PARAMNOTFOUND)
+            raise_failure(lib, hr, info, argerr.value if bad_argument else None)
+        if result is None:
+            return None
+        return _read_value(lib, result, raw)
+
+    def _method_(self, name, dispid, flags):
+        def call(*args):
+            return self._invoke_(dispid, flags, args)
+
+        call.__name__ = name
+        call.__qualname__ = "%s.%s" % (self._name_, name)
+        return call
+
+    def _setter_(self, name, dispid):
+        def put(*args):
+            if not args:
+                raise TypeError("Set%s needs the value to set" % name)
+            self._invoke_(dispid, DISPATCH_PROPERTYPUT, args[:-1], (args[-1],), want_result=False)
+
+        put.__name__ = "Set" + name
+        return put
+
+    def __getattr__(self, name):
+        if name.startswith("_"):
+            raise AttributeError(name)
+        entry = self._members_.get(name.lower())
+        if entry is not None:
+            canonical, kind, count = entry
+            dispid = self._dispid_(canonical)
+            if kind == METHOD:
+                return self._method_(canonical, dispid, DISPATCH_METHOD)
+            if count == 0:
+                return self._invoke_(dispid, DISPATCH_PROPERTYGET, ())
+            return self._method_(canonical, dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET)
+        if name[:3].lower() == "set" and len(name) > 3:
+            target = self._members_.get(name[3:].lower())
+            if target is not None and target[1] == PROPERTY:
+                return self._setter_(target[0], self._dispid_(target[0]))
+        dispid = self._lookup_(name)
+        if dispid is None:
+            if name[:3].lower() == "set" and len(name) > 3 and not self._members_:
+                prop = self._lookup_(name[3:])
+                if prop is not None:
+                    return self._setter_(name[3:], prop)
+            raise AttributeError("%s.%s" % (self._name_, name))
+        # A member the table does not describe: read it as a property, take it for a method when the
+        # server refuses a call without arguments.
+        try:
+            return self._invoke_(dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET, ())
+        except com_error as error:
+            if error.hresult in _BAD_CONTEXT:
+                return self._method_(name, dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET)
+            raise
+
+    def __setattr__(self, name, value):
+        if name.startswith("_"):
+            object.__setattr__(self, name, value)
+            return
+        entry = self._members_.get(name.lower())
+        dispid = self._lookup_(entry[0] if entry else name)
+        if dispid is None:
+            raise AttributeError("Property '%s.%s' can not be set." % (self._name_, name))
+        self._invoke_(dispid, DISPATCH_PROPERTYPUT, (), (value,), want_result=False)
