@@ -78,7 +78,7 @@ TPDFTextRes* TPagelith::CurrentTextRes() const {
     return dynamic_cast<TPDFTextRes*>(Resource(CurrentText));
 }
 
-template <class T> int32_t TPagelith::AppendResource(std::unique_ptr<T> resource) {
+int32_t TPagelith::AppendResource(std::unique_ptr<TPDFResource> resource) {
     Resources.Append(std::move(resource));
     return static_cast<int32_t>(Resources.Count());
 }

@@ -132,7 +132,8 @@ public:
     void SaveToStream(TStream& dest);
 
 private:
-    template <class T> int32_t AppendResource(std::unique_ptr<T> resource);
+    // Appends a resource and returns its number, the list's new length.
+    int32_t AppendResource(std::unique_ptr<TPDFResource> resource);
 };
 
 } // namespace pagelith
