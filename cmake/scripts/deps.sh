@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config zlib1g-dev libjpeg62-turbo-dev
-    libgtest-dev libbenchmark-dev
+    libgtest-dev googletest libbenchmark-dev
     qpdf poppler-utils mupdf-tools
     g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
     wine64 wine wine64-tools
