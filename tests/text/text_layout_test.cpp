@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "document/pagelith.h"
+#include "images/image_res.h"
+#include "text/line_fit.h"
+#include "text/text_res.h"
+#include "text/text_test_fonts.h"
+
+namespace pagelith {
+namespace {
+
+std::vector<std::string> Texts(const TPDFTextRes& t) {
+    std::vector<std::string> out;
+    for (const auto& s : t.Segments) out.push_back(s.Text);
+    return out;
+}
+
+using Strings = std::vector<std::string>;
+
+class MonoLayout : public ::testing::Test {
+protected:
+    void SetUp() override { test::SetUpMonoText(doc); }
+    TPDFTextRes& Text() { return *doc.CurrentTextRes(); }
+    TPDFTextRes& Layout(double scale = 100) {
+        Text().Layout(doc.Fonts, scale);
+        return Text();
+    }
+    TPagelith doc;
+};
+
+TEST_F(MonoLayout, SeparateAndAppendedWords) {
+    doc.WriteText("Hello");
+    doc.WriteText("world");
+    EXPECT_EQ(Texts(Layout()), (Strings{"Hello", "world"}));
+    EXPECT_DOUBLE_EQ(Text().Segments[1].YOffset, 21.5);
+
+    doc.CreateText();
+    doc.SetTextFont(15);
+    doc.WriteText("Hello");
+    doc.AppendText = true;
+    doc.WriteText(" world");
+    const auto& s = Layout().Segments;
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_TRUE(s[1].Continues);
+    EXPECT_DOUBLE_EQ(s[1].XOffset, 25);
+    EXPECT_DOUBLE_EQ(s[0].LineWidth, 55);
+    EXPECT_DOUBLE_EQ(s[1].LineWidth, 55);
+    EXPECT_DOUBLE_EQ(s[1].YOffset, 10);
+    EXPECT_DOUBLE_EQ(doc.TextBlockWidth(), 55);
+    EXPECT_DOUBLE_EQ(doc.TextBlockHeight(), 10);
+}
+
+TEST_F(MonoLayout, WrapsAtTheLastSpaceThatFits) {
+    doc.SetTextMaxWidth(40); // 8 characters
+    doc.WriteText("aaa bbb ccc");
+    EXPECT_EQ(Texts(Layout()), (Strings{"aaa bbb", "ccc"}));
+    EXPECT_DOUBLE_EQ(Text().Segments[0].Width, 35);
+    EXPECT_DOUBLE_EQ(doc.TextBlockWidth(), 35);
+}
+
+TEST_F(MonoLayout, SpacesAtTheBreakAreDropped) {
+    doc.SetTextMaxWidth(25);
+    doc.WriteText("aaa   bbb   ");
+    EXPECT_EQ(Texts(Layout()), (Strings{"aaa", "bbb"}));
+}
+
+TEST_F(MonoLayout, OverlongWordIsCutInsideWithOneCharacterTooMany) {
+    doc.SetTextMaxWidth(20); // 4 characters
+    doc.WriteText("abcdefghij");
+    EXPECT_EQ(Texts(Layout()), (Strings{"abcde", "fghij"}));
+    doc.WriteText("ab abcdefgh");
+    EXPECT_EQ(Texts(Layout()), (Strings{"abcde", "fghij", "ab", "abcde", "fgh"}));
+}
+
+TEST_F(MonoLayout, ExactFitIsNotAnOverflow) {
+    doc.SetTextMaxWidth(20);
+    doc.WriteText("abcd efgh");
+    EXPECT_EQ(Texts(Layout()), (Strings{"abcd", "efgh"}));
+}
+
+TEST_F(MonoLayout, AppendedTextWrapsOrMovesToTheNextLine) {
+    doc.SetTextMaxWidth(40);
+    doc.WriteText("aaaa");
+    doc.AppendText = true;
+    doc.WriteText("bb cc");
+    const auto& s = Layout().Segments;
+    EXPECT_EQ(Texts(Text()), (Strings{"aaaa", "bb", "cc"}));
+    EXPECT_TRUE(s[1].Continues);
+    EXPECT_FALSE(s[2].Continues);
+    EXPECT_DOUBLE_EQ(s[1].XOffset, 20);
+    EXPECT_DOUBLE_EQ(s[2].XOffset, 0);
+    EXPECT_DOUBLE_EQ(s[2].YOffset, 21.5);
+
+    // A first word that does not fit after the line starts a new line whole.
+    doc.AppendText = false;
+    doc.WriteText("aaaaaa");
+    doc.AppendText = true;
+    doc.WriteText("bbbb");
+    EXPECT_EQ(Texts(Layout()), (Strings{"aaaa", "bb", "cc", "aaaaaa", "bbbb"}));
+    EXPECT_FALSE(Text().Segments[4].Continues);
+}
+
+TEST_F(MonoLayout, TrailingSpacesAreTrimmedButBlankSegmentsStay) {
+    doc.WriteText("aaa   ");
+    doc.WriteText("   ");
+    const auto& s = Layout().Segments;
+    EXPECT_EQ(Texts(Text()), (Strings{"aaa", "   "}));
+    EXPECT_DOUBLE_EQ(s[0].Width, 15);
+    EXPECT_DOUBLE_EQ(s[1].Width, 15);
+}
+
+TEST_F(MonoLayout, VerticalPlacement) {
+    doc.WriteText("a");
+    doc.WriteText("b");
+    EXPECT_DOUBLE_EQ(doc.TextBlockHeight(), 21.5);
+
+    doc.CreateText();
+    doc.SetTextFont(15);
+    doc.SetTextSize(10);
+    doc.WriteText("a");
+    doc.SetTextSize(20);
+    doc.WriteText("b");
+    const auto& s = Layout().Segments;
+    EXPECT_DOUBLE_EQ(s[0].YOffset, 10);
+    EXPECT_DOUBLE_EQ(s[1].YOffset, 31.5);
+    EXPECT_DOUBLE_EQ(doc.TextBlockHeight(), 31.5);
+}
+
+TEST_F(MonoLayout, LineSpacingOfTheNextLineCounts) {
+    doc.WriteText("a");
+    doc.SetTextLineSpacing(100);
+    doc.WriteText("b");
+    doc.SetTextLineSpacing(0);
+    doc.WriteText("c");
+    const auto& s = Layout().Segments;
+    EXPECT_DOUBLE_EQ(s[1].YOffset, 30);
+    EXPECT_DOUBLE_EQ(s[2].YOffset, 40);
+}
+
+TEST_F(MonoLayout, LineBreaksInsideText) {
+    doc.WriteText("A\r\nB");
+    EXPECT_EQ(Text().Lines.size(), 2u);
+    doc.WriteText("A\n\rB");
+    EXPECT_EQ(Text().Lines.size(), 5u);
+    EXPECT_EQ(Text().Lines[3].Text, "");
+    doc.WriteText("");
+    EXPECT_EQ(Text().Lines.size(), 6u);
+    // The empty lines take a full line height each.
+    Layout();
+    EXPECT_DOUBLE_EQ(Text().Segments.back().YOffset, 10 + 5 * 11.5);
+    doc.WriteText("x\ry\n");
+    EXPECT_EQ(Text().Lines.size(), 9u);
+}
+
+TEST_F(MonoLayout, ScaleWidensPiecesButKeepsLineDistances) {
+    doc.WriteText("ab");
+    doc.WriteText("c");
+    const auto& s = Layout(200).Segments;
+    EXPECT_DOUBLE_EQ(s[0].Width, 20);
+    EXPECT_DOUBLE_EQ(s[1].YOffset, 21.5);
+    EXPECT_DOUBLE_EQ(doc.TextBlockWidth(), 10); // natural size
+}
+
+TEST_F(MonoLayout, SizeZeroOrNegativeIsNotWrapped) {
+    doc.SetTextMaxWidth(10);
+    doc.SetTextSize(0);
+    doc.WriteText("aaa bbb ccc");
+    doc.SetTextSize(-5);
+    doc.AppendText = true;
+    doc.WriteText("dd ee");
+    EXPECT_EQ(Texts(Layout()), (Strings{"aaa bbb ccc", "dd ee"}));
+}
+
+TEST_F(MonoLayout, AlignmentIsKeptForTrueTypeText) {
+    doc.WriteText("abc");
+    doc.SetTextAlign(7);
+    EXPECT_EQ(doc.GetTextAlign(), 7);
+    doc.SetTextAlign(0x102);
+    EXPECT_EQ(doc.GetTextAlign(), 2);
+}
+
+TEST(TextLayout, StandardFontBlocksAreNotMeasured) {
+    TPagelith doc;
+    doc.CreateText();
+    doc.SetTextAlign(1);
+    EXPECT_EQ(doc.GetTextAlign(), 1);
+    doc.SetTextMaxWidth(5);
+    doc.SetTextUnderline(true);
+    doc.WriteText("one two three");
+    EXPECT_EQ(doc.GetTextAlign(), 0); // reset by writing in a standard font
+    doc.SetTextAlign(2);
+    EXPECT_EQ(doc.GetTextAlign(), 0);
+    EXPECT_FALSE(doc.CurrentTextRes()->Lines[0].Underline);
+    EXPECT_EQ(doc.TextBlockWidth(), -1);
+    EXPECT_DOUBLE_EQ(doc.TextBlockHeight(), 10);
+    doc.AppendText = true;
+    doc.SetTextFont(9);
+    doc.SetTextColor(0xFF);
+    doc.WriteText(" four");
+    auto& t = *doc.CurrentTextRes();
+    t.Layout(doc.Fonts, 100);
+    ASSERT_EQ(t.Segments.size(), 1u);
+    EXPECT_EQ(t.Segments[0].Text, "one two three four");
+    EXPECT_EQ(t.Segments[0].Font, 5);
+    EXPECT_EQ(t.Segments[0].Color, 0u);
+    EXPECT_EQ(t.Segments[0].Width, 0);
+}
+
+TEST(TextLayout, EmptyBlock) {
+    TPagelith doc;
+    doc.CreateText();
+    EXPECT_EQ(doc.TextBlockHeight(), 0);
+    EXPECT_EQ(doc.TextBlockWidth(), -1);
+}
+
+TEST(TextLayout, AppendedFirstLineStartsTheBlock) {
+    TPagelith doc;
+    doc.CreateText();
+    doc.AppendText = true;
+    doc.WriteText("x");
+    auto& t = *doc.CurrentTextRes();
+    t.Layout(doc.Fonts, 100);
+    ASSERT_EQ(t.Segments.size(), 1u);
+    EXPECT_FALSE(t.Segments[0].Continues);
+}
+
+TEST(LineFit, BoundaryCases) {
+    std::array<uint16_t, 256> w{};
+    w.fill(100);
+    EXPECT_EQ(FitLine("abc", 0, 0, w).End, 3u);
+    EXPECT_EQ(FitLine("abc", 0, -5, w).End, 3u);
+    EXPECT_EQ(FitLine("abc", 0, 300, w).End, 3u);
+    EXPECT_EQ(FitLine("abcd", 0, 300, w).End, 4u); // cut inside the word, one too many
+    EXPECT_FALSE(FitLine("abcd", 0, 300, w).Fits);
+    EXPECT_EQ(FitLine(" abcd", 0, 300, w).End, 1u); // a piece never ends before its start
+    EXPECT_EQ(FitLine("xx abcd", 3, 100, w).End, 5u);
+    EXPECT_EQ(FitLine("", 0, 100, w).End, 0u);
+}
+
+} // namespace
+} // namespace pagelith
