@@ -1,0 +1,80 @@
+// The committed type-library source must say what the member table says: same members, order,
+// DISPIDs, parameters, types and help strings, and the GUIDs of automation/guids.h.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "automation/member_table.h"
+
+namespace {
+
+std::string ReadSource(const std::string& relative) {
+    std::ifstream in(std::string(PAGELITH_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const std::string& Idl() {
+    static const std::string text = ReadSource("src/platform/windows/PagelithASP.idl");
+    return text;
+}
+
+// The GUIDs listed in guids.h as "// GUID <name> {<value>}".
+std::map<std::string, std::string> HeaderGuids() {
+    std::map<std::string, std::string> guids;
+    const std::string header = ReadSource("src/automation/guids.h");
+    const std::regex line(R"(// GUID (\w+) \{([0-9A-Fa-f-]{36})\})");
+    for (auto it = std::sregex_iterator(header.begin(), header.end(), line); it != std::sregex_iterator();
+         ++it)
+        guids[(*it)[1]] = (*it)[2];
+    return guids;
+}
+
+// The uuid(...) of the attribute block right before `keyword name`.
+std::string UuidBefore(const std::string& keyword, const std::string& name) {
+    const std::regex block("uuid\\(([0-9A-Fa-f-]{36})\\)[^\\]]*\\]\\s*" + keyword + "\\s+" + name + "\\b");
+    std::smatch m;
+    return std::regex_search(Idl(), m, block) ? m[1].str() : std::string();
+}
+
+TEST(IdlDrift, MemberDeclarationsMatchTheMemberTable) {
+    const std::string& idl = Idl();
+    ASSERT_FALSE(idl.empty()) << "PagelithASP.idl not found";
+    const std::string begin = "    // BEGIN members\n";
+    const std::string end = "    // END members\n";
+    const auto from = idl.find(begin);
+    const auto to = idl.find(end);
+    ASSERT_NE(from, std::string::npos);
+    ASSERT_NE(to, std::string::npos);
+    ASSERT_EQ(idl.find(begin, from + 1), std::string::npos) << "one member block only";
+    const std::string committed = idl.substr(from + begin.size(), to - from - begin.size());
+    // On a mismatch the expected text is the block to paste into the IDL.
+    EXPECT_EQ(committed, pagelith::IdlMemberDeclarations());
+}
+
+TEST(IdlDrift, LibraryInterfaceAndCoclassAttributes) {
+    const auto guids = HeaderGuids();
+    ASSERT_EQ(guids.size(), 3u);
+    EXPECT_EQ(UuidBefore("library", "PagelithASP"), guids.at("LIBID_PagelithASP"));
+    EXPECT_EQ(UuidBefore("interface", "IPDFSvrDoc"), guids.at("IID_IPDFSvrDoc"));
+    EXPECT_EQ(UuidBefore("coclass", "PDFSvrDoc"), guids.at("CLSID_PDFSvrDoc"));
+
+    const std::string& idl = Idl();
+    EXPECT_TRUE(std::regex_search(
+        idl, std::regex(R"(version\(2\.3\),\s*lcid\(0x0409\),\s*)"
+                        R"(helpstring\("PagelithASP Library"\)\s*\]\s*library PagelithASP)")));
+    EXPECT_TRUE(std::regex_search(
+        idl, std::regex(R"(helpstring\("Dispatch interface for PDFSvrDoc Object"\),\s*)"
+                        R"(dual,\s*oleautomation\s*\]\s*interface IPDFSvrDoc : IDispatch)")));
+    EXPECT_TRUE(std::regex_search(
+        idl,
+        std::regex(
+            R"(helpstring\("PDFSvrDoc Object"\)\s*\]\s*coclass PDFSvrDoc\s*\{\s*\[default\] interface IPDFSvrDoc;)")));
+}
+
+} // namespace
