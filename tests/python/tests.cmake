@@ -1,0 +1,16 @@
+# The Python module's tests (pytest), run against this build's server library.
+if(TARGET pagelithasp)
+  set(pagelith_py_env "PYTHONPATH=${CMAKE_BINARY_DIR}/python" "PYTHONDONTWRITEBYTECODE=1")
+  if(PAGELITH_SANITIZE)
+    # An uninstrumented interpreter can only load the sanitized library with the runtime preloaded;
+    # the interpreter's own allocations would count as leaks.
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+                    OUTPUT_VARIABLE pagelith_asan_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+    list(APPEND pagelith_py_env "LD_PRELOAD=${pagelith_asan_runtime}"
+         "ASAN_OPTIONS=detect_leaks=0:abort_on_error=0"
+         "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  endif()
+  add_test(NAME python_tests
+           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider ${CMAKE_CURRENT_LIST_DIR})
+  set_tests_properties(python_tests PROPERTIES ENVIRONMENT "${pagelith_py_env}" TIMEOUT 900)
+endif()
