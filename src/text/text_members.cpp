@@ -8,8 +8,7 @@
 namespace pagelith {
 
 int32_t TPagelith::CreateText() {
-    Resources.Append(std::make_unique<TPDFTextRes>());
-    CurrentText = static_cast<int32_t>(Resources.Count());
+    CurrentText = AppendResource(std::make_unique<TPDFTextRes>());
     return CurrentText;
 }
 

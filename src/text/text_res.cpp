@@ -38,8 +38,9 @@ uint64_t StringWidth(std::string_view text, const TWidths& widths) {
     return sum;
 }
 
-double SegmentWidth(const TTextLine& s, const TWidths& widths, double scale) {
-    return scale / 100.0 * s.Size * static_cast<double>(StringWidth(s.Text, widths)) / 1000.0;
+// Width at natural size, in points.
+double NaturalWidth(const TTextLine& s, const TWidths& widths) {
+    return s.Size * static_cast<double>(StringWidth(s.Text, widths)) / 1000.0;
 }
 
 // Available width in thousandths of the size. A size of 0 or less cannot be
@@ -134,8 +135,11 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
         lineWidths.push_back(&font->Font.Widths());
     }
 
+    // Line breaks are decided at natural size, so a block wraps the same way at
+    // every scale and the writer can count its link pieces once.
+    const double factor = scale / 100.0;
     if (measurable) {
-        double w = 0; // running width of the current visual line
+        double w = 0; // running natural width of the current visual line
         for (std::size_t k = 0; k < Lines.size(); ++k) {
             const TTextLine& line = Lines[k];
             const TWidths& widths = *lineWidths[k];
@@ -149,8 +153,9 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
                     if (fit.Fits) {
                         TTextLine& s =
                             Segments.emplace_back(MakeSegment(line, text.substr(p, fit.End - p), true));
-                        s.Width = SegmentWidth(s, widths, scale);
-                        w += s.Width;
+                        const double natural = NaturalWidth(s, widths);
+                        s.Width = factor * natural;
+                        w += natural;
                         placed = true;
                     } else {
                         w = 0;
@@ -160,8 +165,8 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
                     fit = FitLine(text, p, Available(line.MaxWidth, line.Size), widths);
                     TTextLine& s =
                         Segments.emplace_back(MakeSegment(line, text.substr(p, fit.End - p), false));
-                    s.Width = SegmentWidth(s, widths, scale);
-                    w = s.Width;
+                    w = NaturalWidth(s, widths);
+                    s.Width = factor * w;
                 }
                 p = fit.End;
                 while (p < text.size() && text[p] == ' ') ++p;
@@ -183,8 +188,8 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
             TTextLine& s = Segments[i];
             if (!lastOfLine || !HasNonSpace(s.Text) || s.Text.back() != ' ') continue;
             s.Text.erase(s.Text.find_last_not_of(' ') + 1);
-            s.Width = SegmentWidth(
-                s, fonts.Item(static_cast<uint32_t>(s.Font - kStandardFontCount))->Font.Widths(), scale);
+            const TPDFFontRes* font = fonts.Item(static_cast<uint32_t>(s.Font - kStandardFontCount));
+            s.Width = factor * NaturalWidth(s, font->Font.Widths());
         }
     }
 

@@ -241,3 +241,23 @@ TEST(LineFit, BoundaryCases) {
 
 } // namespace
 } // namespace pagelith
+
+namespace pagelith {
+namespace {
+
+// Appended pieces are placed by their natural widths, so the pieces (and the
+// link areas the writer reserves for them) are the same at every scale.
+TEST_F(MonoLayout, PiecesDoNotDependOnTheScale) {
+    doc.SetTextMaxWidth(40);
+    doc.WriteText("aaaa");
+    doc.AppendText = true;
+    doc.WriteLink("bb cc dd", "http://x/");
+    const auto natural = Texts(Layout(100));
+    for (double scale : {10.0, 50.0, 150.0, 400.0}) {
+        EXPECT_EQ(Texts(Layout(scale)), natural) << scale;
+        EXPECT_DOUBLE_EQ(Text().Segments[0].Width, 20 * scale / 100);
+    }
+}
+
+} // namespace
+} // namespace pagelith
