@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "document/pagelith.h"
 #include "fonts/synthetic_font.h"
 
@@ -12,7 +14,12 @@ namespace pagelith::test {
 
 inline std::string MonoFontPath() {
     std::filesystem::create_directories(PAGELITH_TEST_OUTPUT_DIR);
-    const std::string path = std::string(PAGELITH_TEST_OUTPUT_DIR) + "/mono500.ttf";
+    // One file per test: CTest runs tests side by side.
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "mono";
+    for (char& c : name)
+        if (c == '/') c = '_';
+    const std::string path = std::string(PAGELITH_TEST_OUTPUT_DIR) + "/mono500-" + name + ".ttf";
     TSyntheticFont f;
     f.Names = {{1, 0, 0, 6, "Mono500"}};
     f.Advances = {500};
