@@ -1,0 +1,702 @@
+#include "automation/pdf_svr_doc.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "automation/automation_error.h"
+#include "automation/class_factory.h"
+#include "automation/dispatch.h"
+#include "automation/ole_error.h"
+#include "document/ansi_text.h"
+#include "document/pdf_error.h"
+#include "images/image_res.h"
+#include "output/byte_array.h"
+#include "output/native_text.h"
+#include "output/response_stream.h"
+#include "output/save_to_file.h"
+#include "pdf/byte_stream.h"
+#include "platform/bstr_util.h"
+#include "platform/object_context.h"
+
+namespace pagelith {
+
+namespace {
+
+constexpr std::u16string_view kNoImageSupport = u"Image support is not available in this build.";
+
+VARIANT_BOOL AsBool(bool value) {
+    return value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+std::string Ansi(BSTR text) {
+    return WideToAnsi(BstrToU16(text));
+}
+
+// Reads a value in the guard and stores it only once it is complete.
+template <class T, class F> HRESULT GetValue(T* out, F&& read) noexcept {
+    if (!out) return E_POINTER;
+    return Guarded([&] {
+        const T value = read();
+        *out = value;
+    });
+}
+
+// Runs an operation that has a result; the result is written after the operation has returned.
+template <class T, class F> HRESULT RunWithResult(T* out, F&& operation) noexcept {
+    return Guarded([&] {
+        const T value = operation();
+        if (out) *out = value;
+    });
+}
+
+HRESULT GetString(BSTR* out, const std::u16string& value) noexcept {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return Guarded([&] { *out = U16ToBstr(value); });
+}
+
+// Image intake is not part of this build; a missing file still fails the way it will then.
+[[noreturn]] void ImagesUnavailable() {
+    throw EOleSysError(E_NOTIMPL, std::u16string(kNoImageSupport));
+}
+
+struct TResponseRef {
+    IDispatch* Ptr = nullptr;
+    TResponseRef() = default;
+    TResponseRef(const TResponseRef&) = delete;
+    TResponseRef& operator=(const TResponseRef&) = delete;
+    ~TResponseRef() {
+        if (Ptr) Ptr->Release();
+    }
+};
+
+} // namespace
+
+TPDFSvrDoc::TPDFSvrDoc() {
+    ServerObjectCreated();
+}
+
+TPDFSvrDoc::~TPDFSvrDoc() {
+    ServerObjectDestroyed();
+}
+
+HRESULT TPDFSvrDoc::Create(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    TPDFSvrDoc* doc = nullptr;
+    try {
+        doc = new TPDFSvrDoc();
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = doc->QueryInterface(riid, object);
+    doc->Release();
+    return hr;
+}
+
+// IUnknown
+
+HRESULT TPDFSvrDoc::QueryInterface(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IPDFSvrDoc))
+        *object = static_cast<IPDFSvrDoc*>(this);
+    else if (IsEqualIID(riid, IID_ISupportErrorInfo))
+        *object = static_cast<ISupportErrorInfo*>(this);
+    else if (IsEqualIID(riid, IID_IProvideClassInfo))
+        *object = static_cast<IProvideClassInfo*>(this);
+    else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG TPDFSvrDoc::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&refCount_));
+}
+
+ULONG TPDFSvrDoc::Release() {
+    const LONG count = InterlockedDecrement(&refCount_);
+    if (count == 0) delete this;
+    return static_cast<ULONG>(count);
+}
+
+// IDispatch
+
+HRESULT TPDFSvrDoc::GetTypeInfoCount(UINT* count) {
+    if (!count) return E_POINTER;
+    *count = 0; // names and calls come from the member table; the type library is optional
+    return S_OK;
+}
+
+HRESULT TPDFSvrDoc::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    if (info) *info = nullptr;
+    return DISP_E_BADINDEX;
+}
+
+HRESULT TPDFSvrDoc::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    return DispatchGetIDsOfNames(names, count, ids);
+}
+
+HRESULT TPDFSvrDoc::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* exception, UINT* argError) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    return DispatchInvoke(this, id, flags, params, result, exception, argError);
+}
+
+// ISupportErrorInfo
+
+HRESULT TPDFSvrDoc::InterfaceSupportsErrorInfo(REFIID riid) {
+    return IsEqualIID(riid, IID_IPDFSvrDoc) || IsEqualIID(riid, IID_IDispatch) ? S_OK : S_FALSE;
+}
+
+// IProvideClassInfo: there is no type information where the system has no type libraries.
+
+HRESULT TPDFSvrDoc::GetClassInfo(ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    return E_NOTIMPL;
+}
+
+// Pages and placements
+
+HRESULT TPDFSvrDoc::AddPage(LONG Page) {
+    return Guarded([&] { FBuilder.AddPage(Page); });
+}
+
+HRESULT TPDFSvrDoc::ApplyResource(LONG Page, LONG Resource, LONG* Value) {
+    return RunWithResult(Value, [&] { return FBuilder.ApplyResource(Page, Resource); });
+}
+
+HRESULT TPDFSvrDoc::ScaleObject(LONG Page, LONG Index, double ScaleFactor) {
+    return Guarded([&] { FBuilder.ScaleObject(Page, Index, ScaleFactor); });
+}
+
+HRESULT TPDFSvrDoc::Locate(LONG Page, LONG Index, double X, double Y) {
+    return Guarded([&] { FBuilder.Locate(Page, Index, X, Y); });
+}
+
+HRESULT TPDFSvrDoc::Rotate(LONG Page, LONG Index, double Angle) {
+    return Guarded([&] { FBuilder.Rotate(Page, Index, Angle); });
+}
+
+HRESULT TPDFSvrDoc::Clear() {
+    return Guarded([&] { FBuilder.Clear(); });
+}
+
+HRESULT TPDFSvrDoc::DeleteAllPages() {
+    return Guarded([&] { FBuilder.DeleteAllPages(); });
+}
+
+HRESULT TPDFSvrDoc::get_DefaultPageSize(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.DefaultPageSize}; });
+}
+
+HRESULT TPDFSvrDoc::put_DefaultPageSize(LONG Value) {
+    return Guarded([&] { FBuilder.DefaultPageSize = static_cast<uint8_t>(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_Units(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.Units}; });
+}
+
+HRESULT TPDFSvrDoc::put_Units(LONG Value) {
+    return Guarded([&] { FBuilder.Units = static_cast<uint8_t>(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_PageSize(LONG Page, LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.GetPageSize(Page) & 0x7F}; });
+}
+
+HRESULT TPDFSvrDoc::put_PageSize(LONG Page, LONG Value) {
+    return Guarded([&] { FBuilder.SetPageSize(Page, Value & 0xFF); });
+}
+
+HRESULT TPDFSvrDoc::get_PageWidth(LONG Page, double* Value) {
+    return GetValue(Value, [&] { return FBuilder.GetPageWidth(Page); });
+}
+
+HRESULT TPDFSvrDoc::put_PageWidth(LONG Page, double Value) {
+    return Guarded([&] { FBuilder.SetPageWidth(Page, Value); });
+}
+
+HRESULT TPDFSvrDoc::get_PageHeight(LONG Page, double* Value) {
+    return GetValue(Value, [&] { return FBuilder.GetPageHeight(Page); });
+}
+
+HRESULT TPDFSvrDoc::put_PageHeight(LONG Page, double Value) {
+    return Guarded([&] { FBuilder.SetPageHeight(Page, Value); });
+}
+
+HRESULT TPDFSvrDoc::get_CurrentGraphic(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.CurrentGraphic}; });
+}
+
+HRESULT TPDFSvrDoc::put_CurrentGraphic(LONG Value) {
+    return Guarded([&] { FBuilder.CurrentGraphic = Value; });
+}
+
+HRESULT TPDFSvrDoc::get_CurrentText(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.CurrentText}; });
+}
+
+HRESULT TPDFSvrDoc::put_CurrentText(LONG Value) {
+    return Guarded([&] { FBuilder.CurrentText = Value; });
+}
+
+// Graphics
+
+HRESULT TPDFSvrDoc::CreateGraphic(LONG* Value) {
+    return RunWithResult(Value, [&] { return FBuilder.CreateGraphic(); });
+}
+
+HRESULT TPDFSvrDoc::DrawLine(double X1, double Y1, double X2, double Y2) {
+    return Guarded([&] { FBuilder.DrawLine(X1, Y1, X2, Y2); });
+}
+
+HRESULT TPDFSvrDoc::Rectangle(double X1, double Y1, double X2, double Y2) {
+    return Guarded([&] { FBuilder.Rectangle(X1, Y1, X2, Y2); });
+}
+
+HRESULT TPDFSvrDoc::Ellipse(double X, double Y, double RX, double RY, double Angle) {
+    return Guarded([&] { FBuilder.Ellipse(X, Y, RX, RY, Angle); });
+}
+
+HRESULT TPDFSvrDoc::Circle(double X, double Y, double R) {
+    return Guarded([&] { FBuilder.Circle(X, Y, R); });
+}
+
+HRESULT TPDFSvrDoc::get_LineWidth(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.GetLineWidth()}; });
+}
+
+HRESULT TPDFSvrDoc::put_LineWidth(LONG Value) {
+    return Guarded([&] { FBuilder.SetLineWidth(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_LineColor(OleColor* Value) {
+    return GetValue(Value, [&] { return OleColor{FBuilder.GetLineColor()}; });
+}
+
+HRESULT TPDFSvrDoc::put_LineColor(OleColor Value) {
+    return Guarded([&] { FBuilder.SetLineColor(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_FillColor(OleColor* Value) {
+    return GetValue(Value, [&] { return OleColor{FBuilder.GetFillColor()}; });
+}
+
+HRESULT TPDFSvrDoc::put_FillColor(OleColor Value) {
+    return Guarded([&] { FBuilder.SetFillColor(Value); });
+}
+
+// Text
+
+HRESULT TPDFSvrDoc::CreateText(LONG* Value) {
+    return RunWithResult(Value, [&] { return FBuilder.CreateText(); });
+}
+
+HRESULT TPDFSvrDoc::WriteText(BSTR Text) {
+    return Guarded([&] { FBuilder.WriteText(Ansi(Text)); });
+}
+
+HRESULT TPDFSvrDoc::WriteLink(BSTR Text, BSTR Link) {
+    return Guarded([&] { FBuilder.WriteLink(Ansi(Text), Ansi(Link)); });
+}
+
+HRESULT TPDFSvrDoc::SetImageLink(LONG Page, LONG Index, BSTR Link) {
+    return Guarded([&] { FBuilder.SetImageLink(Page, Index, Ansi(Link)); });
+}
+
+HRESULT TPDFSvrDoc::get_TextColor(OleColor* Value) {
+    return GetValue(Value, [&] { return OleColor{FBuilder.GetTextColor()}; });
+}
+
+HRESULT TPDFSvrDoc::put_TextColor(OleColor Value) {
+    return Guarded([&] { FBuilder.SetTextColor(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_TextFont(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.GetTextFont()}; });
+}
+
+HRESULT TPDFSvrDoc::put_TextFont(LONG Value) {
+    return Guarded([&] { FBuilder.SetTextFont(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_TextSize(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.GetTextSize()}; });
+}
+
+HRESULT TPDFSvrDoc::put_TextSize(LONG Value) {
+    return Guarded([&] { FBuilder.SetTextSize(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_TextLineSpacing(double* Value) {
+    return GetValue(Value, [&] { return FBuilder.GetTextLineSpacing(); });
+}
+
+HRESULT TPDFSvrDoc::put_TextLineSpacing(double Value) {
+    return Guarded([&] { FBuilder.SetTextLineSpacing(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_TextAlign(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.GetTextAlign() & 0x7F}; });
+}
+
+HRESULT TPDFSvrDoc::put_TextAlign(LONG Value) {
+    return Guarded([&] { FBuilder.SetTextAlign(Value & 0xFF); });
+}
+
+HRESULT TPDFSvrDoc::get_TextMaxWidth(double* Value) {
+    return GetValue(Value, [&] { return FBuilder.GetTextMaxWidth(); });
+}
+
+HRESULT TPDFSvrDoc::put_TextMaxWidth(double Value) {
+    return Guarded([&] { FBuilder.SetTextMaxWidth(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_TextSkewX(double* Value) {
+    return GetValue(Value, [&] { return FBuilder.GetTextSkewX(); });
+}
+
+HRESULT TPDFSvrDoc::put_TextSkewX(double Value) {
+    return Guarded([&] { FBuilder.SetTextSkewX(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_TextSkewY(double* Value) {
+    return GetValue(Value, [&] { return FBuilder.GetTextSkewY(); });
+}
+
+HRESULT TPDFSvrDoc::put_TextSkewY(double Value) {
+    return Guarded([&] { FBuilder.SetTextSkewY(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_TextUnderline(VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return AsBool(FBuilder.GetTextUnderline()); });
+}
+
+HRESULT TPDFSvrDoc::put_TextUnderline(VARIANT_BOOL Value) {
+    return Guarded([&] { FBuilder.SetTextUnderline(Value != 0); });
+}
+
+HRESULT TPDFSvrDoc::get_TextBlockHeight(double* Value) {
+    return GetValue(Value, [&] { return FBuilder.TextBlockHeight(); });
+}
+
+HRESULT TPDFSvrDoc::get_TextBlockWidth(double* Value) {
+    return GetValue(Value, [&] { return FBuilder.TextBlockWidth(); });
+}
+
+HRESULT TPDFSvrDoc::get_TextLineWidth(BSTR Text, double* Value) {
+    return GetValue(Value, [&] { return FBuilder.TextLineWidth(Ansi(Text)); });
+}
+
+HRESULT TPDFSvrDoc::get_AppendText(VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return AsBool(FBuilder.AppendText); });
+}
+
+HRESULT TPDFSvrDoc::put_AppendText(VARIANT_BOOL Value) {
+    return Guarded([&] { FBuilder.AppendText = Value != 0; });
+}
+
+// Fonts
+
+HRESULT TPDFSvrDoc::AddFont(BSTR FontName, LONG* Value) {
+    return RunWithResult(Value, [&] { return FBuilder.AddFont(NativeFileName(BstrToU16(FontName))); });
+}
+
+HRESULT TPDFSvrDoc::get_EmbedFont(LONG FontNum, VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return AsBool(FBuilder.GetEmbedFont(FontNum)); });
+}
+
+HRESULT TPDFSvrDoc::put_EmbedFont(LONG FontNum, VARIANT_BOOL Value) {
+    return Guarded([&] { FBuilder.SetEmbedFont(FontNum, Value != 0); });
+}
+
+HRESULT TPDFSvrDoc::SetFontOffset(LONG FontNum, LONG Offset) {
+    return Guarded(
+        [&] { FBuilder.SetFontOffset(FontNum, static_cast<int16_t>(static_cast<uint16_t>(Offset))); });
+}
+
+// Links
+
+HRESULT TPDFSvrDoc::get_LinkStandardFormat(VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return AsBool(FBuilder.LinkStandardFormat); });
+}
+
+HRESULT TPDFSvrDoc::put_LinkStandardFormat(VARIANT_BOOL Value) {
+    return Guarded([&] { FBuilder.LinkStandardFormat = Value != 0; });
+}
+
+HRESULT TPDFSvrDoc::get_LinkColor(OleColor* Value) {
+    return GetValue(Value, [&] { return OleColor{FBuilder.LinkColor}; });
+}
+
+HRESULT TPDFSvrDoc::put_LinkColor(OleColor Value) {
+    return Guarded([&] { FBuilder.LinkColor = Value; });
+}
+
+HRESULT TPDFSvrDoc::get_LinkFont(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.LinkFont}; });
+}
+
+HRESULT TPDFSvrDoc::put_LinkFont(LONG Value) {
+    return Guarded([&] {
+        // Only an added TrueType font (15 upward) can carry link text.
+        if (Value >= 15 && static_cast<int64_t>(Value) - 14 <= FBuilder.Fonts.Count())
+            FBuilder.LinkFont = Value;
+    });
+}
+
+HRESULT TPDFSvrDoc::get_LinkUnderline(VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return AsBool(FBuilder.LinkUnderline); });
+}
+
+HRESULT TPDFSvrDoc::put_LinkUnderline(VARIANT_BOOL Value) {
+    return Guarded([&] { FBuilder.LinkUnderline = Value != 0; });
+}
+
+HRESULT TPDFSvrDoc::get_LinkSize(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.LinkSize}; });
+}
+
+HRESULT TPDFSvrDoc::put_LinkSize(LONG Value) {
+    return Guarded([&] { FBuilder.LinkSize = Value; });
+}
+
+HRESULT TPDFSvrDoc::get_LinkBorder(VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return AsBool(FBuilder.LinkBorder); });
+}
+
+HRESULT TPDFSvrDoc::put_LinkBorder(VARIANT_BOOL Value) {
+    return Guarded([&] { FBuilder.LinkBorder = Value != 0; });
+}
+
+// Images
+
+HRESULT TPDFSvrDoc::AddImageFile(BSTR FileName, LONG* Value) {
+    (void)Value;
+    return Guarded([&] {
+        if (!NativeFileExists(NativeFileName(BstrToU16(FileName)))) throw EPDFError("File not found");
+        ImagesUnavailable();
+    });
+}
+
+HRESULT TPDFSvrDoc::AddImageBytes(VARIANT ImageData, LONG* Value) {
+    (void)ImageData;
+    (void)Value;
+    return Guarded([] { ImagesUnavailable(); });
+}
+
+HRESULT TPDFSvrDoc::AddImageBMPHandle(LONG Handle, LONG* Value) {
+    (void)Handle;
+    (void)Value;
+    return Guarded([] { ImagesUnavailable(); });
+}
+
+HRESULT TPDFSvrDoc::get_ImageCount(BSTR FileName, LONG* Value) {
+    if (!Value) return E_POINTER;
+    return Guarded([&] {
+        const std::string name = NativeFileName(BstrToU16(FileName));
+        if (!NativeFileExists(name)) throw EPDFError("File not found: " + name);
+        ImagesUnavailable();
+    });
+}
+
+namespace {
+// Unscaled size of an image resource in points; 0 for anything that is not an image.
+double ImageExtent(const TPagelith& builder, LONG index, bool width) {
+    const auto* image = dynamic_cast<const TPDFImageRes*>(builder.Resource(index));
+    if (!image) return 0.0;
+    const uint32_t pixels = width ? image->Width : image->Height;
+    uint32_t dpi = width ? image->XResolution : image->YResolution;
+    if (dpi == 0) dpi = 72;
+    return static_cast<double>(builder.FromPoints(static_cast<double>(pixels) / dpi * 72.0));
+}
+} // namespace
+
+HRESULT TPDFSvrDoc::get_ImageWidth(LONG Index, double* Value) {
+    return GetValue(Value, [&] { return ImageExtent(FBuilder, Index, true); });
+}
+
+HRESULT TPDFSvrDoc::get_ImageHeight(LONG Index, double* Value) {
+    return GetValue(Value, [&] { return ImageExtent(FBuilder, Index, false); });
+}
+
+HRESULT TPDFSvrDoc::get_ImageReadNumber(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.ImageReadNumber}; });
+}
+
+HRESULT TPDFSvrDoc::put_ImageReadNumber(LONG Value) {
+    return Guarded([&] {
+        if (Value > 0) FBuilder.ImageReadNumber = Value;
+    });
+}
+
+HRESULT TPDFSvrDoc::get_ReleaseBMPHandle(VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return AsBool(FBuilder.ReleaseBMPHandle); });
+}
+
+HRESULT TPDFSvrDoc::put_ReleaseBMPHandle(VARIANT_BOOL Value) {
+    return Guarded([&] { FBuilder.ReleaseBMPHandle = Value != 0; });
+}
+
+// The low byte is what is stored, so the rejected codes are judged on it.
+HRESULT TPDFSvrDoc::get_CompressionBW(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.CompressionBW}; });
+}
+
+HRESULT TPDFSvrDoc::put_CompressionBW(LONG Value) {
+    return Guarded([&] {
+        const auto code = static_cast<uint8_t>(Value);
+        if (code != kCompressDCT) FBuilder.CompressionBW = code;
+    });
+}
+
+HRESULT TPDFSvrDoc::get_CompressionIndexed(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.CompressionIndexed}; });
+}
+
+HRESULT TPDFSvrDoc::put_CompressionIndexed(LONG Value) {
+    return Guarded([&] {
+        const auto code = static_cast<uint8_t>(Value);
+        if (code != kCompressCCITT && code != kCompressDCT) FBuilder.CompressionIndexed = code;
+    });
+}
+
+HRESULT TPDFSvrDoc::get_CompressionRGB(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.CompressionRGB}; });
+}
+
+HRESULT TPDFSvrDoc::put_CompressionRGB(LONG Value) {
+    return Guarded([&] {
+        const auto code = static_cast<uint8_t>(Value);
+        if (code != kCompressCCITT) FBuilder.CompressionRGB = code;
+    });
+}
+
+HRESULT TPDFSvrDoc::get_CompressionGray(LONG* Value) {
+    return GetValue(Value, [&] { return LONG{FBuilder.CompressionGray}; });
+}
+
+HRESULT TPDFSvrDoc::put_CompressionGray(LONG Value) {
+    return Guarded([&] {
+        const auto code = static_cast<uint8_t>(Value);
+        if (code != kCompressCCITT) FBuilder.CompressionGray = code;
+    });
+}
+
+HRESULT TPDFSvrDoc::get_UseSourceCompression(VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return AsBool(FBuilder.UseSourceCompression); });
+}
+
+HRESULT TPDFSvrDoc::put_UseSourceCompression(VARIANT_BOOL Value) {
+    return Guarded([&] { FBuilder.UseSourceCompression = Value != 0; });
+}
+
+HRESULT TPDFSvrDoc::get_MergeAlpha(VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return AsBool(FBuilder.MergeAlpha); });
+}
+
+HRESULT TPDFSvrDoc::put_MergeAlpha(VARIANT_BOOL Value) {
+    return Guarded([&] { FBuilder.MergeAlpha = Value != 0; });
+}
+
+HRESULT TPDFSvrDoc::get_MergeAlphaColor(OleColor* Value) {
+    return GetValue(Value, [&] { return OleColor{FBuilder.MergeAlphaColor}; });
+}
+
+HRESULT TPDFSvrDoc::put_MergeAlphaColor(OleColor Value) {
+    return Guarded([&] { FBuilder.MergeAlphaColor = Value; });
+}
+
+// Document information
+
+HRESULT TPDFSvrDoc::get_Title(BSTR* Value) {
+    return GetString(Value, FBuilder.Title);
+}
+
+HRESULT TPDFSvrDoc::put_Title(BSTR Value) {
+    return Guarded([&] { FBuilder.Title = BstrToU16(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_Subject(BSTR* Value) {
+    return GetString(Value, FBuilder.Subject);
+}
+
+HRESULT TPDFSvrDoc::put_Subject(BSTR Value) {
+    return Guarded([&] { FBuilder.Subject = BstrToU16(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_Author(BSTR* Value) {
+    return GetString(Value, FBuilder.Author);
+}
+
+HRESULT TPDFSvrDoc::put_Author(BSTR Value) {
+    return Guarded([&] { FBuilder.Author = BstrToU16(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_Keywords(BSTR* Value) {
+    return GetString(Value, FBuilder.Keywords);
+}
+
+HRESULT TPDFSvrDoc::put_Keywords(BSTR Value) {
+    return Guarded([&] { FBuilder.Keywords = BstrToU16(Value); });
+}
+
+// Output
+
+HRESULT TPDFSvrDoc::SaveToFile(BSTR FileName) {
+    return Guarded([&] { pagelith::SaveToFile(FBuilder, BstrToU16(FileName)); });
+}
+
+HRESULT TPDFSvrDoc::StreamData(VARIANT* Value) {
+    if (Value) std::memset(static_cast<void*>(Value), 0, sizeof(VARIANT));
+    return Guarded([&] {
+        TMemoryStream pdf;
+        FBuilder.SaveToStream(pdf);
+        VARIANT array;
+        VariantInit(&array);
+        MakeByteArray(pdf.Data, array);
+        if (Value)
+            *Value = array;
+        else
+            VariantClear(&array);
+    });
+}
+
+HRESULT TPDFSvrDoc::BinaryWrite() {
+    return Guarded([&] {
+        TMemoryStream pdf;
+        FBuilder.SaveToStream(pdf);
+        TResponseRef response;
+        const HRESULT hr = PagelithGetContextResponse(&response.Ptr);
+        if (hr < 0 || !response.Ptr)
+            throw EOleSysError(
+                hr < 0 ? hr : E_UNEXPECTED,
+                u"BinaryWrite needs the Response object of an ASP page, and this call has none.");
+        SendToResponse(response.Ptr, pdf.Data, StreamFileName, StreamInline != 0);
+    });
+}
+
+HRESULT TPDFSvrDoc::get_StreamFileName(BSTR* Value) {
+    return GetString(Value, StreamFileName);
+}
+
+HRESULT TPDFSvrDoc::put_StreamFileName(BSTR Value) {
+    return Guarded([&] { StreamFileName = BstrToU16(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_StreamInline(VARIANT_BOOL* Value) {
+    return GetValue(Value, [&] { return StreamInline; });
+}
+
+HRESULT TPDFSvrDoc::put_StreamInline(VARIANT_BOOL Value) {
+    return Guarded([&] { StreamInline = Value; });
+}
+
+} // namespace pagelith

@@ -1,0 +1,156 @@
+#include "output/response_stream.h"
+
+#include <string>
+
+#include "automation/ole_error.h"
+#include "document/ansi_text.h"
+#include "output/byte_array.h"
+#include "platform/bstr_util.h"
+
+namespace pagelith {
+
+namespace {
+
+// Owns the VARIANT arguments of one call.
+class TArgs {
+public:
+    TArgs() = default;
+    ~TArgs() {
+        for (VARIANT& v : values_) VariantClear(&v);
+    }
+    TArgs(const TArgs&) = delete;
+    TArgs& operator=(const TArgs&) = delete;
+
+    // Arguments are added in declaration order and handed over last first, as DISPPARAMS wants.
+    void AddString(std::u16string_view text) {
+        VARIANT& v = Next();
+        V_BSTR(&v) = U16ToBstr(text);
+        V_VT(&v) = VT_BSTR;
+    }
+    void AddBytes(std::string_view bytes) { MakeByteArray(bytes, Next()); }
+
+    DISPPARAMS Params(DISPID* named, UINT namedCount) {
+        for (UINT i = 0; i < count_; ++i) ordered_[i] = values_[count_ - 1 - i];
+        return DISPPARAMS{ordered_, named, count_, namedCount};
+    }
+
+private:
+    VARIANT& Next() {
+        VARIANT& v = values_[count_++];
+        VariantInit(&v);
+        return v;
+    }
+    VARIANT values_[2] = {};
+    VARIANT ordered_[2] = {};
+    UINT count_ = 0;
+};
+
+[[noreturn]] void Fail(HRESULT hr, EXCEPINFO* info, std::u16string_view member) {
+    std::u16string description;
+    if (info) {
+        if (info->pfnDeferredFillIn) info->pfnDeferredFillIn(info);
+        if (info->scode < 0) hr = info->scode;
+        if (info->bstrDescription) description = BstrToU16(info->bstrDescription);
+        SysFreeString(info->bstrSource);
+        SysFreeString(info->bstrDescription);
+        SysFreeString(info->bstrHelpFile);
+    } else {
+        IErrorInfo* error = nullptr;
+        if (GetErrorInfo(0, &error) == S_OK && error) {
+            BSTR text = nullptr;
+            if (error->GetDescription(&text) >= 0 && text) description = BstrToU16(text);
+            SysFreeString(text);
+            error->Release();
+        }
+    }
+    if (description.empty())
+        description = u"The response object's " + std::u16string(member) + u" call failed.";
+    throw EOleSysError(hr, std::move(description));
+}
+
+void Invoke(IDispatch* response, std::u16string_view member, WORD flags, TArgs& args) {
+    const UniqueBstr name(U16ToBstr(member));
+    LPOLESTR names[] = {name.get()};
+    DISPID id = DISPID_UNKNOWN;
+    SetErrorInfo(0, nullptr); // only what this call reports counts
+    HRESULT hr = response->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (hr < 0) Fail(hr, nullptr, member);
+    DISPID put = DISPID_PROPERTYPUT;
+    const bool isPut = (flags & DISPATCH_PROPERTYPUT) != 0;
+    DISPPARAMS params = args.Params(isPut ? &put : nullptr, isPut ? 1 : 0);
+    EXCEPINFO info = {};
+    VARIANT result;
+    VariantInit(&result);
+    UINT argError = 0;
+    hr = response->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result, &info, &argError);
+    VariantClear(&result);
+    if (hr == DISP_E_EXCEPTION) Fail(hr, &info, member);
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    if (hr < 0) Fail(hr, nullptr, member);
+}
+
+bool BreaksHeader(char16_t c) {
+    return c < 0x20 || c == 0x7F || c == u'"';
+}
+
+} // namespace
+
+std::u16string ContentDisposition(std::u16string_view fileName, bool inlineDisposition) {
+    std::u16string text = inlineDisposition ? u"inline" : u"attachment";
+    if (fileName.empty()) return text;
+    // Keep what the code page holds, '?' for what it lacks: one output byte per character.
+    const std::string ansi = WideToAnsi(fileName);
+    std::u16string name;
+    name.reserve(fileName.size());
+    std::size_t b = 0;
+    for (std::size_t i = 0; i < fileName.size(); ++i, ++b) {
+        const char16_t c = fileName[i];
+        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < fileName.size() &&
+                          fileName[i + 1] >= 0xDC00 && fileName[i + 1] <= 0xDFFF;
+        const bool lost = b < ansi.size() && ansi[b] == '?' && c != u'?';
+        if (lost || pair) {
+            name += u'?';
+            if (pair) ++i;
+        } else {
+            name += BreaksHeader(c) ? u'_' : c;
+        }
+    }
+    return text + u"; filename=\"" + name + u"\"";
+}
+
+void SendToResponse(IDispatch* response, std::string_view pdf, std::u16string_view fileName,
+                    bool inlineDisposition) {
+    if (!response) throw EOleSysError(E_POINTER, u"No response object.");
+    {
+        TArgs args;
+        args.AddString(u"application/pdf");
+        Invoke(response, u"ContentType", DISPATCH_PROPERTYPUT, args);
+    }
+    {
+        TArgs args;
+        args.AddString(u"Content-Disposition");
+        args.AddString(ContentDisposition(fileName, inlineDisposition));
+        Invoke(response, u"AddHeader", DISPATCH_METHOD, args);
+    }
+    {
+        TArgs args;
+        args.AddString(u"Content-Length");
+        const std::string size = std::to_string(pdf.size());
+        args.AddString(std::u16string(size.begin(), size.end()));
+        Invoke(response, u"AddHeader", DISPATCH_METHOD, args);
+    }
+    const std::size_t chunks = pdf.size() / kResponseChunkSize + 1;
+    for (std::size_t i = 0; i < chunks; ++i) {
+        {
+            TArgs args;
+            args.AddBytes(pdf.substr(i * kResponseChunkSize, kResponseChunkSize));
+            Invoke(response, u"BinaryWrite", DISPATCH_METHOD, args);
+        }
+        TArgs none;
+        Invoke(response, u"Flush", DISPATCH_METHOD, none);
+    }
+}
+
+} // namespace pagelith

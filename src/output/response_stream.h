@@ -1,0 +1,26 @@
+// The web channel: a finished PDF file sent into an ASP response object, late-bound through its
+// IDispatch so that any object with the same members will do.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/com.h"
+
+namespace pagelith {
+
+inline constexpr std::size_t kResponseChunkSize = 65536;
+
+// The Content-Disposition value: "inline" or "attachment", with `; filename="name"` when the name is
+// not empty. The name passes through the ANSI code page; control characters and double quotes, which
+// would break the header, become '_'.
+std::u16string ContentDisposition(std::u16string_view fileName, bool inlineDisposition);
+
+// Sets ContentType, adds the Content-Disposition and Content-Length headers, then sends the file in
+// chunks of kResponseChunkSize (the last one possibly empty), flushing after each. A failing call on
+// the response raises EOleSysError with that call's HRESULT and the description it supplied.
+void SendToResponse(IDispatch* response, std::string_view pdf, std::u16string_view fileName,
+                    bool inlineDisposition);
+
+} // namespace pagelith
