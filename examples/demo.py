@@ -23,7 +23,7 @@ def rgb(red, green, blue):
 
 def saved_name(path):
     """The name SaveToFile writes: ".pdf" is added unless the name already ends with it."""
-    stem, ext = os.path.splitext(path)
+    ext = os.path.splitext(path)[1]
     return path if ext.lower() == ".pdf" else path + ".pdf"
 
 

@@ -13,16 +13,20 @@ from ctypes import byref, c_void_p
 
 from . import _com, _members
 from ._com import DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT, GUID, com_error
-from ._dispatch import CDispatch, RawVariant
+from ._com import VT_BOOL, VT_BSTR, VT_EMPTY, VT_I2, VT_I4, VT_NULL, VT_R8, VT_UI1, VT_ARRAY
+from ._dispatch import CDispatch, RawVariant, Variant
 
-__all__ = ["Dispatch", "com_error", "dispid", "invoke_raw", "library", "CDispatch", "RawVariant",
+VARIANT = Variant  # the name Python automation clients know
+
+__all__ = ["Dispatch", "com_error", "dispid", "invoke_raw", "library", "CDispatch", "RawVariant", "Variant",
+           "VARIANT",
            "DISPATCH_METHOD", "DISPATCH_PROPERTYGET", "DISPATCH_PROPERTYPUT"]
 
 _library = None
 _library_lock = threading.Lock()
 
 
-def _config():
+def _settings():
     try:
         from . import _config as config
     except ImportError as error:
@@ -36,13 +40,13 @@ def library():
     if _library is None:
         with _library_lock:
             if _library is None:
-                _library = _com.Library(_config().LIBRARY)
+                _library = _com.Library(_settings().LIBRARY)
     return _library
 
 
 def _class_ids():
     """ProgID (lower case) -> CLSID of the classes this module can create."""
-    return {"pagelithasp.pdfsvrdoc": GUID.parse(_config().CLSID_PDFSVRDOC)}
+    return {"pagelithasp.pdfsvrdoc": GUID.parse(_settings().CLSID_PDFSVRDOC)}
 
 
 _CLASS_MEMBERS = {"pagelithasp.pdfsvrdoc": ("PagelithASP.PDFSvrDoc", _members.PDFSVRDOC)}
@@ -103,6 +107,7 @@ def dispid(obj, name):
 def invoke_raw(obj, name, flags, *args):
     """Invokes member `name` with the given DISPATCH_* flags and returns the result as a RawVariant.
 
-    Booleans come back as the 16-bit value the server returned rather than as True/False.
+    Booleans come back as the 16-bit value the server returned rather than as True/False, byte arrays as
+    (lower bound, bytes).
     """
     return obj._invoke_(obj._dispid_(name), flags, args, raw=True)

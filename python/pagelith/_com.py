@@ -229,7 +229,7 @@ class Library:
         self.can_unload = self._optional("DllCanUnloadNow", HRESULT, [])
         self.get_error_info = self._optional("GetErrorInfo", HRESULT, [c_uint32, POINTER(c_void_p)])
         self.set_error_info = self._optional("SetErrorInfo", HRESULT, [c_uint32, c_void_p])
-        self.set_object_context = self._optional("PagelithSetObjectContext", None, [c_void_p])
+        self.set_object_context = self._optional("PagelithSetObjectContext", HRESULT, [c_void_p])
 
     def _optional(self, name, restype, argtypes):
         func = getattr(self.dll, name, None)
@@ -296,6 +296,10 @@ class OwnedByteArray:
         self.array.pvData = ctypes.addressof(self.data)
         self.array.rgsabound[0].cElements = len(data)
         self.array.rgsabound[0].lLbound = 0
+
+
+def safearray_lower_bound(address):
+    return SAFEARRAY.from_address(address).rgsabound[0].lLbound if address else 0
 
 
 def read_safearray_bytes(address):

@@ -13,6 +13,26 @@ INT32_MIN, INT32_MAX = -(2**31), 2**31 - 1
 
 RawVariant = namedtuple("RawVariant", "vt value")
 
+
+class Variant:
+    """An argument passed with an explicit variant type, e.g. Variant(VT_BOOL, 1) for a boolean that
+    is neither 0 nor -1 (a plain int would be coerced by the server)."""
+
+    _FIELDS = {_com.VT_I2: "iVal", _com.VT_I4: "lVal", _com.VT_R4: "fltVal", _com.VT_R8: "dblVal",
+               _com.VT_BOOL: "boolVal", _com.VT_ERROR: "scode", _com.VT_I1: "cVal", _com.VT_UI1: "bVal",
+               _com.VT_UI2: "uiVal", _com.VT_UI4: "ulVal", _com.VT_I8: "llVal", _com.VT_UI8: "ullVal",
+               _com.VT_INT: "lVal", _com.VT_UINT: "ulVal"}
+
+    def __init__(self, vt, value):
+        if vt not in self._FIELDS and vt not in (_com.VT_EMPTY, _com.VT_NULL, _com.VT_BSTR,
+                                                  _com.VT_ARRAY | _com.VT_UI1):
+            raise TypeError("variant type %d is not supported as an argument" % vt)
+        self.vt = vt
+        self.value = value
+
+    def __repr__(self):
+        return "Variant(%d, %r)" % (self.vt, self.value)
+
 # Errors after which a script host takes a name it tried to read as a property to be a method.
 _BAD_CONTEXT = (_com.DISP_E_MEMBERNOTFOUND, _com.DISP_E_BADPARAMCOUNT, _com.DISP_E_PARAMNOTOPTIONAL,
                 _com.DISP_E_TYPEMISMATCH, _com.E_INVALIDARG)
@@ -23,7 +43,14 @@ _BAD_CONTEXT = (_com.DISP_E_MEMBERNOTFOUND, _com.DISP_E_BADPARAMCOUNT, _com.DISP
 
 def _put_arg(var, value, keep):
     """Fills VARIANT `var` from a Python value; memory it points to is appended to `keep`."""
-    if value is None:
+    if isinstance(value, Variant):
+        field = Variant._FIELDS.get(value.vt)
+        if field is None:
+            _put_arg(var, value.value, keep)  # strings, byte arrays, empty: the natural mapping
+        else:
+            setattr(var.u, field, value.value)
+        var.vt = value.vt
+    elif value is None:
         var.vt = _com.VT_EMPTY
     elif isinstance(value, bool):
         var.vt = _com.VT_BOOL
@@ -120,6 +147,8 @@ def _read_value(lib, var, raw):
             value = _com.read_bstr(var.u.ptr)
         elif vt == _com.VT_ARRAY | _com.VT_UI1:
             value = _com.read_safearray_bytes(var.u.ptr)
+            if raw:
+                value = (_com.safearray_lower_bound(var.u.ptr), value)
         elif vt == _com.VT_DISPATCH:
             value = CDispatch(var.u.ptr, lib) if var.u.ptr else None
             take_reference = True

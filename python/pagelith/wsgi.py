@@ -44,8 +44,10 @@ def _install(response):
     stack = getattr(_installed, "stack", None)
     if stack is None:
         stack = _installed.stack = []
+    hr = lib.set_object_context(response.pointer)
+    if hr < 0:
+        raise _com.com_error(hr)
     stack.append(response)
-    lib.set_object_context(response.pointer)
 
     def uninstall():
         stack.remove(response)
@@ -65,10 +67,8 @@ class _Headers:
     def __init__(self, status):
         self.status = status
         self.headers = []
-        self.content_type = None
 
     def _set_content_type(self, value):
-        self.content_type = value
         for i, (name, _) in enumerate(self.headers):
             if name.lower() == "content-type":
                 self.headers[i] = ("Content-Type", _wire(value))

@@ -41,7 +41,7 @@ def read_ppm(path):
 
 def render(pdf_path, tmp_path):
     stem = tmp_path / "page"
-    result = run_tool("pdftoppm", "-r", "72", "-ppm", "-f", "1", "-l", "1", "-singlefile", str(pdf_path),
+    result = run_tool("pdftoppm", "-r", "72", "-f", "1", "-l", "1", "-singlefile", str(pdf_path),
                       str(stem))
     assert result.returncode == 0, result.stderr
     return read_ppm(tmp_path / "page.ppm")

@@ -17,11 +17,12 @@ CHUNK = 65536
 @contextlib.contextmanager
 def serve(app):
     """Serves `app` on a free port of 127.0.0.1 for the duration of the block."""
-    server = waitress_server.create_server(app, host="127.0.0.1", port=0, threads=2, clear_untrusted_proxy_headers=True)
+    server = waitress_server.create_server(app, host="127.0.0.1", port=0, threads=2,
+                                           clear_untrusted_proxy_headers=True)
     thread = threading.Thread(target=server.run, name="waitress", daemon=True)
     thread.start()
     try:
-        yield "http://127.0.0.1:%d" % server.effective_port
+        yield "http://127.0.0.1:%s" % server.effective_port
     finally:
         server.close()
         server.task_dispatcher.shutdown(timeout=5)
@@ -33,7 +34,7 @@ def fetch(url, tmp_path):
     head, body = tmp_path / "head.txt", tmp_path / "body.bin"
     result = run_tool("curl", "-sS", "--max-time", "30", "-D", str(head), "-o", str(body), url, text=True)
     assert result.returncode == 0, result.stderr
-    lines = head.read_text("latin-1").split("\r\n")
+    lines = head.read_bytes().decode("latin-1").split("\r\n")
     headers = []
     for line in lines[1:]:
         if line:
