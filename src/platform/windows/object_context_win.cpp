@@ -48,7 +48,8 @@ HRESULT PagelithGetContextResponse(IDispatch** response) {
         object = V_DISPATCH(&value);
     else if (V_VT(&value) == VT_UNKNOWN)
         object = V_UNKNOWN(&value);
-    hr = object ? object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(response)) : CONTEXT_E_NOCONTEXT;
+    hr = object ? object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(response))
+                : CONTEXT_E_NOCONTEXT;
     VariantClear(&value);
     if (hr < 0) *response = nullptr;
     return hr;

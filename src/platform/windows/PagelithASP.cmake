@@ -1,0 +1,37 @@
+# The in-process server, PagelithASP.dll (Windows builds only, included from src/automation): the
+# automation objects, the registration entry points and the type library as TYPELIB resource 1.
+# Linked statically, so it imports nothing but the system's own DLLs.
+find_program(PAGELITH_WIDL NAMES widl REQUIRED)
+# stdole2.tlb, which the library block imports, as Wine ships it.
+set(PAGELITH_STDOLE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE PATH "Folder holding stdole2.tlb")
+enable_language(RC)
+
+set(pagelith_asp_dir ${CMAKE_CURRENT_LIST_DIR})
+set(PAGELITH_TLB ${CMAKE_BINARY_DIR}/PagelithASP.tlb)
+add_custom_command(OUTPUT ${PAGELITH_TLB}
+  COMMAND ${PAGELITH_WIDL} -m64 -t -I ${pagelith_asp_dir} -L ${PAGELITH_STDOLE_DIR}
+          -o ${PAGELITH_TLB} ${pagelith_asp_dir}/PagelithASP.idl
+  DEPENDS ${pagelith_asp_dir}/PagelithASP.idl ${pagelith_asp_dir}/pagelith_base.idl
+  COMMENT "Compiling the type library PagelithASP.tlb"
+  VERBATIM)
+add_custom_target(pagelith_asp_tlb DEPENDS ${PAGELITH_TLB})
+
+configure_file(${pagelith_asp_dir}/PagelithASP.rc.in ${CMAKE_CURRENT_BINARY_DIR}/PagelithASP.rc @ONLY)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/PagelithASP.rc PROPERTIES OBJECT_DEPENDS ${PAGELITH_TLB})
+
+add_library(PagelithASP SHARED
+  $<TARGET_OBJECTS:pagelith_automation_objects>
+  ${pagelith_asp_dir}/dll/registration_exports_win.cpp
+  ${pagelith_asp_dir}/PagelithASP.def
+  ${CMAKE_CURRENT_BINARY_DIR}/PagelithASP.rc)
+add_dependencies(PagelithASP pagelith_asp_tlb)
+target_link_libraries(PagelithASP PRIVATE pagelith_platform pagelith
+  ole32 oleaut32 uuid advapi32)
+set_target_properties(PagelithASP PROPERTIES
+  PREFIX ""
+  OUTPUT_NAME PagelithASP
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_custom_command(TARGET PagelithASP POST_BUILD
+  COMMAND ${PROJECT_SOURCE_DIR}/cmake/scripts/check-imports.sh $<TARGET_FILE:PagelithASP>
+  VERBATIM)
