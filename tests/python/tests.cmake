@@ -2,11 +2,15 @@
 if(TARGET pagelithasp)
   set(pagelith_py_env "PYTHONPATH=${CMAKE_BINARY_DIR}/python" "PYTHONDONTWRITEBYTECODE=1")
   if(PAGELITH_SANITIZE)
-    # An uninstrumented interpreter can only load the sanitized library with the runtime preloaded;
-    # the interpreter's own allocations would count as leaks.
+    # An uninstrumented interpreter can only load the sanitized library with the runtime preloaded, and
+    # the runtime finds the C++ exception functions it wraps only when libstdc++ is there from the start.
+    # The interpreter's own allocations would count as leaks.
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
                     OUTPUT_VARIABLE pagelith_asan_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
-    list(APPEND pagelith_py_env "LD_PRELOAD=${pagelith_asan_runtime}"
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++.so
+                    OUTPUT_VARIABLE pagelith_cxx_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+    get_filename_component(pagelith_cxx_runtime ${pagelith_cxx_runtime} REALPATH)
+    list(APPEND pagelith_py_env "LD_PRELOAD=${pagelith_asan_runtime}:${pagelith_cxx_runtime}"
          "ASAN_OPTIONS=detect_leaks=0:abort_on_error=0"
          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endif()
