@@ -19,7 +19,8 @@ from ._dispatch import CDispatch, RawVariant, Variant
 VARIANT = Variant  # the name Python automation clients know
 
 __all__ = ["Dispatch", "com_error", "dispid", "invoke_raw", "library", "CDispatch", "RawVariant", "Variant",
-           "VARIANT",
+           "VARIANT", "VT_ARRAY", "VT_BOOL", "VT_BSTR", "VT_EMPTY", "VT_I2", "VT_I4", "VT_NULL", "VT_R8",
+           "VT_UI1",
            "DISPATCH_METHOD", "DISPATCH_PROPERTYGET", "DISPATCH_PROPERTYPUT"]
 
 _library = None

@@ -9,7 +9,7 @@ import ctypes
 import struct
 import threading
 from ctypes import (POINTER, Structure, Union, byref, c_double, c_float, c_int8, c_int16, c_int32,
-                    c_int64, c_longlong, c_uint8, c_uint16, c_uint32, c_uint64, c_void_p, sizeof)
+                    c_longlong, c_uint8, c_uint16, c_uint32, c_uint64, c_void_p, sizeof)
 
 HRESULT = c_int32
 DISPID = c_int32

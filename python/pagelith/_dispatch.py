@@ -7,7 +7,7 @@ from ctypes import byref, c_int32, c_uint32, c_void_p
 from . import _com
 from ._com import (DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT, DISPID_PROPERTYPUT, VARIANT,
                    com_error)
-from ._members import METHOD, PROPERTY, READONLY
+from ._members import METHOD, PROPERTY
 
 INT32_MIN, INT32_MAX = -(2**31), 2**31 - 1
 

@@ -9,7 +9,7 @@ call fail with that HRESULT and description, as a web server's response object r
 import ctypes
 import sys
 import threading
-from ctypes import CFUNCTYPE, POINTER, Structure, byref, c_uint16, c_uint32, c_void_p
+from ctypes import CFUNCTYPE, POINTER, Structure, c_uint16, c_uint32, c_void_p
 
 from . import _com
 from ._com import DISPID, DISPPARAMS, EXCEPINFO, GUID, HRESULT, LCID, VARIANT
