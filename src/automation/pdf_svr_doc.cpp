@@ -18,6 +18,7 @@
 #include "pdf/byte_stream.h"
 #include "platform/bstr_util.h"
 #include "platform/object_context.h"
+#include "platform/type_library.h"
 
 namespace pagelith {
 
@@ -127,12 +128,22 @@ ULONG TPDFSvrDoc::Release() {
 
 HRESULT TPDFSvrDoc::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
+#ifdef _WIN32
+    *count = 1; // the embedded type library describes the interface
+#else
     *count = 0; // names and calls come from the member table; the type library is optional
+#endif
     return S_OK;
 }
 
-HRESULT TPDFSvrDoc::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info) *info = nullptr;
+HRESULT TPDFSvrDoc::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+#ifdef _WIN32
+    if (index == 0) return PagelithModuleTypeInfo(IID_IPDFSvrDoc, info);
+#else
+    (void)index;
+#endif
     return DISP_E_BADINDEX;
 }
 
@@ -158,7 +169,11 @@ HRESULT TPDFSvrDoc::InterfaceSupportsErrorInfo(REFIID riid) {
 HRESULT TPDFSvrDoc::GetClassInfo(ITypeInfo** info) {
     if (!info) return E_POINTER;
     *info = nullptr;
+#ifdef _WIN32
+    return PagelithModuleTypeInfo(CLSID_PDFSvrDoc, info);
+#else
     return E_NOTIMPL;
+#endif
 }
 
 // Pages and placements
