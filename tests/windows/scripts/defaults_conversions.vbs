@@ -1,0 +1,88 @@
+' A new object's defaults, the boolean and 8-bit conversions and the indexed properties, as a
+' late-bound VBScript client sees them (number literals arrive as VT_I2, variables by reference).
+Option Explicit
+Dim failures : failures = 0
+Sub Check(ok, what)
+    If Not ok Then
+        failures = failures + 1
+        WScript.Echo "FAIL: " & what
+    End If
+End Sub
+
+Dim d : Set d = CreateObject("PagelithASP.PDFSvrDoc")
+Check TypeName(d) = "IPDFSvrDoc", "type name " & TypeName(d)
+
+' Defaults
+Check d.Units = 0, "Units " & d.Units
+Check d.DefaultPageSize = 1, "DefaultPageSize " & d.DefaultPageSize
+Check d.StreamInline = True, "StreamInline"
+Check CInt(d.StreamInline) = -1, "StreamInline is -1"
+Check d.StreamFileName = "", "StreamFileName"
+Check d.CurrentGraphic = 0 And d.CurrentText = 0, "no current resources"
+Check d.CompressionBW = 1 And d.CompressionIndexed = 2 And d.CompressionRGB = 2 And d.CompressionGray = 2, "compressions"
+Check d.UseSourceCompression = True And d.ReleaseBMPHandle = True, "source compression, release handle"
+Check d.ImageReadNumber = 1, "ImageReadNumber"
+Check d.LinkStandardFormat = True And d.LinkUnderline = True And d.LinkBorder = False, "link flags"
+Check d.LinkSize = 10 And d.LinkFont = 15 And d.LinkColor = &HFF0000, "link settings"
+Check d.MergeAlpha = False And d.MergeAlphaColor = &HFFFFFF And d.AppendText = False, "alpha, append"
+Check d.PageSize(1) = 0, "PageSize of a missing page"
+Check d.Title = "" And d.Author = "" And d.Subject = "" And d.Keywords = "", "information strings"
+
+' Booleans: any non-zero value is true and reads back -1. (StreamInline keeps the 16-bit value it is
+' given, but a late-bound put coerces the script's number to a boolean first.)
+d.MergeAlpha = 1
+Check CInt(d.MergeAlpha) = -1, "MergeAlpha 1 reads -1: " & CInt(d.MergeAlpha)
+d.LinkBorder = 5
+Check CInt(d.LinkBorder) = -1, "LinkBorder 5 reads -1"
+d.AppendText = False
+Check CInt(d.AppendText) = 0, "AppendText False"
+d.StreamInline = 1
+Check CInt(d.StreamInline) <> 0, "StreamInline 1 is true"
+Dim v : v = 0
+d.StreamInline = v
+Check CInt(d.StreamInline) = 0, "StreamInline from a variable"
+
+' 8-bit settings keep the low byte.
+d.Units = 257
+Check d.Units = 1, "Units 257 -> 1: " & d.Units
+d.Units = 256
+Check d.Units = 0, "Units 256 -> 0"
+d.DefaultPageSize = 258
+Check d.DefaultPageSize = 2, "DefaultPageSize 258 -> 2"
+d.CompressionBW = 3
+Check d.CompressionBW = 1, "CompressionBW ignores 3"
+d.CompressionRGB = 3
+Check d.CompressionRGB = 3, "CompressionRGB 3"
+d.DefaultPageSize = 1
+
+' Indexed properties and 1-based pages.
+d.AddPage 0
+d.AddPage 0
+Check d.PageWidth(1) = 595 And d.PageHeight(1) = 842, "A4 in points: " & d.PageWidth(1) & " x " & d.PageHeight(1)
+Dim page : page = 2
+d.PageSize(page) = 2
+Check d.PageSize(2) = 2, "PageSize(2) = 2: " & d.PageSize(2)
+d.PageSize(1) = 255
+Check d.PageSize(1) <= 127, "PageSize never above 127: " & d.PageSize(1)
+d.PageWidth(2) = 300
+Check d.PageWidth(2) = 300, "PageWidth(2) = 300"
+d.Units = 1
+Check d.PageWidth(2) > 4.16 And d.PageWidth(2) < 4.17, "inches " & d.PageWidth(2)
+Check d.PageWidth(9) = 0, "missing page width 0"
+
+' Colours pass unchanged.
+Dim g : g = d.CreateGraphic()
+Check g = 1 And d.CurrentGraphic = 1, "first resource is 1"
+d.LineColor = &H123456
+Check d.LineColor = &H123456, "LineColor"
+d.FillColor = 16777215
+Check d.FillColor = 16777215, "FillColor"
+
+' Information strings (Wine's VBScript has no ChrW: ASCII only here, wide text in members.js).
+d.Title = "A title"
+Check d.Title = "A title", "Title"
+d.StreamFileName = "report.pdf"
+Check d.StreamFileName = "report.pdf", "StreamFileName"
+
+WScript.Echo "RESULT defaults_conversions.vbs: " & failures & " failures"
+WScript.Quit failures
