@@ -155,27 +155,8 @@ def _invoke(this, dispid, riid, lcid, flags, params, result, excepinfo, argerr):
         return _com.E_UNEXPECTED
 
 
-class _VtblBlock(Structure):
-    """The table with the two words an Itanium C++ vtable has in front of it (offset to top, type
-    information), which a sanitizer's dynamic type check reads before every call through the pointer."""
-
-    _fields_ = [("offset_to_top", ctypes.c_ssize_t), ("type_info", c_void_p), ("vtbl", _Vtbl)]
-
-
-_VTBL_BLOCK = _VtblBlock(0, None, _Vtbl(_query_interface, _add_ref, _release, _get_type_info_count, _get_type_info,
-                                        _get_ids_of_names, _invoke))
-_VTBL = ctypes.cast(ctypes.addressof(_VTBL_BLOCK) + _VtblBlock.vtbl.offset, POINTER(_Vtbl))
-
-
-def borrow_type_info(dispatch_pointer):
-    """Gives the response objects the C++ type information of a live server object.
-
-    Only for a library built with the undefined-behaviour sanitizer: its vptr check would otherwise find
-    no type information behind a vtable that C++ did not make and stop the process.
-    """
-    vtbl = c_void_p.from_address(dispatch_pointer).value
-    if c_void_p.from_address(vtbl - 2 * ctypes.sizeof(c_void_p)).value is None:  # offset to top 0
-        _VTBL_BLOCK.type_info = c_void_p.from_address(vtbl - ctypes.sizeof(c_void_p)).value
+_VTBL = _Vtbl(_query_interface, _add_ref, _release, _get_type_info_count, _get_type_info, _get_ids_of_names,
+             _invoke)
 
 
 class ComResponse:
@@ -184,7 +165,7 @@ class ComResponse:
     def __init__(self, sink, lib):
         self._sink = sink
         self._lib = lib
-        self._interface = _Interface(_VTBL)
+        self._interface = _Interface(ctypes.pointer(_VTBL))
         self._refs = 1
         self.content_type = None
         with _live_lock:

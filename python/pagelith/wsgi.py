@@ -26,7 +26,7 @@ import threading
 import traceback
 
 from . import _com, _settings, library
-from ._response import ComResponse, ResponseError, borrow_type_info
+from ._response import ComResponse, ResponseError
 
 __all__ = ["application", "ResponseContext", "ResponseError"]
 
@@ -36,25 +36,9 @@ HEADERS_SENT_MESSAGE = ("The HTTP headers are already written to the client brow
 _installed = threading.local()
 
 
-_type_info_lock = threading.Lock()
-_type_info_done = False
-
-
-def _prepare_for_sanitizer():
-    global _type_info_done
-    with _type_info_lock:
-        if _type_info_done or not getattr(_settings(), "SANITIZED", False):
-            return
-        from . import Dispatch
-        probe = Dispatch("PagelithASP.PDFSvrDoc")
-        borrow_type_info(probe._ptr_)
-        _type_info_done = True
-
-
 def _install(response):
     """Makes `response` the calling thread's response object; returns a function that undoes it."""
     lib = library()
-    _prepare_for_sanitizer()
     if lib.set_object_context is None:
         raise RuntimeError("the server library does not export PagelithSetObjectContext")
     stack = getattr(_installed, "stack", None)
