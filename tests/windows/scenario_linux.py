@@ -1,0 +1,21 @@
+"""Runs the shared scenario through the Linux build's Python module and saves the PDF.
+
+Usage: scenario_linux.py SCENARIO OUTPUT.pdf (with PYTHONPATH naming the build's python folder).
+"""
+import sys
+
+import pagelith
+
+
+def main():
+    scenario, output = sys.argv[1], sys.argv[2]
+    with open(scenario, encoding="ascii") as f:
+        # The scenario's "\u00e9" escapes mean the same in Python as in JScript.
+        code = f.read()
+    doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
+    exec(compile(code, scenario, "exec"), {"d": doc})
+    doc.SaveToFile(output)
+
+
+if __name__ == "__main__":
+    main()
