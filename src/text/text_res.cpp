@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "fonts/font_res.h"
 #include "fonts/standard_fonts.h"
@@ -74,6 +75,7 @@ TTextLine TPDFTextRes::Segment(uint32_t k) const {
 }
 
 void TPDFTextRes::StartLine(std::string_view link, bool append, bool linkBorder) {
+    if (Lines.capacity() == 0) Lines.reserve(16);
     TTextLine& line = Lines.emplace_back();
     line.Font = Font;
     line.Size = Size;
@@ -94,18 +96,28 @@ void TPDFTextRes::AddText(std::string_view text, std::string_view link, bool app
     if (!link.empty() && (Lines.empty() || Lines.back().Link != link)) ++LinkCount;
     StartLine(link, append, linkBorder);
 
+    // Breaks are rare: find each kind with memchr rather than testing every byte.
+    const auto next = [&](char c, std::size_t from) {
+        const void* p = from < text.size() ? std::memchr(text.data() + from, c, text.size() - from) : nullptr;
+        return p ? static_cast<std::size_t>(static_cast<const char*>(p) - text.data()) : text.size();
+    };
+    std::size_t cr = next('\r', 0), lf = next('\n', 0);
     std::size_t run = 0; // start of the bytes not yet copied
-    bool afterCR = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n') {
-            afterCR = false;
-            continue;
-        }
+    while (cr < text.size() || lf < text.size()) {
+        const std::size_t i = std::min(cr, lf);
         Lines.back().Text.append(text.substr(run, i - run));
         run = i + 1;
-        if (c == '\r' || !afterCR) StartLine(link, append, linkBorder);
-        afterCR = c == '\r';
+        if (i == cr) {
+            StartLine(link, append, linkBorder);
+            cr = next('\r', run);
+            if (lf == run && lf < text.size()) { // CR LF is one break
+                ++run;
+                lf = next('\n', run);
+            }
+        } else {
+            StartLine(link, append, linkBorder);
+            lf = next('\n', run);
+        }
     }
     Lines.back().Text.append(text.substr(run));
     if (!text.empty() && IsStandardFont(Font)) Alignment = 0;
@@ -119,6 +131,7 @@ void TPDFTextRes::SetAlignment(uint8_t alignment) {
 
 TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double scale) {
     Segments.clear();
+    Segments.reserve(Lines.size());
 
     // Widths of each line's font; a block with any unmeasurable line is not wrapped.
     std::vector<const TWidths*> lineWidths;

@@ -261,3 +261,40 @@ TEST_F(MonoLayout, PiecesDoNotDependOnTheScale) {
 
 } // namespace
 } // namespace pagelith
+
+namespace pagelith {
+namespace {
+
+// The byte-by-byte rule: CR always breaks, LF breaks unless right after a CR.
+std::vector<std::string> ReferenceLines(const std::string& text) {
+    std::vector<std::string> lines(1);
+    bool afterCR = false;
+    for (char c : text) {
+        if (c == '\r' || (c == '\n' && !afterCR))
+            lines.emplace_back();
+        else if (c != '\n')
+            lines.back().push_back(c);
+        afterCR = c == '\r';
+    }
+    return lines;
+}
+
+TEST(TextLines, BreaksMatchTheByteByByteRule) {
+    uint32_t seed = 12345;
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        const int length = round % 12;
+        for (int i = 0; i < length; ++i) {
+            seed = seed * 1103515245 + 12345;
+            text.push_back("ab\r\n "[(seed >> 16) % 5]);
+        }
+        TPDFTextRes t;
+        t.AddText(text, {}, false, false);
+        std::vector<std::string> got;
+        for (const auto& l : t.Lines) got.push_back(l.Text);
+        ASSERT_EQ(got, ReferenceLines(text)) << "round " << round;
+    }
+}
+
+} // namespace
+} // namespace pagelith
