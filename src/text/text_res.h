@@ -25,6 +25,9 @@ public:
     // Lays the block out at scale percent into Segments.
     TTextBlockSize Layout(const TObjList<TPDFFontRes>& fonts, double scale);
 
+    // Frees the laid-out segments; the next layout rebuilds them.
+    void ReleaseSegments() { std::vector<TTextLine>().swap(Segments); }
+
     // Written line or segment k (1-based); outside the range, an empty line in
     // the current attributes.
     TTextLine Line(uint32_t k) const;
