@@ -155,6 +155,9 @@ private:
             z_.Flush();
         }
         Out().Line("ET").Line("Q").Line("Q");
+        // The pieces are rebuilt by every layout; holding those of every block
+        // until the save ends would double the memory the text takes.
+        text.ReleaseSegments();
     }
 
     void UnderlineBars() {

@@ -7,10 +7,17 @@
 namespace pagelith {
 
 inline void AppendEscaped(std::string& out, std::string_view text) {
-    for (char c : text) {
-        if (c == '(' || c == ')' || c == '\\') out.push_back('\\');
-        out.push_back(c);
+    // Copies the runs between special bytes whole; most text has none.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '(' || c == ')' || c == '\\') {
+            out.append(text.data() + run, i - run);
+            out.push_back('\\');
+            run = i;
+        }
     }
+    out.append(text.data() + run, text.size() - run);
 }
 
 } // namespace pagelith
