@@ -255,7 +255,8 @@ std::string FormatCurrency(LONGLONG scaled) {
     const bool negative = scaled < 0;
     const unsigned long long magnitude =
         negative ? 0ull - static_cast<unsigned long long>(scaled) : static_cast<unsigned long long>(scaled);
-    std::string text = (negative ? "-" : "") + std::to_string(magnitude / 10000);
+    std::string text(negative ? 1 : 0, '-');
+    text += std::to_string(magnitude / 10000);
     unsigned fraction = static_cast<unsigned>(magnitude % 10000);
     if (fraction) {
         char digits[8];
