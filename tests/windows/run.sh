@@ -26,8 +26,9 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
 fi
 
 failures=0
+passes=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+pass() { echo "ok: $*"; passes=$((passes + 1)); }
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 # Wine's tools end lines with CR LF.
 wine_out() { wine "$@" 2>/dev/null | tr -d '\r'; }
@@ -149,5 +150,5 @@ for key in "HKCR\\CLSID\\$CLSID" "HKCR\\$PROGID" "HKCR\\TypeLib\\$LIBID"; do
     if query "$key" >/dev/null 2>&1; then fail "$key still there"; else pass "$key removed"; fi
 done
 
-echo "windows tests: $failures failures"
+echo "windows: $passes passed, $failures failed"
 [[ $failures -eq 0 ]]
