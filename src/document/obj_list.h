@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <memory>
 #include <utility>
-#include <vector>
+#include <deque>
 
 namespace pagelith {
 
-// A contiguous array of owned items: lookups by position are one step and
-// appends are amortised one step, so the sequential walks of the writer and
-// of the members never degrade with document size.
+// Owned items in a double-ended array: lookups by position are one step and
+// so are appends and inserts at the front, so neither the sequential walks of
+// the writer nor a script that adds every page as page 1 degrade with size.
 template <class T> class TObjList {
 public:
     TObjList() = default;
@@ -41,7 +41,7 @@ public:
     auto end() const { return items_.end(); }
 
 private:
-    std::vector<std::unique_ptr<T>> items_;
+    std::deque<std::unique_ptr<T>> items_;
 };
 
 } // namespace pagelith
