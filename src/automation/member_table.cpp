@@ -60,8 +60,8 @@ void AppendEntry(std::string& out, const TMemberInfo& m, std::string_view attrib
     }
     if (m.Result != TValueType::None) {
         sep();
-        if (put)
-            out.append("[in] ").append(IdlType(m.Result)).append(" Value");
+        if (put) // the library leaves the value of a property put unnamed
+            out.append("[in] ").append(IdlType(m.Result));
         else
             out.append("[out, retval] ").append(IdlType(m.Result)).append("* Value");
     }
