@@ -95,6 +95,28 @@ def draw_second_page(doc):
     doc.Units = 0
 
 
+def add_truetype_text(doc, page):
+    """A centred, wrapped paragraph in a TrueType font with an underlined link under the chequerboard."""
+    font_file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+    if not os.path.exists(font_file):
+        return
+    font = doc.AddFont(font_file)
+    if not font:
+        return
+    doc.SetEmbedFont(font, True)
+    doc.LinkFont = font
+    text = doc.CreateText()
+    doc.TextFont = font
+    doc.TextSize = 11
+    doc.TextMaxWidth = 400
+    doc.TextAlign = 1
+    doc.WriteText("This paragraph is set in DejaVu Sans, embedded in the file, wrapped at 400 points "
+                  "and centred on the page. The next line is a link:")
+    doc.WriteLink("Pagelith on the web", "https://example.com/pagelith")
+    index = doc.ApplyResource(page, text)
+    doc.Locate(page, index, 306, 120)
+
+
 def build(doc):
     doc.AddPage(0)
     doc.AddPage(0)
@@ -108,6 +130,7 @@ def build(doc):
     add_text(doc, 1, 60, 720, ["Rectangles, lines, circles and ellipses in colour,",
                                "drawn through the automation interface from Python."], size=12)
     add_text(doc, 2, 90, 780, ["A chequerboard drawn in inches"], size=18, font=9)
+    add_truetype_text(doc, 2)
 
 
 def main(argv):
