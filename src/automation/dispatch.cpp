@@ -316,6 +316,41 @@ bool TakeExact(const VARIANT& v, TValueType t, TArg& arg) {
     return false;
 }
 
+// A by-value automation type (optionally an array of one) that a member can read without checks.
+bool IsPlainValue(VARTYPE vt) {
+    if (vt & ~(VT_ARRAY | VT_TYPEMASK)) return false;
+    switch (vt & VT_TYPEMASK) {
+    case VT_EMPTY:
+    case VT_NULL:
+        return !(vt & VT_ARRAY);
+    case VT_VARIANT:
+        return (vt & VT_ARRAY) != 0;
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_UNKNOWN:
+    case VT_DECIMAL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Coerces one argument to its declared type. A converted value that owns memory stays in temp, which
 // the caller clears after the call.
 HRESULT Coerce(VARIANT* source, TValueType t, TArg& arg, VARIANT& temp) {
@@ -326,7 +361,18 @@ HRESULT Coerce(VARIANT* source, TValueType t, TArg& arg, VARIANT& temp) {
     }
     if (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND) return DISP_E_PARAMNOTOPTIONAL;
     if (t == TValueType::Variant) {
-        arg.Variant = *v; // borrowed: the member copies what it keeps
+        if (IsPlainValue(V_VT(v))) {
+            arg.Variant = *v; // borrowed: the member copies what it keeps
+            return S_OK;
+        }
+        // Byref values reach the member as an owned copy of what they point to; types that are
+        // no value at all (records, vectors, unknown bits) stop here.
+        const HRESULT hr = VariantCopyInd(&temp, v);
+        if (hr < 0) {
+            VariantClear(&temp);
+            return hr == DISP_E_BADVARTYPE || hr == E_OUTOFMEMORY ? hr : DISP_E_TYPEMISMATCH;
+        }
+        arg.Variant = temp;
         return S_OK;
     }
     if (TakeExact(*v, t, arg)) return S_OK;

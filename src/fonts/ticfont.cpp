@@ -18,6 +18,8 @@ bool TicFont::LoadFromFile(const std::string& fileName) {
     valid_ = false;
     widths_.fill(0);
     data_.clear();
+    // The file system would stop at a NUL and open some other file.
+    if (fileName.find('\0') != std::string::npos) return false;
     std::ifstream in(fileName, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);

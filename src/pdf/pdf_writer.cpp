@@ -1,6 +1,7 @@
 #include "pdf/pdf_writer.h"
 
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "document/ansi_text.h"
@@ -17,6 +18,15 @@
 namespace pagelith {
 
 namespace {
+
+// Left and width are each clamped to about 9e18 by the content pass; their sum saturates.
+int64_t RightEdge(const TLinkSlot& slot) {
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+    if (slot.Width > 0 && slot.Left > kMax - slot.Width) return kMax;
+    if (slot.Width < 0 && slot.Left < kMin - slot.Width) return kMin;
+    return slot.Left + slot.Width;
+}
 
 class TPdfWriter {
 public:
@@ -191,7 +201,7 @@ private:
         AppendEscaped(file_.Buffer, slot.Uri);
         out.Line(")/S /URI >> ").Line("/Type /Annot ").Line("/Subtype /Link ");
         out.Text("/Rect [ ").Integer(slot.Left).Text(" ").Integer(slot.Bottom).Text(" ");
-        out.Integer(slot.Left + slot.Width).Text(" ").Integer(slot.Top).Line(" ] ");
+        out.Integer(RightEdge(slot)).Text(" ").Integer(slot.Top).Line(" ] ");
         out.Line("/C [ 0 0 0 ] ").Line(slot.Border ? "/Border [ 0 0 1 ] " : "/Border [ 0 0 0 ] ");
         out.Line("/H /I ").Line(">> ");
         file_.EndObject();
