@@ -58,6 +58,12 @@ enum VARENUM : VARTYPE {
 #define VARIANT_CALENDAR_HIJRI 0x08
 #define VARIANT_LOCALBOOL 0x10
 
+// The layouts of Windows: structs without names inside unions, which GCC accepts as an extension
+// and clang also warns about.
+#ifdef __clang__
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wnested-anon-types"
+#endif
 union CY {
     __extension__ struct {
         ULONG Lo;
@@ -174,6 +180,9 @@ struct VARIANT {
         DECIMAL decVal;
     };
 };
+#ifdef __clang__
+#pragma clang diagnostic pop
+#endif
 using VARIANTARG = VARIANT;
 using LPVARIANT = VARIANT*;
 using LPVARIANTARG = VARIANT*;
