@@ -48,11 +48,13 @@ windows:
 	@$(MAKE) --no-print-directory windows-check
 
 # Every Windows program and DLL built here must import system DLLs only.
+# The Wine prefix and the test copies of the DLL are not build output.
 windows-check:
-	@files=$$(find $(WIN_DIR) -path $(WIN_DEPS) -prune -o -path $(WIN_DIR)/wine -prune -o -name CMakeFiles -prune -o \
-		-type f \( -name '*.exe' -o -name '*.dll' \) -print | sort); \
-	[[ -n "$$files" ]] || { echo "windows-check: nothing built in $(WIN_DIR)"; exit 1; }; \
-	$(ROOT)/cmake/scripts/check-imports.sh $$files
+	@mapfile -d '' files < <(find $(WIN_DIR) -path $(WIN_DEPS) -prune -o -path $(WIN_DIR)/wine -prune \
+		-o -path $(WIN_DIR)/wine-tests -prune -o -name CMakeFiles -prune -o \
+		-type f \( -name '*.exe' -o -name '*.dll' \) -print0 | sort -z); \
+	[[ $${#files[@]} -gt 0 ]] || { echo "windows-check: nothing built in $(WIN_DIR)"; exit 1; }; \
+	$(ROOT)/cmake/scripts/check-imports.sh "$${files[@]}"
 
 # Windows tests under Wine: CTest in the Windows build (the link check, plus whatever
 # tests/windows/CMakeLists.txt adds), then tests/windows/run.sh when it exists.

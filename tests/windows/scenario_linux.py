@@ -1,6 +1,6 @@
 """Runs the shared scenario through the Linux build's Python module and saves the PDF.
 
-Usage: scenario_linux.py SCENARIO OUTPUT.pdf (with PYTHONPATH naming the build's python folder).
+Usage: scenario_linux.py SCENARIO OUTPUT.pdf FONT.ttf (with PYTHONPATH naming the build's python folder).
 """
 import sys
 
@@ -8,12 +8,12 @@ import pagelith
 
 
 def main():
-    scenario, output = sys.argv[1], sys.argv[2]
+    scenario, output, font_file = sys.argv[1], sys.argv[2], sys.argv[3]
     with open(scenario, encoding="ascii") as f:
         # The scenario's "\u00e9" escapes mean the same in Python as in JScript.
         code = f.read()
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
-    exec(compile(code, scenario, "exec"), {"d": doc})
+    exec(compile(code, scenario, "exec"), {"d": doc, "fontFile": font_file})
     doc.SaveToFile(output)
 
 
