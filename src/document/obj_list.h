@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <utility>
-#include <deque>
 
 namespace pagelith {
 
