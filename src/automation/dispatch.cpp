@@ -316,39 +316,10 @@ bool TakeExact(const VARIANT& v, TValueType t, TArg& arg) {
     return false;
 }
 
-// A by-value automation type (optionally an array of one) that a member can read without checks.
-bool IsPlainValue(VARTYPE vt) {
-    if (vt & ~(VT_ARRAY | VT_TYPEMASK)) return false;
-    switch (vt & VT_TYPEMASK) {
-    case VT_EMPTY:
-    case VT_NULL:
-        return !(vt & VT_ARRAY);
-    case VT_VARIANT:
-        return (vt & VT_ARRAY) != 0;
-    case VT_I2:
-    case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-    case VT_BSTR:
-    case VT_DISPATCH:
-    case VT_ERROR:
-    case VT_BOOL:
-    case VT_UNKNOWN:
-    case VT_DECIMAL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT:
-        return true;
-    default:
-        return false;
-    }
+// The shapes of image data that a member reads in place: a string or an array. Everything else is
+// copied first, which also refuses types that are no value at all.
+bool IsBorrowable(VARTYPE vt) {
+    return vt == VT_BSTR || vt == (VT_ARRAY | VT_UI1) || vt == (VT_ARRAY | VT_VARIANT);
 }
 
 // Coerces one argument to its declared type. A converted value that owns memory stays in temp, which
@@ -361,7 +332,7 @@ HRESULT Coerce(VARIANT* source, TValueType t, TArg& arg, VARIANT& temp) {
     }
     if (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND) return DISP_E_PARAMNOTOPTIONAL;
     if (t == TValueType::Variant) {
-        if (IsPlainValue(V_VT(v))) {
+        if (IsBorrowable(V_VT(v))) {
             arg.Variant = *v; // borrowed: the member copies what it keeps
             return S_OK;
         }
