@@ -5,7 +5,7 @@
 #include <fstream>
 #include <limits>
 
-#include "fonts/byte_reader.h"
+#include "base/byte_reader.h"
 
 namespace pagelith {
 
