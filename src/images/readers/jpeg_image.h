@@ -1,0 +1,41 @@
+// JPEG reader over libjpeg: header, density and metadata on load; pixels on assignment.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "images/readers/image_reader.h"
+
+namespace pagelith {
+
+class TJPEGImageExtra final : public TImageReader {
+public:
+    TJPEGImageExtra() = default;
+
+    void LoadFromBytes(std::span<const uint8_t> data) override;
+    void AssignTo(TBMPImage& bitmap) override;
+
+    uint32_t Width() const { return width_; }
+    uint32_t Height() const { return height_; }
+    bool Gray() const { return components_ == 1; }
+    int Components() const { return components_; }
+    // Adobe APP14 marker present, so four-component data is stored inverted.
+    bool AdobeInverted() const { return adobeInverted_; }
+    uint32_t XDensity() const { return xDensity_; } // dots per inch, 0 = unknown
+    uint32_t YDensity() const { return yDensity_; }
+    // The whole file as loaded, for pass-through.
+    std::span<const uint8_t> Data() const { return data_; }
+
+private:
+    std::vector<uint8_t> data_;
+    uint32_t width_ = 0;
+    uint32_t height_ = 0;
+    int components_ = 0;
+    bool adobeInverted_ = false;
+    uint32_t xDensity_ = 0;
+    uint32_t yDensity_ = 0;
+    // The reader adds its own private state below.
+};
+
+} // namespace pagelith
