@@ -14,6 +14,8 @@ BUILD_DIR := $(ROOT)/build
 ASAN_DIR := $(ROOT)/build-asan
 WIN_DIR := $(ROOT)/build-windows
 BENCH_DIR := $(ROOT)/build-bench
+FUZZ_DIR := $(ROOT)/build-fuzz
+FUZZ_TIME ?= 60
 WIN_DEPS := $(WIN_DIR)/deps
 TOOLCHAIN := $(ROOT)/cmake/mingw-w64-x86_64.cmake
 
@@ -26,10 +28,10 @@ export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 # Wine keeps its state inside the Windows build dir and stays quiet.
 WINE_ENV := WINEPREFIX=$(WIN_DIR)/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-.PHONY: deps build windows windows-check windows-test test test-asan demo bench format clean distclean help
+.PHONY: deps build windows windows-check windows-test test test-asan demo bench fuzz format clean distclean help
 
 help:
-	@echo "make deps | build | windows | test | demo | bench | format | clean | distclean"
+	@echo "make deps | build | windows | test | demo | bench | fuzz [FUZZ_TIME=s] | format | clean | distclean"
 
 deps:
 	@$(ROOT)/cmake/scripts/deps.sh
@@ -93,6 +95,17 @@ bench: deps
 	@benches=$$(find $(BENCH_DIR) -type f -perm -u+x -name '*_bench' | sort); \
 	[[ -n "$$benches" ]] || { echo "bench: no benchmarks built"; exit 0; }; \
 	for b in $$benches; do echo "== $$(basename $$b)"; $$b; done
+
+# Every libFuzzer target, each for FUZZ_TIME seconds, with its corpus under build-fuzz/corpus.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S $(ROOT) -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DPAGELITH_FUZZ=ON -DPAGELITH_TESTS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@for f in $$(find $(FUZZ_DIR)/fuzz -maxdepth 1 -type f -perm -u+x -name '*_fuzz' | sort); do \
+		name=$$(basename $$f); mkdir -p $(FUZZ_DIR)/corpus/$$name; echo "== $$name ($(FUZZ_TIME) s)"; \
+		$$f -max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_DIR)/corpus/$$name 2>&1 | \
+			grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==ERROR|SUMMARY)' ; \
+		[[ $${PIPESTATUS[0]} -eq 0 ]] || { echo "fuzz: $$name found a failure"; exit 1; }; done
 
 format:
 	@files=$$(cd $(ROOT) && find $(CXX_DIRS) -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' -o -name '*.cc' \) 2>/dev/null); \

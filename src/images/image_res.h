@@ -23,6 +23,12 @@ public:
     uint8_t BitsPerComponent = 0;
     uint16_t PaletteSize = 0;
     bool GrayJPEG = false;
+    // CCITT data whose decoded white runs stand for black pixels (written as /BlackIs1 true).
+    bool BlackIs1 = false;
+    // DCT data with four components (CMYK or YCCK), written as /DeviceCMYK.
+    bool CMYKJPEG = false;
+    // Four-component DCT data stored inverted (Adobe marker): /Decode [1 0 1 0 1 0 1 0].
+    bool InvertedCMYK = false;
 };
 
 } // namespace pagelith
