@@ -12,6 +12,8 @@ packages=(
     python3-pytest python3-waitress python3-fonttools
     fonts-dejavu-core fonts-liberation libhpdf-dev
     curl dpkg-dev clang-format
+    python3-pil python3-numpy python3-pikepdf libtiff-tools imagemagick
+    clang libclang-rt-14-dev libpng-dev libtiff-dev hyperfine
 )
 
 missing=()
