@@ -1,12 +1,35 @@
-// Prints the interface as other builds need it, from the one member table:
-// the IDL member lines (no argument) or the Python binding's member kinds (--python).
+// Prints the interface as other builds need it, from the one member table: the IDL member
+// lines (no argument), the Python binding's member table (--python) or the member reference
+// (--markdown).
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "automation/member_reference.h"
 #include "automation/member_table.h"
 
 namespace {
+
+std::string TypeName(pagelith::TValueType t) {
+    using pagelith::TValueType;
+    switch (t) {
+    case TValueType::Long:
+        return "int";
+    case TValueType::Double:
+        return "float";
+    case TValueType::String:
+        return "str";
+    case TValueType::Boolean:
+        return "bool";
+    case TValueType::Color:
+        return "color";
+    case TValueType::Variant:
+        return "variant";
+    case TValueType::None:
+        break;
+    }
+    return "None";
+}
 
 std::string PythonMembers() {
     using pagelith::TMemberKind;
@@ -26,14 +49,26 @@ std::string PythonMembers() {
         out += "    (\"" + std::string(m.Name) + "\", " + kind + ", " + std::to_string(m.ParamCount) + "),\n";
     }
     out +=
-        "]\n\nPDFSVRDOC = {name.lower(): (name, kind, count) for name, kind, count in PDFSVRDOC_MEMBERS}\n";
+        "]\n\nPDFSVRDOC = {name.lower(): (name, kind, count) for name, kind, count in PDFSVRDOC_MEMBERS}\n\n"
+        "# name -> (DISPID, ((parameter, type), ...), result type, help string), for help() and signatures\n"
+        "PDFSVRDOC_DOCS = {\n";
+    for (const pagelith::TMemberInfo& m : pagelith::kMembers) {
+        out += "    \"" + std::string(m.Name) + "\": (" + std::to_string(m.DispId) + ", (";
+        for (const pagelith::TParamInfo& p : m.ParamList())
+            out += "(\"" + std::string(p.Name) + "\", \"" + TypeName(p.Type) + "\"), ";
+        out += "), \"" + TypeName(m.Result) + "\", \"" + std::string(m.HelpString) + "\"),\n";
+    }
+    out += "}\n";
     return out;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const bool python = argc > 1 && std::strcmp(argv[1], "--python") == 0;
-    std::fputs(python ? PythonMembers().c_str() : pagelith::IdlMemberDeclarations().c_str(), stdout);
+    const char* mode = argc > 1 ? argv[1] : "";
+    const std::string text = std::strcmp(mode, "--python") == 0     ? PythonMembers()
+                             : std::strcmp(mode, "--markdown") == 0 ? pagelith::MemberReferenceMarkdown()
+                                                                    : pagelith::IdlMemberDeclarations();
+    std::fputs(text.c_str(), stdout);
     return 0;
 }

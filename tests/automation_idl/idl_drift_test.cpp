@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "automation/member_reference.h"
 #include "automation/member_table.h"
 
 namespace {
@@ -78,3 +79,13 @@ TEST(IdlDrift, LibraryInterfaceAndCoclassAttributes) {
 }
 
 } // namespace
+
+// docs/members.md is generated; a change of the member table or of the code tables must be followed
+// by regenerating it (`pagelith_idlgen --markdown > docs/members.md`).
+TEST(IdlDrift, MemberReferenceMatchesTheMemberTable) {
+    const std::string committed = ReadSource("docs/members.md");
+    ASSERT_FALSE(committed.empty()) << "docs/members.md not found";
+    EXPECT_EQ(committed, pagelith::MemberReferenceMarkdown());
+    for (const pagelith::TMemberInfo& m : pagelith::kMembers)
+        EXPECT_NE(committed.find("### " + std::string(m.Name) + "\n"), std::string::npos) << m.Name;
+}

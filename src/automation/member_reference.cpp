@@ -1,0 +1,215 @@
+#include "automation/member_reference.h"
+
+#include <array>
+#include <string_view>
+
+#include "automation/member_table.h"
+#include "document/units.h"
+#include "fonts/standard_fonts.h"
+
+namespace pagelith {
+
+namespace {
+
+std::string_view TypeName(TValueType t) {
+    switch (t) {
+    case TValueType::Long:
+        return "Long";
+    case TValueType::Double:
+        return "Double";
+    case TValueType::String:
+        return "String";
+    case TValueType::Boolean:
+        return "Boolean";
+    case TValueType::Color:
+        return "Color (0x00BBGGRR)";
+    case TValueType::Variant:
+        return "Variant";
+    case TValueType::None:
+        break;
+    }
+    return "none";
+}
+
+std::string_view KindName(TMemberKind k) {
+    switch (k) {
+    case TMemberKind::Method:
+        return "method";
+    case TMemberKind::Get:
+        return "read-only property";
+    case TMemberKind::GetPut:
+        break;
+    }
+    return "property (get and put)";
+}
+
+// What the current Units setting does to a member's numbers; members not listed take none.
+struct TUnitNote {
+    std::string_view Member;
+    std::string_view Note;
+};
+
+constexpr std::array<TUnitNote, 17> kUnitNotes = {{
+    {"Locate", "X and Y are in the current unit."},
+    {"DrawLine", "Coordinates are page coordinates in the current unit."},
+    {"Rectangle", "Coordinates are page coordinates in the current unit."},
+    {"Ellipse", "X, Y, RX and RY are in the current unit; Angle is in radians."},
+    {"Circle", "X, Y and R are in the current unit."},
+    {"PageWidth", "Read and written in the current unit; stored as whole points."},
+    {"PageHeight", "Read and written in the current unit; stored as whole points."},
+    {"ImageWidth", "Pixels at the image's resolution, in the current unit."},
+    {"ImageHeight", "Pixels at the image's resolution, in the current unit."},
+    {"TextMaxWidth", "In the current unit; 0 or less turns wrapping off (reads back -1)."},
+    {"TextBlockWidth", "In the current unit; -1 when the block uses a standard font."},
+    {"TextBlockHeight", "In the current unit."},
+    {"TextLineWidth", "In the current unit, measured with the current text font and size."},
+    {"LineWidth", "Whole points, whatever the unit."},
+    {"TextSize", "Points, whatever the unit."},
+    {"LinkSize", "Points, whatever the unit."},
+    {"Rotate", "Angle in radians, counterclockwise."},
+}};
+
+constexpr bool UnitNotesNameMembers() {
+    for (const TUnitNote& note : kUnitNotes) {
+        bool found = false;
+        for (const TMemberInfo& m : kMembers) found = found || m.Name == note.Member;
+        if (!found) return false;
+    }
+    return true;
+}
+static_assert(UnitNotesNameMembers());
+
+std::string_view UnitNote(std::string_view member) {
+    for (const TUnitNote& note : kUnitNotes)
+        if (note.Member == member) return note.Note;
+    return {};
+}
+
+// GitHub's heading anchors are lower case.
+std::string Lower(std::string_view name) {
+    std::string s(name);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string Hex(int32_t v) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string s;
+    for (int shift = 12; shift >= 0; shift -= 4) s += kDigits[(v >> shift) & 0xF];
+    while (s.size() > 2 && s[0] == '0') s.erase(0, 1);
+    return "0x" + s;
+}
+
+std::string Signature(const TMemberInfo& m) {
+    std::string s(m.Name);
+    if (m.Kind == TMemberKind::Method || m.ParamCount > 0) {
+        s += '(';
+        for (std::size_t i = 0; i < m.ParamCount; ++i) {
+            if (i) s += ", ";
+            s += m.Params[i].Name;
+        }
+        s += ')';
+    }
+    return s;
+}
+
+constexpr std::array<std::string_view, 16> kPaperNames = {
+    "A4 portrait",        "A4 landscape",        "Letter portrait",    "Letter landscape",
+    "A3 portrait",        "A3 landscape",        "A5 portrait",        "A5 landscape",
+    "11 × 17 portrait",   "11 × 17 landscape",   "Legal portrait",     "Legal landscape",
+    "Statement portrait", "Statement landscape", "Executive portrait", "Executive landscape"};
+
+void AppendMembers(std::string& out) {
+    out += "## Members\n\n"
+           "| DISPID | Member | Kind | Parameters | Result |\n|---|---|---|---|---|\n";
+    for (const TMemberInfo& m : kMembers) {
+        out += "| " + Hex(m.DispId) + " | [`" + std::string(m.Name) + "`](#" + Lower(m.Name) + ") | " +
+               std::string(KindName(m.Kind)) + " | ";
+        for (std::size_t i = 0; i < m.ParamCount; ++i) {
+            if (i) out += ", ";
+            out += std::string(m.Params[i].Name) + ": " + std::string(TypeName(m.Params[i].Type));
+        }
+        out += " | " + std::string(TypeName(m.Result)) + " |\n";
+    }
+    out += "\n";
+    for (const TMemberInfo& m : kMembers) {
+        out += "### " + std::string(m.Name) + "\n\n`" + Signature(m) + "`: " + std::string(KindName(m.Kind)) +
+               ", DISPID " + Hex(m.DispId) + ".";
+        if (m.Result != TValueType::None) out += m.Kind == TMemberKind::Method ? " Returns " : " Value: ";
+        if (m.Result != TValueType::None) out += std::string(TypeName(m.Result)) + ".";
+        out += "\n\n";
+        if (!m.HelpString.empty()) out += std::string(m.HelpString) + "\n\n";
+        if (const std::string_view note = UnitNote(m.Name); !note.empty())
+            out += "Units: " + std::string(note) + "\n\n";
+        if (m.HasPut() && m.ParamCount > 0)
+            out += "Indexed put: `doc.Set" + std::string(m.Name) + "(" + std::string(m.Params[0].Name) +
+                   ", value)` from Python, `doc." + std::string(m.Name) + "(" +
+                   std::string(m.Params[0].Name) + ") = value` from VBScript.\n\n";
+    }
+}
+
+void AppendCodes(std::string& out) {
+    out += "## Codes\n\n### Page sizes (`DefaultPageSize`, `PageSize`)\n\n"
+           "Only the low 7 bits select the size (129 is the same as 1); 0 is a custom size set through "
+           "`PageWidth`/`PageHeight`.\n\n| Code | Width (pt) | Height (pt) | Paper |\n|---|---|---|---|\n";
+    for (uint8_t code = 1; code <= 16; ++code) {
+        const auto size = PageSizeOf(code);
+        out += "| " + std::to_string(code) + " | " + std::to_string(size->Width) + " | " +
+               std::to_string(size->Height) + " | " + std::string(kPaperNames[code - 1u]) + " |\n";
+    }
+    out += "\n### Units (`Units`)\n\n| Code | Unit |\n|---|---|\n| 0 | point (1/72 inch), the default |\n"
+           "| 1 | inch |\n| 2 | centimetre |\n| 3 | millimetre |\n\nAny other code makes every conversion "
+           "give 0.\n\n### Fonts (`TextFont`, `LinkFont`, `EmbedFont`, `SetFontOffset`)\n\n"
+           "| Number | Font |\n|---|---|\n";
+    for (int32_t n = 1; n <= kStandardFontCount; ++n)
+        out += "| " + std::to_string(n) + " | " + std::string(StandardFontName(n)) + " |\n";
+    out += "| 15 and up | TrueType fonts, in the order `AddFont` loaded them |\n\n"
+           "Standard fonts are written in WinAnsi encoding and have no widths here: a text block that uses "
+           "one is neither wrapped nor measured, and stays left-aligned.\n\n"
+           "### Alignment (`TextAlign`)\n\n| Code | Alignment |\n|---|---|\n| 0 | left (the default) |\n"
+           "| 1 | centre: each line is centred on the placement's X |\n"
+           "| 2 | right: each line ends at the placement's X |\n\n"
+           "### Image compression (`CompressionBW`, `CompressionIndexed`, `CompressionRGB`, "
+           "`CompressionGray`)\n\n| Code | Filter | Allowed for |\n|---|---|---|\n"
+           "| 0 | none | all |\n| 1 | CCITT Group 4 | black and white only (the default there) |\n"
+           "| 2 | Flate | all (the default for indexed, colour and gray) |\n"
+           "| 3 | DCT (JPEG, quality 90) | colour and gray only |\n\n"
+           "A code a class cannot use, or any code above 3, is ignored: the property keeps its value.\n\n"
+           "### Colours\n\nA colour is one number 0x00BBGGRR, red in the low byte: 0x0000FF is red, 0x00FF00 "
+           "green, 0xFF0000 blue, 0xFFFFFF white. From Python, `pagelith.rgb(r, g, b)` makes it.\n\n";
+}
+
+} // namespace
+
+std::string MemberReferenceMarkdown() {
+    std::string out =
+        "<!-- Generated from the automation member table by `pagelith_idlgen --markdown`; do not edit. -->\n"
+        "# IPDFSvrDoc member reference\n\n"
+        "One object, created by the ProgID \"PagelithASP.PDFSvrDoc\", builds one PDF document. Every member "
+        "below is reachable late-bound (VBScript, JScript, Python's `pagelith.Dispatch`) and early-bound "
+        "through the dual interface `IPDFSvrDoc`.\n\n"
+        "## Coordinates and placement\n\n"
+        "- `AddPage(Page)` takes the position of the new page: 0, or a number past the last page, appends "
+        "it; 1 makes it the first page. The new page has the size `DefaultPageSize` names (A4 portrait "
+        "unless set).\n"
+        "- A page's origin is its bottom-left corner; X grows to the right and Y upward, in the current "
+        "`Units`.\n"
+        "- `ApplyResource(Page, Resource)` places a resource on a page and returns the placement's index on "
+        "that page. A new placement stands at the page's top-left corner.\n"
+        "- `Locate(Page, Index, X, Y)` moves a placement: for images and text, (X, Y) is the resource's "
+        "top-left corner, so an image extends right and down from it and a text block's first line "
+        "hangs below Y. `ScaleObject` scales in percent and `Rotate` turns counterclockwise in radians.\n"
+        "- Graphics are drawn in page coordinates: their own coordinates say where they stand, and "
+        "`Locate`, `ScaleObject` and `Rotate` do not move them.\n"
+        "- A page, resource or placement number that names nothing makes a member do nothing and succeed "
+        "(getters return 0); so does a drawing or text member without a current graphic or text.\n"
+        "- Indexed properties (`PageSize`, `PageWidth`, `PageHeight`, `EmbedFont`) take their index first; "
+        "from Python read them as `doc.PageWidth(1)` and write them as `doc.SetPageWidth(1, value)`.\n"
+        "- Booleans read back as True/False in Python and -1/0 in scripts.\n\n";
+    AppendMembers(out);
+    AppendCodes(out);
+    return out;
+}
+
+} // namespace pagelith
