@@ -1,24 +1,29 @@
 """Automation client for the Pagelith PDF server.
 
     import pagelith
+    from pagelith import constants as c
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
-    doc.AddPage(0)
+    doc.AddPage(0)                      # 0 appends a page (A4 portrait by default)
     doc.SaveToFile("out.pdf")
 
 Objects are reached only through the server library's exports, its class factory and IDispatch.
+`help(doc)` lists every member; docs/members.md in the source tree has the codes and units.
+The server library is found beside this package, or where PAGELITH_LIBRARY names it.
 """
 
+import os
 import threading
 from ctypes import byref, c_void_p
 
 from . import _com, _members
 from ._com import DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT, GUID, com_error
 from ._com import VT_BOOL, VT_BSTR, VT_EMPTY, VT_I2, VT_I4, VT_NULL, VT_R8, VT_UI1, VT_ARRAY
-from ._dispatch import CDispatch, RawVariant, Variant
+from . import constants
+from ._dispatch import CDispatch, RawVariant, Variant, describe_class
 
 VARIANT = Variant  # the name Python automation clients know
 
-__all__ = ["Dispatch", "com_error", "dispid", "invoke_raw", "library", "CDispatch", "RawVariant", "Variant",
+__all__ = ["Dispatch", "com_error", "dispid", "invoke_raw", "library", "library_path", "rgb", "constants", "CDispatch", "RawVariant", "Variant",
            "VARIANT", "VT_ARRAY", "VT_BOOL", "VT_BSTR", "VT_EMPTY", "VT_I2", "VT_I4", "VT_NULL", "VT_R8",
            "VT_UI1",
            "DISPATCH_METHOD", "DISPATCH_PROPERTYGET", "DISPATCH_PROPERTYPUT"]
@@ -35,14 +40,33 @@ def _settings():
     return config
 
 
+def library_path():
+    """Where the server library is: $PAGELITH_LIBRARY, else the copy inside this package."""
+    override = os.environ.get("PAGELITH_LIBRARY")
+    if override:
+        return override
+    return os.path.join(os.path.dirname(os.path.abspath(__file__)), _settings().LIBRARY_NAME)
+
+
 def library():
     """The loaded server library (loaded on first use)."""
     global _library
     if _library is None:
         with _library_lock:
             if _library is None:
-                _library = _com.Library(_settings().LIBRARY)
+                path = library_path()
+                if not os.path.exists(path):
+                    raise ImportError("pagelith: server library not found at %s (set PAGELITH_LIBRARY)" % path)
+                _library = _com.Library(path)
     return _library
+
+
+def rgb(red, green, blue):
+    """The colour value of a red, green and blue triple (0-255 each): 0x00BBGGRR, red in the low byte."""
+    for value in (red, green, blue):
+        if not 0 <= int(value) <= 255:
+            raise ValueError("colour components are 0 to 255, got %r" % (value,))
+    return int(red) | int(green) << 8 | int(blue) << 16
 
 
 def _class_ids():
@@ -50,7 +74,19 @@ def _class_ids():
     return {"pagelithasp.pdfsvrdoc": GUID.parse(_settings().CLSID_PDFSVRDOC)}
 
 
-_CLASS_MEMBERS = {"pagelithasp.pdfsvrdoc": ("PagelithASP.PDFSvrDoc", _members.PDFSVRDOC)}
+_CLASS_MEMBERS = {"pagelithasp.pdfsvrdoc": ("PagelithASP.PDFSvrDoc", _members.PDFSVRDOC, _members.PDFSVRDOC_DOCS)}
+_classes = {}
+
+
+def _wrapper_class(progid):
+    """A CDispatch subclass per class whose docstring lists the members, so help(doc) shows them."""
+    cls = _classes.get(progid)
+    if cls is None:
+        display, members, docs = _CLASS_MEMBERS[progid]
+        cls = type(display.split(".")[-1], (CDispatch,), {"__doc__": describe_class(display, members, docs),
+                                                          "__module__": __name__})
+        _classes[progid] = cls
+    return cls
 
 
 def _resolve_class(name):
@@ -93,8 +129,10 @@ def Dispatch(name):
         if ptr:
             _com.release(ptr)
         raise com_error(hr)
-    display, members = _CLASS_MEMBERS.get(progid, (name, None))
-    return CDispatch(ptr, lib, members, display)
+    if progid not in _CLASS_MEMBERS:
+        return CDispatch(ptr, lib, None, name)
+    display, members, docs = _CLASS_MEMBERS[progid]
+    return _wrapper_class(progid)(ptr, lib, members, display, docs)
 
 
 def dispid(obj, name):

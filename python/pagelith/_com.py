@@ -114,6 +114,14 @@ class com_error(Exception):
         self.excepinfo = excepinfo
         self.argerr = argerr
         self.invoke_hresult = hresult if invoke_hresult is None else signed32(invoke_hresult)
+        self.member = None  # the member whose call failed, when known
+
+    def __str__(self):
+        text = self.description or self.strerror or ""
+        code = "0x%08X" % (self.hresult & 0xFFFFFFFF)
+        if self.member:
+            return "%s: %s (%s)" % (self.member, text, code)
+        return "%s (%s)" % (text, code)
 
     @property
     def description(self):

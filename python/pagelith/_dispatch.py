@@ -1,6 +1,7 @@
 """Late-bound calls through IDispatch, in the conventions of Python automation clients."""
 
 import ctypes
+import inspect
 from collections import namedtuple
 from ctypes import byref, c_int32, c_uint32, c_void_p
 
@@ -246,12 +247,50 @@ def _clear_error_info(lib):
 
 
 # ---------------------------------------------------------------------------------------------
+# Descriptions
+
+_PY_TYPES = {"int": int, "float": float, "str": str, "bool": bool, "color": int, "variant": object,
+             "None": None}
+
+
+def _describe(function, name, info):
+    """Gives a bound member its real signature and help string, from the member table."""
+    if info is None:
+        return
+    _dispid, params, result, help_text = info
+    function.__signature__ = inspect.Signature(
+        [inspect.Parameter(p, inspect.Parameter.POSITIONAL_ONLY, annotation=_PY_TYPES[t]) for p, t in params],
+        return_annotation=_PY_TYPES[result])
+    function.__doc__ = help_text or None
+
+
+def describe_class(display, members, docs):
+    """The text help() shows for an object: every member with its signature and help string."""
+    lines = ["%s automation object." % display, "", "Members (see docs/members.md for codes and units):", ""]
+    for name, kind, count in sorted(members.values()):
+        dispid, params, result, help_text = docs[name]
+        args = ", ".join(p for p, _ in params)
+        if kind == METHOD:
+            head = "%s(%s) -> %s" % (name, args, result)
+        elif count:
+            head = "%s(%s) -> %s%s" % (name, args, result,
+                                       "; put: Set%s(%s, value)" % (name, args) if kind == PROPERTY else "")
+        else:
+            head = "%s: %s%s" % (name, result, "" if kind == PROPERTY else " (read-only)")
+        lines.append("    " + head)
+        if help_text:
+            lines.append("        " + help_text)
+    return "\n".join(lines)
+
+
+# ---------------------------------------------------------------------------------------------
 # Objects
 
 class CDispatch:
     """A late-bound automation object. Owns one reference to the interface pointer."""
 
-    def __init__(self, ptr, lib, members=None, name=None):
+    def __init__(self, ptr, lib, members=None, name=None, docs=None):
+        object.__setattr__(self, "_docs_", docs or {})
         object.__setattr__(self, "_ptr_", ptr)
         object.__setattr__(self, "_lib_", lib)
         object.__setattr__(self, "_members_", members or {})
@@ -281,6 +320,10 @@ class CDispatch:
     def __hash__(self):
         return hash(self._ptr_)
 
+    def __dir__(self):
+        names = {entry[0] for entry in self._members_.values()}
+        return sorted(names | {"Set" + n for n, kind, count in self._members_.values() if kind == PROPERTY})
+
     # Names --------------------------------------------------------------------------------------
 
     def _lookup_(self, name):
@@ -305,6 +348,23 @@ class CDispatch:
     # Calls --------------------------------------------------------------------------------------
 
     def _invoke_(self, dispid, flags, args, put_value=(), raw=False, want_result=True):
+        try:
+            return self._call_(dispid, flags, args, put_value, raw, want_result)
+        except com_error as error:
+            if error.member is None:
+                error.member = self._member_name_(dispid)
+            raise
+
+    def _member_name_(self, dispid):
+        for name, info in self._docs_.items():
+            if info[0] == dispid:
+                return name
+        for name, value in self._dispids_.items():
+            if value == dispid:
+                return name
+        return None
+
+    def _call_(self, dispid, flags, args, put_value, raw, want_result):
         if not self._ptr_:
             raise com_error(_com.E_POINTER, "The object has been released")
         lib = self._lib_
@@ -331,6 +391,7 @@ class CDispatch:
 
         call.__name__ = name
         call.__qualname__ = "%s.%s" % (self._name_, name)
+        _describe(call, name, self._docs_.get(name))
         return call
 
     def _setter_(self, name, dispid):
@@ -340,6 +401,10 @@ class CDispatch:
             self._invoke_(dispid, DISPATCH_PROPERTYPUT, args[:-1], (args[-1],), want_result=False)
 
         put.__name__ = "Set" + name
+        info = self._docs_.get(name)
+        if info is not None:
+            dispid, params, result, help_text = info
+            _describe(put, "Set" + name, (dispid, params + (("value", result),), "None", help_text))
         return put
 
     def __getattr__(self, name):
