@@ -18,3 +18,11 @@ if(TARGET pagelithasp)
            COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider ${CMAKE_CURRENT_LIST_DIR})
   set_tests_properties(python_tests PROPERTIES ENVIRONMENT "${pagelith_py_env}" TIMEOUT 900)
 endif()
+
+# Installs this build into a temporary prefix and into a temporary virtual environment (through pip
+# and the in-tree build backend), then runs a sample from an unrelated directory with each.
+if(TARGET pagelithasp)
+  add_test(NAME install_and_import
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_test.sh ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+  set_tests_properties(install_and_import PROPERTIES ENVIRONMENT "${pagelith_py_env}" TIMEOUT 600)
+endif()
