@@ -5,10 +5,11 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(PAGELITH_MINGW_DEPS "${PROJECT_SOURCE_DIR}/build-windows/deps" CACHE PATH
     "Where the static Windows builds of the dependencies live")
   set(PAGELITH_MINGW_JPEG "${PAGELITH_MINGW_DEPS}/libjpeg")
+  string(REGEX MATCH "^[^-]+" pagelith_mingw_arch "${PAGELITH_MINGW_TRIPLE}")
   if(NOT EXISTS "${PAGELITH_MINGW_JPEG}/.built")
     message(STATUS "Building libjpeg for Windows into ${PAGELITH_MINGW_JPEG}")
     execute_process(
-      COMMAND "${PROJECT_SOURCE_DIR}/cmake/scripts/mingw-libjpeg.sh" "${PAGELITH_MINGW_DEPS}"
+      COMMAND "${PROJECT_SOURCE_DIR}/cmake/scripts/mingw-libjpeg.sh" "${PAGELITH_MINGW_DEPS}" "${pagelith_mingw_arch}"
       RESULT_VARIABLE pagelith_jpeg_result)
     if(NOT pagelith_jpeg_result EQUAL 0)
       message(FATAL_ERROR "Could not build libjpeg for Windows")

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds a static libjpeg (IJG 6b interface) for x86_64 Windows from Debian's own
-# libjpeg-turbo source package, since Debian ships no mingw build of it.
-# Usage: mingw-libjpeg.sh DEPS_DIR    (installs into DEPS_DIR/libjpeg; skipped when present)
+# Builds a static libjpeg (IJG 6b interface) for Windows from Debian's own libjpeg-turbo source
+# package, since Debian ships no mingw build of it.
+# Usage: mingw-libjpeg.sh DEPS_DIR [ARCH]   (ARCH x86_64, the default, or i686; installs into
+# DEPS_DIR/libjpeg; skipped when present)
 set -euo pipefail
 
 deps_dir=$(mkdir -p "${1:?usage: $0 DEPS_DIR}" && cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-toolchain="$here/../mingw-w64-x86_64.cmake"
+toolchain="$here/../mingw-w64-${2:-x86_64}.cmake"
 prefix="$deps_dir/libjpeg"
 stamp="$prefix/.built"
 

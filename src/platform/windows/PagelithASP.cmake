@@ -2,14 +2,20 @@
 # automation objects, the registration entry points and the type library as TYPELIB resource 1.
 # Linked statically, so it imports nothing but the system's own DLLs.
 find_program(PAGELITH_WIDL NAMES widl REQUIRED)
-# stdole2.tlb, which the library block imports, as Wine ships it.
+# stdole2.tlb, which the library block imports, as Wine ships it (its definitions serve both pointer
+# sizes); the type library itself is built for the DLL's own pointer size.
 set(PAGELITH_STDOLE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE PATH "Folder holding stdole2.tlb")
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(pagelith_widl_bits -m32)
+else()
+  set(pagelith_widl_bits -m64)
+endif()
 enable_language(RC)
 
 set(pagelith_asp_dir ${CMAKE_CURRENT_LIST_DIR})
 set(PAGELITH_TLB ${CMAKE_BINARY_DIR}/PagelithASP.tlb)
 add_custom_command(OUTPUT ${PAGELITH_TLB}
-  COMMAND ${PAGELITH_WIDL} -m64 -t -I ${pagelith_asp_dir} -L ${PAGELITH_STDOLE_DIR}
+  COMMAND ${PAGELITH_WIDL} ${pagelith_widl_bits} -t -I ${pagelith_asp_dir} -L ${PAGELITH_STDOLE_DIR}
           -o ${PAGELITH_TLB} ${pagelith_asp_dir}/PagelithASP.idl
   DEPENDS ${pagelith_asp_dir}/PagelithASP.idl ${pagelith_asp_dir}/pagelith_base.idl
   COMMENT "Compiling the type library PagelithASP.tlb"
@@ -32,6 +38,10 @@ set_target_properties(PagelithASP PROPERTIES
   OUTPUT_NAME PagelithASP
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # x86 decorates the stdcall entry points (DllGetClassObject@12); the .def names them undecorated.
+  target_link_options(PagelithASP PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 add_custom_command(TARGET PagelithASP POST_BUILD
   COMMAND ${PROJECT_SOURCE_DIR}/cmake/scripts/check-imports.sh $<TARGET_FILE:PagelithASP>
   VERBATIM)
