@@ -8,16 +8,19 @@ SHELL := /bin/bash
 ROOT := $(abspath $(dir $(lastword $(MAKEFILE_LIST))))
 JOBS ?= 2
 WERROR ?= OFF
-BUILD_TYPE ?= RelWithDebInfo
+BUILD_TYPE ?= Release
 
 BUILD_DIR := $(ROOT)/build
 ASAN_DIR := $(ROOT)/build-asan
 WIN_DIR := $(ROOT)/build-windows
+WIN32_DIR := $(ROOT)/build-windows32
 BENCH_DIR := $(ROOT)/build-bench
 FUZZ_DIR := $(ROOT)/build-fuzz
 FUZZ_TIME ?= 60
 WIN_DEPS := $(WIN_DIR)/deps
+WIN32_DEPS := $(WIN32_DIR)/deps
 TOOLCHAIN := $(ROOT)/cmake/mingw-w64-x86_64.cmake
+TOOLCHAIN32 := $(ROOT)/cmake/mingw-w64-i686.cmake
 
 CMAKE_GEN := -G Ninja
 CXX_DIRS := src tests bench fuzz examples cmake
@@ -27,11 +30,16 @@ export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0:check_initialization_orde
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 # Wine keeps its state inside the Windows build dir and stays quiet.
 WINE_ENV := WINEPREFIX=$(WIN_DIR)/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The x86 DLL is tested in a 32-bit prefix of its own where Wine's 32-bit loader is installed and this
+# kernel runs 32-bit programs (wine32:i386 is not installed by deps: where the kernel cannot run it, it
+# would take over the `wine` command and break the 64-bit tests too).
+WINE32_ENV := WINEARCH=win32 WINEPREFIX=$(WIN32_DIR)/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+HAVE_WINE32 = $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 && echo yes)
 
-.PHONY: deps build windows windows-check windows-test test test-asan demo bench fuzz format clean distclean help
+.PHONY: deps build windows windows-check windows-test test test-asan demo bench fuzz install format clean distclean help
 
 help:
-	@echo "make deps | build | windows | test | demo | bench | fuzz [FUZZ_TIME=s] | format | clean | distclean"
+	@echo "make deps | build | windows | test | demo | bench | fuzz [FUZZ_TIME=s] | install PREFIX=dir | format | clean | distclean"
 
 deps:
 	@$(ROOT)/cmake/scripts/deps.sh
@@ -41,22 +49,27 @@ build:
 		-DPAGELITH_WERROR=$(WERROR) -DPAGELITH_SANITIZE=OFF
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Static Windows x86-64 build of the core (and of the DLL once it exists), with its checks.
+# Static Windows builds of the core, the DLL and its test programs: x86-64, then x86.
 windows:
-	JOBS=$(JOBS) $(ROOT)/cmake/scripts/mingw-libjpeg.sh $(WIN_DEPS)
+	JOBS=$(JOBS) $(ROOT)/cmake/scripts/mingw-libjpeg.sh $(WIN_DEPS) x86_64
 	cmake -S $(ROOT) -B $(WIN_DIR) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) \
 		-DCMAKE_BUILD_TYPE=Release -DPAGELITH_WERROR=$(WERROR) -DPAGELITH_MINGW_DEPS=$(WIN_DEPS)
 	cmake --build $(WIN_DIR) -j $(JOBS)
+	JOBS=$(JOBS) $(ROOT)/cmake/scripts/mingw-libjpeg.sh $(WIN32_DEPS) i686
+	cmake -S $(ROOT) -B $(WIN32_DIR) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN32) \
+		-DCMAKE_BUILD_TYPE=Release -DPAGELITH_WERROR=$(WERROR) -DPAGELITH_MINGW_DEPS=$(WIN32_DEPS)
+	cmake --build $(WIN32_DIR) -j $(JOBS)
 	@$(MAKE) --no-print-directory windows-check
 
 # Every Windows program and DLL built here must import system DLLs only.
 # The Wine prefix and the test copies of the DLL are not build output.
 windows-check:
-	@mapfile -d '' files < <(find $(WIN_DIR) -path $(WIN_DEPS) -prune -o -path $(WIN_DIR)/wine -prune \
-		-o -path $(WIN_DIR)/wine-tests -prune -o -name CMakeFiles -prune -o \
-		-type f \( -name '*.exe' -o -name '*.dll' \) -print0 | sort -z); \
-	[[ $${#files[@]} -gt 0 ]] || { echo "windows-check: nothing built in $(WIN_DIR)"; exit 1; }; \
-	$(ROOT)/cmake/scripts/check-imports.sh "$${files[@]}"
+	@for dir in $(WIN_DIR) $(WIN32_DIR); do \
+		mapfile -d '' files < <(find $$dir -path $$dir/deps -prune -o -path $$dir/wine -prune \
+			-o -path $$dir/wine-tests -prune -o -name CMakeFiles -prune -o \
+			-type f \( -name '*.exe' -o -name '*.dll' \) -print0 | sort -z); \
+		[[ $${#files[@]} -gt 0 ]] || { echo "windows-check: nothing built in $$dir"; exit 1; }; \
+		$(ROOT)/cmake/scripts/check-imports.sh "$${files[@]}"; done
 
 # Windows tests under Wine: CTest in the Windows build (the link check, plus whatever
 # tests/windows/CMakeLists.txt adds), then tests/windows/run.sh when it exists.
@@ -67,6 +80,11 @@ windows-test:
 	@if [[ -x $(ROOT)/tests/windows/run.sh ]]; then \
 		$(WINE_ENV) WIN_BUILD_DIR=$(WIN_DIR) $(ROOT)/tests/windows/run.sh; fi
 	@if command -v wineserver >/dev/null; then $(WINE_ENV) wineserver -k 2>/dev/null || true; fi
+	@if [[ "$(HAVE_WINE32)" == yes ]]; then \
+		$(WINE32_ENV) ctest --test-dir $(WIN32_DIR) --output-on-failure -j $(JOBS) && \
+		$(WINE32_ENV) WIN_BUILD_DIR=$(WIN32_DIR) $(ROOT)/tests/windows/run.sh; \
+		status=$$?; $(WINE32_ENV) wineserver -k 2>/dev/null || true; exit $$status; \
+	else echo "windows-test: no runnable 32-bit Wine here, the x86 DLL is built and import-checked only"; fi
 
 test-asan:
 	cmake -S $(ROOT) -B $(ASAN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
@@ -79,14 +97,16 @@ test: deps
 	@$(MAKE) --no-print-directory windows WERROR=ON
 	@$(MAKE) --no-print-directory windows-test
 
+# Only what the demo needs: the core, the server library and the Python package, in Release.
 demo: deps
-	@$(MAKE) --no-print-directory build
-	@if [[ ! -f $(ROOT)/examples/demo.py ]]; then echo "demo: examples/demo.py does not exist yet"; exit 0; fi; \
-	stamp=$$(mktemp); trap 'rm -f "$$stamp"' EXIT; \
-	cd $(ROOT) && PYTHONPATH=$(BUILD_DIR)/python python3 examples/demo.py; \
-	pdfs=$$(find $(ROOT) -path $(ROOT)/.git -prune -o -type f -name '*.pdf' -newer "$$stamp" -print); \
-	if [[ -n "$$pdfs" ]]; then for f in $$pdfs; do echo "demo: PDF written to $$f"; done; \
-	else echo "demo: no new PDF found under $(ROOT)"; fi
+	cmake -S $(ROOT) -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DPAGELITH_SANITIZE=OFF
+	cmake --build $(BUILD_DIR) --target pagelith_python -j $(JOBS)
+	cd $(ROOT) && PYTHONPATH=$(BUILD_DIR)/python python3 examples/demo.py
+
+# Installs the core library and headers, libpagelithasp.so and the Python package under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 bench: deps
 	cmake -S $(ROOT) -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
@@ -113,8 +133,9 @@ format:
 
 # Keeps the Windows libjpeg (build-windows/deps); distclean removes it too.
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)
-	@if [[ -d $(WIN_DIR) ]]; then find $(WIN_DIR) -mindepth 1 -maxdepth 1 ! -name deps -exec rm -rf {} +; fi
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(ROOT)/build-wheel
+	@for dir in $(WIN_DIR) $(WIN32_DIR); do \
+		if [[ -d $$dir ]]; then find $$dir -mindepth 1 -maxdepth 1 ! -name deps -exec rm -rf {} +; fi; done
 
 distclean: clean
-	rm -rf $(WIN_DIR)
+	rm -rf $(WIN_DIR) $(WIN32_DIR)
