@@ -17,21 +17,23 @@ public:
 
     // False when fewer than width bits are left.
     bool Read(uint32_t width, uint32_t& code) {
-        if (bitPos_ + width > uint64_t{data_.size()} * 8) return false;
-        uint32_t v = 0;
-        for (uint32_t i = 0; i < width; ++i) {
-            const uint64_t p = bitPos_ + i;
-            v = (v << 1) | ((data_[p / 8] >> (7 - p % 8)) & 1u);
+        while (held_ < width) {
+            if (next_ >= data_.size()) return false;
+            bits_ = (bits_ << 8) | data_[next_++];
+            held_ += 8;
         }
-        bitPos_ += width;
-        code = v;
+        held_ -= width;
+        code = (bits_ >> held_) & ((1u << width) - 1);
         return true;
     }
-    uint64_t BytesUsed() const { return (bitPos_ + 7) / 8; }
+    // Fewer than 8 bits are ever held back, so every byte fetched is in use.
+    std::size_t BytesUsed() const { return next_; }
 
 private:
     std::span<const uint8_t> data_;
-    uint64_t bitPos_ = 0;
+    std::size_t next_ = 0;
+    uint32_t bits_ = 0;
+    uint32_t held_ = 0;
 };
 
 } // namespace
