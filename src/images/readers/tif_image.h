@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "base/byte_reader.h"
 #include "images/readers/image_reader.h"
 
 namespace pagelith {
@@ -29,6 +30,8 @@ public:
     uint32_t StripCount() const { return static_cast<uint32_t>(stripSizes_.size()); }
     // The picture's strip bytes, strips in order (for pass-through of a single strip).
     std::span<const uint8_t> StripData() const;
+    // The raw ColorMap values of a palette picture (all reds, all greens, all blues).
+    const std::vector<uint16_t>& ColorMap() const { return colorMap_; }
 
     // Number of pictures (IFDs) in a whole TIFF file; a looping chain ends the count.
     static uint32_t CountPictures(std::span<const uint8_t> file);
@@ -41,9 +44,55 @@ private:
     uint16_t compression_ = 1;
     uint16_t photometric_ = 0;
     uint16_t fillOrder_ = 1;
-    std::vector<uint8_t> stripData_;
-    std::vector<uint32_t> stripSizes_;
+    // Concatenated on first request when the picture has several strips.
+    mutable std::vector<uint8_t> stripData_;
+    std::vector<uint32_t> stripSizes_; // bytes present in the file, per strip
     // The reader adds its own private state below.
+
+    enum class TKind : uint8_t { Bilevel, Gray, Palette, Rgb, Cmyk };
+    struct TEntry {
+        uint16_t tag = 0;
+        uint16_t type = 0;
+        uint32_t count = 0;
+        uint32_t field = 0;    // file position of the 4-byte value field
+        uint32_t valuePos = 0; // where the values stand: the field itself or the offset it holds
+    };
+
+    void Reset();
+    void Load(std::span<const uint8_t> data);
+    void ReadEntry(TByteReader& reader);
+    void ReadStrips();
+    void CheckPictureSize() const;
+    TKind Kind() const;
+    TPixelFormat FormatOf(TKind kind) const;
+    uint64_t PixelBits() const;
+    uint64_t RowBytes() const;
+    std::span<const uint8_t> StripBytes(uint32_t strip) const;
+    void DecodeStrip(TKind kind, TBMPImage& out, uint32_t strip, int32_t firstRow, int32_t rows) const;
+    void ConvertRow(TKind kind, bool reverse, std::span<const uint8_t> src, std::span<uint8_t> dst) const;
+    void DecodeCCITTStrip(std::span<const uint8_t> data, TBMPImage& out, int32_t firstRow,
+                          int32_t rows) const;
+
+    TByteReader::TOrder order_ = TByteReader::TOrder::LittleEndian;
+    std::vector<uint8_t> file_;
+    std::vector<uint16_t> bitsPerSample_;
+    uint32_t bitsCount_ = 0; // count of the BitsPerSample tag, 0 when absent
+    uint16_t samplesPerPixel_ = 1;
+    uint32_t rowsPerStrip_ = UINT32_MAX;
+    uint32_t strips_ = 0;
+    uint16_t resolutionUnit_ = 2;
+    double xRational_ = 0;
+    double yRational_ = 0;
+    uint16_t predictor_ = 1;
+    uint16_t inkSet_ = 0;
+    uint16_t numberOfInks_ = 0;
+    bool hasWidth_ = false, hasHeight_ = false, hasPhotometric_ = false;
+    bool hasInkSet_ = false, hasNumberOfInks_ = false;
+    TEntry offsetsEntry_, countsEntry_, colorMapEntry_;
+    bool hasOffsets_ = false, hasCounts_ = false;
+    std::vector<uint16_t> colorMap_;
+    std::vector<uint32_t> stripOffsets_;
+    std::vector<uint32_t> stripDeclared_; // byte counts as the file states them
 };
 
 } // namespace pagelith
