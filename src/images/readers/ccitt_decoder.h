@@ -16,7 +16,12 @@ enum class TCCITTCoding : uint8_t {
 // Decodes height rows of width pixels into dst, one row every stride bytes, most significant
 // bit first, bit 1 for white and 0 for black (the layout EncodeGroup4 reads). Data is read
 // most significant bit first (a caller with FillOrder 2 reverses the bits beforehand).
-// Malformed data fails with EInvalidGraphic; never writes outside dst.
+// Malformed data fails with EInvalidGraphic after making the failing row and every row after
+// it white, so a caller may keep what was decoded. Modified Huffman data must be used up
+// exactly; T.4 and T.6 data may run on after the last row, and T.6 may also end inside its
+// last codes when every row is complete. Bits past the width in each row's last byte are 0.
+// Never writes outside the rows' (width + 7) / 8 bytes; a dst or stride too small for them
+// throws std::invalid_argument.
 void DecodeCCITT(TCCITTCoding coding, std::span<const uint8_t> data, int32_t width, int32_t height,
                  std::span<uint8_t> dst, std::size_t stride);
 
