@@ -134,7 +134,6 @@ void TtsPNGImage::LoadFromBytes(std::span<const uint8_t> data) {
         if (!haveHeader_) throw EInvalidGraphic(kInvalid);
         if (compressed_.empty()) throw EInvalidGraphic(kNoData);
         if (FilteredSize() / kMaxInflateRatio > compressed_.size()) throw EInvalidGraphic(kInvalid);
-        compressed_.shrink_to_fit();
         loaded_ = true;
     } catch (...) {
         Reset();
@@ -154,7 +153,10 @@ void TtsPNGImage::ReadHeader(std::span<const uint8_t> body) {
     const auto kind = PngPixelKind(colorType, depth);
     if (!kind || interlace > 1 || width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX)
         throw EInvalidGraphic(kInvalid);
-    if (!TBMPImage::SizeAllowed(PngWorkingFormat(*kind), width, height)) throw EInvalidGraphic(kTooLarge);
+    // The decoder also holds two file rows, which for 16-bit samples are wider than the picture's.
+    if (!TBMPImage::SizeAllowed(PngWorkingFormat(*kind), width, height) ||
+        RowBytes(width, PngBitsPerPixel(*kind)) > kMaxBitmapBytes / 4)
+        throw EInvalidGraphic(kTooLarge);
     width_ = width;
     height_ = height;
     bitDepth_ = depth;

@@ -543,6 +543,8 @@ TEST(PngBounds, PictureBeyondTheWorkingBoundIsRefusedBeforeDecoding) {
     const auto data = Deflate(std::vector<uint8_t>(100, 0));
     EXPECT_EQ(Decode(AssemblePng(Ihdr(100000, 100000, 8, 2), {}, data)), "Image is too large");
     EXPECT_EQ(Decode(AssemblePng(Ihdr(0x7FFFFFFF, 0x7FFFFFFF, 1, 0), {}, data)), "Image is too large");
+    // One row of 40 million 16-bit RGBA pixels: the picture fits, the file's rows (320 MB) do not.
+    EXPECT_EQ(Decode(AssemblePng(Ihdr(40000000, 1, 16, 6), {}, data)), "Image is too large");
 }
 
 TEST(PngBounds, DeclaredSizeThatTheDataCannotFillIsRefused) {
