@@ -295,8 +295,13 @@ void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
 
     const uint32_t bits = PngBitsPerPixel(kind_);
     const uint32_t pixelBytes = std::max<uint32_t>(1, bits / 8);
-    const auto fullRow = static_cast<std::size_t>(RowBytes(width_, bits));
-    std::vector<uint8_t> current(1 + fullRow), previous(1 + fullRow);
+    // Rows are inflated several at a time, straight into the buffer where they are unfiltered:
+    // slot 0 holds the row above the batch, slots 1..n the batch itself. Batches of some tens of
+    // kilobytes keep zlib on its fast path even for narrow rows.
+    constexpr std::size_t kBatchBytes = 64 * 1024;
+    const auto fullLine = 1 + static_cast<std::size_t>(RowBytes(width_, bits));
+    const std::size_t batchRows = std::clamp<std::size_t>(kBatchBytes / fullLine, 1, height_);
+    std::vector<uint8_t> buffer(fullLine * (1 + batchRows));
     // Adam7 rows are converted here first, then spread over the picture's row.
     std::vector<uint8_t> reduced, reducedMask;
     if (interlace_) {
@@ -311,28 +316,34 @@ void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
         const uint32_t h = PassExtent(height_, p.Y0, p.DY);
         if (w == 0 || h == 0) continue;
         const auto rowBytes = static_cast<std::size_t>(RowBytes(w, bits));
-        std::fill_n(previous.begin(), 1 + rowBytes, uint8_t{0});
-        for (uint32_t i = 0; i < h && more; ++i) {
-            const auto line = std::span<uint8_t>(current).first(1 + rowBytes);
+        const std::size_t line = 1 + rowBytes;
+        std::fill_n(buffer.begin(), line, uint8_t{0});
+        for (uint32_t i = 0; i < h && more;) {
+            const std::size_t wanted = std::min<std::size_t>(batchRows, h - i);
+            const std::size_t got = inflater.Fill(std::span(buffer).subspan(line, wanted * line)) / line;
             // A row that the data does not hold completely, and every row after a filter type
             // above 4, stays as SetSize left it: zero.
-            if (!inflater.Fill(line) ||
-                !UnfilterPngRow(line[0], line.subspan(1),
-                                std::span<const uint8_t>(previous).subspan(1, rowBytes), pixelBytes)) {
-                more = false;
-                break;
+            more = got == wanted;
+            for (std::size_t r = 1; r <= got; ++r, ++i) {
+                const auto row = std::span(buffer).subspan(r * line, line);
+                const auto above = std::span<const uint8_t>(buffer).subspan((r - 1) * line + 1, rowBytes);
+                if (!UnfilterPngRow(row[0], row.subspan(1), above, pixelBytes)) {
+                    more = false;
+                    break;
+                }
+                const uint32_t y = p.Y0 + i * p.DY;
+                const auto maskRow = withMask
+                                         ? std::span<uint8_t>(mask).subspan(std::size_t{y} * width_, width_)
+                                         : std::span<uint8_t>();
+                if (!interlace_) {
+                    ConvertPngRow(kind_, row.subspan(1), w, picture.Row(int32_t(y)), maskRow, key);
+                } else {
+                    ConvertPngRow(kind_, row.subspan(1), w, reduced, reducedMask, key);
+                    ScatterPixels(format, reduced, w, picture.Row(int32_t(y)), p.X0, p.DX);
+                    if (withMask) ScatterPixels(TPixelFormat::Indexed8, reducedMask, w, maskRow, p.X0, p.DX);
+                }
             }
-            const uint32_t y = p.Y0 + i * p.DY;
-            const auto maskRow = withMask ? std::span<uint8_t>(mask).subspan(std::size_t{y} * width_, width_)
-                                          : std::span<uint8_t>();
-            if (!interlace_) {
-                ConvertPngRow(kind_, line.subspan(1), w, picture.Row(int32_t(y)), maskRow, key);
-            } else {
-                ConvertPngRow(kind_, line.subspan(1), w, reduced, reducedMask, key);
-                ScatterPixels(format, reduced, w, picture.Row(int32_t(y)), p.X0, p.DX);
-                if (withMask) ScatterPixels(TPixelFormat::Indexed8, reducedMask, w, maskRow, p.X0, p.DX);
-            }
-            std::swap(current, previous);
+            if (more) std::copy_n(buffer.begin() + std::ptrdiff_t(wanted * line), line, buffer.begin());
         }
         if (!more) break;
     }

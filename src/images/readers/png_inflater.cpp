@@ -20,11 +20,11 @@ TPngInflater::~TPngInflater() {
     inflateEnd(&stream_);
 }
 
-bool TPngInflater::Fill(std::span<uint8_t> out) {
+std::size_t TPngInflater::Fill(std::span<uint8_t> out) {
     stream_.next_out = out.data();
     std::size_t wanted = out.size();
     while (wanted > 0) {
-        if (ended_) return false;
+        if (ended_) break;
         if (stream_.avail_in == 0 && !rest_.empty()) {
             const std::size_t take = std::min<std::size_t>(rest_.size(), UINT_MAX);
             stream_.next_in = const_cast<Bytef*>(rest_.data());
@@ -51,7 +51,7 @@ bool TPngInflater::Fill(std::span<uint8_t> out) {
             throw EInvalidGraphic(kCorruptData);
         }
     }
-    return true;
+    return out.size() - wanted;
 }
 
 } // namespace pagelith

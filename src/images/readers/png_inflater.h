@@ -2,6 +2,7 @@
 // produced than the rows that are asked for.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -16,9 +17,9 @@ public:
     TPngInflater(const TPngInflater&) = delete;
     TPngInflater& operator=(const TPngInflater&) = delete;
 
-    // Fills out completely and returns true, or returns false when the data ends first (short
-    // data is not an error). Corrupt data throws EInvalidGraphic.
-    bool Fill(std::span<uint8_t> out);
+    // Fills out and returns the bytes written: all of out unless the data ends first (short data
+    // is not an error). Corrupt data throws EInvalidGraphic.
+    std::size_t Fill(std::span<uint8_t> out);
     uint64_t Produced() const { return produced_; }
 
 private:
