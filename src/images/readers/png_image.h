@@ -1,13 +1,27 @@
 // PNG reader: the whole file on load, decoded on assignment, with an optional alpha mask.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 #include "images/readers/image_reader.h"
+#include "images/readers/png_pixels.h"
 
 namespace pagelith {
+
+// The transparency a PNG carries. Only kind 4 (a per-pixel mask) reaches the document.
+struct TAlpha {
+    enum TKind : uint8_t { SingleColor = 0, PaletteAlpha = 1, TransparentRGB = 3, Mask = 4 };
+    TKind Kind = SingleColor;
+    std::array<uint8_t, 256> PaletteValues{};
+    uint32_t PaletteCount = 0;
+    uint16_t TransparentGray = 0;
+    uint16_t TransparentRed = 0, TransparentGreen = 0, TransparentBlue = 0;
+    int32_t TransparentIndex = -1;
+    uint32_t TransparentColor = 0;
+};
 
 class TtsPNGImage final : public TImageReader {
 public:
@@ -22,11 +36,39 @@ public:
     int32_t MaskWidth() const { return maskWidth_; }
     int32_t MaskHeight() const { return maskHeight_; }
 
+    const TAlpha& Alpha() const { return alpha_; }
+    // From bKGD (0x00BBGGRR), kept though the document does not use it.
+    bool BackgroundPresent() const { return backgroundPresent_; }
+    uint32_t BackgroundColor() const { return backgroundColor_; }
+    // From pHYs in pixels per metre; 0 unless the file gives metres.
+    int32_t PhysicalX() const { return physX_; }
+    int32_t PhysicalY() const { return physY_; }
+
 private:
+    void Reset();
+    void ReadHeader(std::span<const uint8_t> body);
+    void ReadPalette(std::span<const uint8_t> body);
+    void ReadBackground(std::span<const uint8_t> body);
+    void ReadTransparency(std::span<const uint8_t> body);
+    void ReadPhysical(std::span<const uint8_t> body);
+    uint64_t FilteredSize() const;
+
     std::vector<uint8_t> alphaMask_;
     int32_t maskWidth_ = 0;
     int32_t maskHeight_ = 0;
-    // The reader adds its own private state below.
+
+    bool loaded_ = false;
+    bool haveHeader_ = false;
+    uint8_t lastChunkKind_ = 0;
+    uint32_t width_ = 0, height_ = 0;
+    uint8_t bitDepth_ = 0, colorType_ = 0, interlace_ = 0;
+    TPngPixelKind kind_ = TPngPixelKind::Gray1;
+    std::vector<TRGB> palette_;
+    std::vector<uint8_t> compressed_;
+    bool backgroundPresent_ = false;
+    uint32_t backgroundColor_ = 0xFFFFFF;
+    int32_t physX_ = 0, physY_ = 0;
+    TAlpha alpha_;
 };
 
 } // namespace pagelith

@@ -1,0 +1,358 @@
+#include "images/readers/png_image.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <utility>
+
+#include <zlib.h>
+
+#include "base/byte_reader.h"
+#include "images/readers/png_filters.h"
+#include "images/readers/png_inflater.h"
+
+namespace pagelith {
+namespace {
+
+const char* const kBadSignature = "Image does not have a valid PNG signature.";
+const char* const kInvalid = "Image is not a valid PNG.";
+const char* const kBadCrc = "Invalid CRC in PNG image.";
+const char* const kNoData = "Image is not a valid PNG - no image data.";
+const char* const kTooLarge = "Image is too large";
+
+constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// Chunk kinds; every type not listed is kind 9.
+enum : uint8_t { kIHDR = 1, kPLTE, kIDAT, kIEND, kbKGD, ktRNS, kpHYs, ktIME, kOther };
+
+// One deflate code of two bits can stand for at most 258 bytes, so no stream inflates to more
+// than 1032 times its own size: image data that needs more cannot be complete.
+constexpr uint64_t kMaxInflateRatio = 1032;
+
+struct TPass {
+    uint32_t X0, Y0, DX, DY;
+};
+constexpr TPass kWholeImage[1] = {{0, 0, 1, 1}};
+constexpr TPass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                             {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+uint32_t PassExtent(uint32_t size, uint32_t start, uint32_t step) {
+    return size > start ? (size - start + step - 1) / step : 0;
+}
+
+uint64_t RowBytes(uint64_t width, uint32_t bitsPerPixel) {
+    return (width * bitsPerPixel + 7) / 8;
+}
+
+uint8_t KindOfChunk(std::span<const uint8_t> type) {
+    static constexpr std::pair<const char*, uint8_t> kKnown[] = {
+        {"IHDR", kIHDR}, {"PLTE", kPLTE}, {"IDAT", kIDAT}, {"IEND", kIEND},
+        {"bKGD", kbKGD}, {"tRNS", ktRNS}, {"pHYs", kpHYs}, {"tIME", ktIME}};
+    for (const auto& [name, kind] : kKnown)
+        if (std::memcmp(type.data(), name, 4) == 0) return kind;
+    return kOther;
+}
+
+uint32_t Crc32(std::span<const uint8_t> bytes) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    while (!bytes.empty()) {
+        const std::size_t n = std::min<std::size_t>(bytes.size(), UINT_MAX);
+        crc = crc32(crc, bytes.data(), static_cast<uInt>(n));
+        bytes = bytes.subspan(n);
+    }
+    return static_cast<uint32_t>(crc);
+}
+
+uint32_t Gray(uint8_t v) {
+    return v * 0x010101u;
+}
+
+} // namespace
+
+void TtsPNGImage::Reset() {
+    alphaMask_.clear();
+    maskWidth_ = maskHeight_ = 0;
+    loaded_ = haveHeader_ = false;
+    lastChunkKind_ = 0;
+    width_ = height_ = 0;
+    bitDepth_ = colorType_ = interlace_ = 0;
+    palette_.clear();
+    compressed_.clear();
+    backgroundPresent_ = false;
+    backgroundColor_ = 0xFFFFFF;
+    physX_ = physY_ = 0;
+    alpha_ = TAlpha{};
+}
+
+void TtsPNGImage::LoadFromBytes(std::span<const uint8_t> data) {
+    if (data.size() < 8 || std::memcmp(data.data(), kSignature, 8) != 0) throw EInvalidGraphic(kBadSignature);
+    Reset();
+    try {
+        TByteReader in(data);
+        in.Seek(8);
+        for (;;) {
+            if (in.Size() - in.Position() < 12) throw EInvalidGraphic(kInvalid);
+            const uint32_t length = in.U32();
+            // Type, data and CRC must all lie inside the file.
+            if (uint64_t{length} + 8 > in.Size() - in.Position()) throw EInvalidGraphic(kInvalid);
+            const auto typeAndData = in.Bytes(in.Position(), uint64_t{length} + 4);
+            in.Skip(uint64_t{length} + 4);
+            if (Crc32(typeAndData) != in.U32()) throw EInvalidGraphic(kBadCrc);
+            const auto type = typeAndData.first(4);
+            const auto body = typeAndData.subspan(4);
+
+            const uint8_t kind = KindOfChunk(type);
+            switch (kind) {
+            case kIHDR:
+                ReadHeader(body);
+                break;
+            case kPLTE:
+                ReadPalette(body);
+                break;
+            case kIDAT:
+                if (compressed_.empty()) compressed_.reserve(data.size());
+                compressed_.insert(compressed_.end(), body.begin(), body.end());
+                break;
+            case kbKGD:
+                ReadBackground(body);
+                break;
+            case ktRNS:
+                ReadTransparency(body);
+                break;
+            case kpHYs:
+                ReadPhysical(body);
+                break;
+            case kOther:
+                if (type[0] >= 'A' && type[0] <= 'Z') throw EInvalidGraphic(kInvalid);
+                break;
+            default: // IEND; tIME is not needed
+                break;
+            }
+            lastChunkKind_ = kind;
+            if (kind == kIEND) break;
+        }
+        if (!haveHeader_) throw EInvalidGraphic(kInvalid);
+        if (compressed_.empty()) throw EInvalidGraphic(kNoData);
+        if (FilteredSize() / kMaxInflateRatio > compressed_.size()) throw EInvalidGraphic(kInvalid);
+        loaded_ = true;
+    } catch (...) {
+        Reset();
+        throw;
+    }
+}
+
+void TtsPNGImage::ReadHeader(std::span<const uint8_t> body) {
+    if (lastChunkKind_ != 0 || body.size() < 13) throw EInvalidGraphic(kInvalid);
+    TByteReader r(body);
+    const uint32_t width = r.U32();
+    const uint32_t height = r.U32();
+    const uint8_t depth = r.U8();
+    const uint8_t colorType = r.U8();
+    r.Skip(2); // compression and filter method: only method 0 exists
+    const uint8_t interlace = r.U8();
+    const auto kind = PngPixelKind(colorType, depth);
+    if (!kind || interlace > 1 || width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX)
+        throw EInvalidGraphic(kInvalid);
+    // The decoder also holds two file rows, which for 16-bit samples are wider than the picture's.
+    if (!TBMPImage::SizeAllowed(PngWorkingFormat(*kind), width, height) ||
+        RowBytes(width, PngBitsPerPixel(*kind)) > kMaxBitmapBytes / 4)
+        throw EInvalidGraphic(kTooLarge);
+    width_ = width;
+    height_ = height;
+    bitDepth_ = depth;
+    colorType_ = colorType;
+    interlace_ = interlace;
+    kind_ = *kind;
+    if (colorType == 4 || colorType == 6) alpha_.Kind = TAlpha::Mask;
+    haveHeader_ = true;
+}
+
+void TtsPNGImage::ReadPalette(std::span<const uint8_t> body) {
+    if (colorType_ != 3) return;
+    if (body.size() % 3 != 0 || body.size() > 768) throw EInvalidGraphic(kInvalid);
+    palette_.clear();
+    for (std::size_t i = 0; i < body.size(); i += 3) palette_.push_back({body[i], body[i + 1], body[i + 2]});
+}
+
+void TtsPNGImage::ReadBackground(std::span<const uint8_t> body) {
+    if (colorType_ == 3 && body.size() == 1) {
+        if (body[0] >= palette_.size()) return;
+        const TRGB c = palette_[body[0]];
+        backgroundColor_ = c.R | (c.G << 8) | (c.B << 16);
+    } else if ((colorType_ == 0 || colorType_ == 4) && body.size() == 2) {
+        backgroundColor_ = Gray(body[0]);
+    } else if ((colorType_ == 2 || colorType_ == 6) && body.size() == 6) {
+        const std::size_t low = bitDepth_ == 16 ? 0 : 1;
+        backgroundColor_ = body[low] | (body[2 + low] << 8) | (body[4 + low] << 16);
+    } else {
+        return;
+    }
+    backgroundPresent_ = true;
+}
+
+void TtsPNGImage::ReadTransparency(std::span<const uint8_t> body) {
+    TByteReader r(body);
+    if (colorType_ == 3) {
+        const std::size_t count = std::min<std::size_t>(body.size(), alpha_.PaletteValues.size());
+        std::copy_n(body.begin(), count, alpha_.PaletteValues.begin());
+        alpha_.PaletteCount = static_cast<uint32_t>(count);
+        const auto first = body.first(count);
+        const bool binary =
+            std::all_of(first.begin(), first.end(), [](uint8_t v) { return v == 0 || v == 255; });
+        const auto zeros = std::count(first.begin(), first.end(), uint8_t{0});
+        if (binary && zeros <= 1) {
+            alpha_.Kind = TAlpha::SingleColor;
+            const auto at = std::find(first.begin(), first.end(), uint8_t{0});
+            alpha_.TransparentIndex = at == first.end() ? -1 : static_cast<int32_t>(at - first.begin());
+            if (alpha_.TransparentIndex >= 0 && std::size_t(alpha_.TransparentIndex) < palette_.size()) {
+                const TRGB c = palette_[std::size_t(alpha_.TransparentIndex)];
+                alpha_.TransparentColor = c.R | (c.G << 8) | (c.B << 16);
+            }
+        } else {
+            alpha_.Kind = TAlpha::PaletteAlpha;
+        }
+    } else if (colorType_ == 2 && body.size() == 6) {
+        alpha_.TransparentRed = r.U16();
+        alpha_.TransparentGreen = r.U16();
+        alpha_.TransparentBlue = r.U16();
+        if (bitDepth_ == 16) {
+            alpha_.Kind = TAlpha::Mask;
+        } else {
+            alpha_.Kind = TAlpha::TransparentRGB;
+            alpha_.TransparentColor = (alpha_.TransparentRed & 0xFFu) |
+                                      ((alpha_.TransparentGreen & 0xFFu) << 8) |
+                                      ((alpha_.TransparentBlue & 0xFFu) << 16);
+        }
+    } else if (colorType_ == 0 && body.size() == 2) {
+        alpha_.TransparentGray = r.U16();
+        alpha_.Kind = bitDepth_ == 16 ? TAlpha::Mask : TAlpha::SingleColor;
+    }
+}
+
+void TtsPNGImage::ReadPhysical(std::span<const uint8_t> body) {
+    if (body.size() != 9) return;
+    TByteReader r(body);
+    const int32_t x = r.S32();
+    const int32_t y = r.S32();
+    const bool metres = r.U8() == 1;
+    physX_ = metres ? x : 0;
+    physY_ = metres ? y : 0;
+}
+
+// The inflated size of the whole picture: each row of each pass is a filter byte and its pixels.
+uint64_t TtsPNGImage::FilteredSize() const {
+    const uint32_t bits = PngBitsPerPixel(kind_);
+    uint64_t total = 0;
+    for (const TPass& p : interlace_ ? std::span<const TPass>(kAdam7) : std::span<const TPass>(kWholeImage)) {
+        const uint32_t w = PassExtent(width_, p.X0, p.DX);
+        const uint32_t h = PassExtent(height_, p.Y0, p.DY);
+        if (w != 0 && h != 0) total += uint64_t{h} * (1 + RowBytes(w, bits));
+    }
+    return total;
+}
+
+void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
+    if (!loaded_) throw EInvalidGraphic(kInvalid);
+    const TPixelFormat format = PngWorkingFormat(kind_);
+    const auto width = static_cast<int32_t>(width_);
+    const auto height = static_cast<int32_t>(height_);
+    TBMPImage picture;
+    picture.SetSize(format, width, height, kTooLarge);
+
+    using K = TPngPixelKind;
+    switch (kind_) {
+    case K::Gray1:
+        picture.Palette = {{0, 0, 0}, {255, 255, 255}};
+        break;
+    case K::Gray2:
+    case K::Gray4:
+        for (std::size_t j = 0; j < 16; ++j)
+            picture.Palette[j] = {uint8_t(17 * j), uint8_t(17 * j), uint8_t(17 * j)};
+        break;
+    case K::Gray8:
+    case K::Gray16:
+    case K::GrayAlpha8:
+    case K::GrayAlpha16:
+        for (std::size_t i = 0; i < 256; ++i) picture.Palette[i] = {uint8_t(i), uint8_t(i), uint8_t(i)};
+        break;
+    case K::Palette1:
+    case K::Palette2:
+    case K::Palette4:
+    case K::Palette8:
+        std::copy_n(palette_.begin(), std::min(palette_.size(), picture.Palette.size()),
+                    picture.Palette.begin());
+        break;
+    default:
+        break;
+    }
+
+    const bool withMask = alpha_.Kind == TAlpha::Mask;
+    TPngColorKey key;
+    if (withMask && !PngHasAlphaChannel(kind_))
+        key = {true, alpha_.TransparentGray, alpha_.TransparentRed, alpha_.TransparentGreen,
+               alpha_.TransparentBlue};
+    std::vector<uint8_t> mask(withMask ? std::size_t{width_} * height_ : 0);
+
+    const uint32_t bits = PngBitsPerPixel(kind_);
+    const uint32_t pixelBytes = std::max<uint32_t>(1, bits / 8);
+    // Rows are inflated several at a time, straight into the buffer where they are unfiltered:
+    // slot 0 holds the row above the batch, slots 1..n the batch itself. Batches of some tens of
+    // kilobytes keep zlib on its fast path even for narrow rows.
+    constexpr std::size_t kBatchBytes = 64 * 1024;
+    const auto fullLine = 1 + static_cast<std::size_t>(RowBytes(width_, bits));
+    const std::size_t batchRows = std::clamp<std::size_t>(kBatchBytes / fullLine, 1, height_);
+    std::vector<uint8_t> buffer(fullLine * (1 + batchRows));
+    // Adam7 rows are converted here first, then spread over the picture's row.
+    std::vector<uint8_t> reduced, reducedMask;
+    if (interlace_) {
+        reduced.resize(TBMPImage::StrideFor(format, width_));
+        reducedMask.resize(withMask ? width_ : 0);
+    }
+
+    TPngInflater inflater(compressed_);
+    bool more = true;
+    for (const TPass& p : interlace_ ? std::span<const TPass>(kAdam7) : std::span<const TPass>(kWholeImage)) {
+        const uint32_t w = PassExtent(width_, p.X0, p.DX);
+        const uint32_t h = PassExtent(height_, p.Y0, p.DY);
+        if (w == 0 || h == 0) continue;
+        const auto rowBytes = static_cast<std::size_t>(RowBytes(w, bits));
+        const std::size_t line = 1 + rowBytes;
+        std::fill_n(buffer.begin(), line, uint8_t{0});
+        for (uint32_t i = 0; i < h && more;) {
+            const std::size_t wanted = std::min<std::size_t>(batchRows, h - i);
+            const std::size_t got = inflater.Fill(std::span(buffer).subspan(line, wanted * line)) / line;
+            // A row that the data does not hold completely, and every row after a filter type
+            // above 4, stays as SetSize left it: zero.
+            more = got == wanted;
+            for (std::size_t r = 1; r <= got; ++r, ++i) {
+                const auto row = std::span(buffer).subspan(r * line, line);
+                const auto above = std::span<const uint8_t>(buffer).subspan((r - 1) * line + 1, rowBytes);
+                if (!UnfilterPngRow(row[0], row.subspan(1), above, pixelBytes)) {
+                    more = false;
+                    break;
+                }
+                const uint32_t y = p.Y0 + i * p.DY;
+                const auto maskRow = withMask
+                                         ? std::span<uint8_t>(mask).subspan(std::size_t{y} * width_, width_)
+                                         : std::span<uint8_t>();
+                if (!interlace_) {
+                    ConvertPngRow(kind_, row.subspan(1), w, picture.Row(int32_t(y)), maskRow, key);
+                } else {
+                    ConvertPngRow(kind_, row.subspan(1), w, reduced, reducedMask, key);
+                    ScatterPixels(format, reduced, w, picture.Row(int32_t(y)), p.X0, p.DX);
+                    if (withMask) ScatterPixels(TPixelFormat::Indexed8, reducedMask, w, maskRow, p.X0, p.DX);
+                }
+            }
+            if (more) std::copy_n(buffer.begin() + std::ptrdiff_t(wanted * line), line, buffer.begin());
+        }
+        if (!more) break;
+    }
+    if (inflater.Produced() == 0) throw EInvalidGraphic(kNoData);
+
+    bitmap = std::move(picture);
+    alphaMask_ = std::move(mask);
+    maskWidth_ = withMask ? width : 0;
+    maskHeight_ = withMask ? height : 0;
+}
+
+} // namespace pagelith
