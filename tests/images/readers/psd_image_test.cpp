@@ -15,6 +15,20 @@ TEST(PSDImage, DecodesFixtures) {
     testing::CheckFixtures<TPSDImage>("psd");
 }
 
+TEST(PSDImage, RefusesWriterFilesWithSixteenBitPackBits) {
+    for (const char* name : {"im_gray_16_rle.psd", "im_rgb_16_rle.psd", "im_cmyk_16_rle.psd"})
+        EXPECT_EQ(Refusal<TPSDImage>(testing::ReadAll(testing::FixtureDir("psd") + name)),
+                  "Unsupported data format in PSD file")
+            << name;
+}
+
+TEST(PSDImage, RefusesLabAndMultichannelFiles) {
+    EXPECT_EQ(Refusal<TPSDImage>(testing::ReadAll(testing::FixtureDir("psd") + "own_lab.psd")),
+              "Lab mode in PSD file not supported");
+    EXPECT_EQ(Refusal<TPSDImage>(testing::ReadAll(testing::FixtureDir("psd") + "own_multichannel.psd")),
+              "Multichannel mode in PSD file not supported");
+}
+
 void Put16(std::vector<uint8_t>& f, uint32_t v) {
     f.push_back(static_cast<uint8_t>(v >> 8));
     f.push_back(static_cast<uint8_t>(v));
