@@ -250,8 +250,12 @@ void TGIFImage::AssignTo(TBMPImage& bitmap) {
     } else {
         // The screen as a new bitmap in the global palette has it: every pixel index 0.
         const TRGB background = hasGlobalColors_ ? globalColors_[0] : TRGB{};
-        for (int32_t y = 0; y < bitmap.Height(); ++y)
-            for (std::size_t x = 0; x < screenWidth_; ++x) PutRgb(bitmap.Row(y), x, background);
+        if (background != TRGB{} && bitmap.Height() > 0) {
+            const auto top = bitmap.Row(0);
+            for (std::size_t x = 0; x < screenWidth_; ++x) PutRgb(top, x, background);
+            for (int32_t y = 1; y < bitmap.Height(); ++y)
+                std::copy(top.begin(), top.end(), bitmap.Row(y).begin());
+        }
     }
 
     // Interlaced rows arrive in four passes: every 8th from 0, every 8th from 4, every 4th from 2,
