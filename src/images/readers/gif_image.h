@@ -9,6 +9,12 @@
 
 namespace pagelith {
 
+// The GIF reader's own error class, still an invalid graphic to its callers.
+class GIFException : public EInvalidGraphic {
+public:
+    explicit GIFException(const std::string& message) : EInvalidGraphic(message) {}
+};
+
 class TGIFImage final : public TImageReader {
 public:
     TGIFImage() = default;
@@ -17,7 +23,25 @@ public:
     void AssignTo(TBMPImage& bitmap) override;
 
 private:
-    // The reader's own state.
+    struct TFrame {
+        uint16_t Left = 0, Top = 0, Width = 0, Height = 0;
+        bool Interlaced = false;
+        std::vector<TRGB> LocalColors;
+        bool HasLocalColors = false;
+        int Transparent = -1; // from the graphic control extension before the frame
+        uint8_t CodeSize = 0;
+        std::vector<uint8_t> Data; // the LZW sub-blocks joined
+    };
+
+    // Decodes the frame's LZW data into Width × Height indices, row by row in file order.
+    static std::vector<uint8_t> Decode(const TFrame& frame);
+
+    uint16_t screenWidth_ = 0;
+    uint16_t screenHeight_ = 0;
+    std::vector<TRGB> globalColors_;
+    bool hasGlobalColors_ = false;
+    bool loaded_ = false;
+    TFrame first_;
 };
 
 } // namespace pagelith

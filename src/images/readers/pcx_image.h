@@ -1,6 +1,7 @@
 // PCX reader: version 5 files, with the 256-colour palette at the end.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -17,7 +18,15 @@ public:
     void AssignTo(TBMPImage& bitmap) override;
 
 private:
-    // The reader's own state.
+    std::vector<uint8_t> file_;
+    uint8_t bitsPerPixel_ = 0;
+    uint8_t planes_ = 0;
+    uint16_t bytesPerLine_ = 0;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    uint16_t hDpi_ = 0;
+    uint16_t vDpi_ = 0;
+    std::array<TRGB, 16> headerPalette_{};
 };
 
 } // namespace pagelith

@@ -17,7 +17,15 @@ public:
     void AssignTo(TBMPImage& bitmap) override;
 
 private:
-    // The reader's own state.
+    uint16_t channels_ = 0;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    uint16_t depth_ = 0;
+    uint16_t mode_ = 0;
+    uint16_t compression_ = 0;
+    std::vector<uint8_t> colorData_;
+    // The merged image data: raw planes, or the row length table followed by PackBits rows.
+    std::vector<uint8_t> imageData_;
 };
 
 } // namespace pagelith

@@ -17,7 +17,9 @@ public:
     void AssignTo(TBMPImage& bitmap) override;
 
 private:
-    // The reader's own state.
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    std::vector<uint8_t> rows_; // ceil(width / 8) bytes per row, as in the file
 };
 
 } // namespace pagelith
