@@ -85,7 +85,9 @@ demo: deps
 	stamp=$$(mktemp); trap 'rm -f "$$stamp"' EXIT; \
 	cd $(ROOT) && PYTHONPATH=$(BUILD_DIR)/python python3 examples/demo.py; \
 	pdfs=$$(find $(ROOT) -path $(ROOT)/.git -prune -o -type f -name '*.pdf' -newer "$$stamp" -print); \
-	if [[ -n "$$pdfs" ]]; then for f in $$pdfs; do echo "demo: PDF written to $$f"; done; \
+	if [[ -n "$$pdfs" ]]; then for f in $$pdfs; do echo "demo: PDF written to $$f"; \
+		if command -v qpdf >/dev/null && ! qpdf --check "$$f" >/dev/null; then \
+			echo "demo: qpdf --check $$f reports a problem"; exit 1; fi; done; \
 	else echo "demo: no new PDF found under $(ROOT)"; fi
 
 bench: deps

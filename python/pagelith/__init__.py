@@ -47,10 +47,12 @@ def library():
 
 def _class_ids():
     """ProgID (lower case) -> CLSID of the classes this module can create."""
-    return {"pagelithasp.pdfsvrdoc": GUID.parse(_settings().CLSID_PDFSVRDOC)}
+    return {_settings().PROGID.lower(): GUID.parse(_settings().CLSID_PDFSVRDOC)}
 
 
-_CLASS_MEMBERS = {"pagelithasp.pdfsvrdoc": ("PagelithASP.PDFSvrDoc", _members.PDFSVRDOC)}
+def _class_members():
+    """ProgID (lower case) -> (ProgID as written, member kinds)."""
+    return {_settings().PROGID.lower(): (_settings().PROGID, _members.PDFSVRDOC)}
 
 
 def _resolve_class(name):
@@ -93,7 +95,7 @@ def Dispatch(name):
         if ptr:
             _com.release(ptr)
         raise com_error(hr)
-    display, members = _CLASS_MEMBERS.get(progid, (name, None))
+    display, members = _class_members().get(progid, (name, None))
     return CDispatch(ptr, lib, members, display)
 
 
