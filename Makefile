@@ -101,7 +101,9 @@ test: deps
 demo: deps
 	cmake -S $(ROOT) -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DPAGELITH_SANITIZE=OFF
 	cmake --build $(BUILD_DIR) --target pagelith_python -j $(JOBS)
-	cd $(ROOT) && PYTHONPATH=$(BUILD_DIR)/python python3 examples/demo.py
+	@cd $(ROOT) && pdf=$$(PYTHONPATH=$(BUILD_DIR)/python python3 examples/demo.py) && \
+		echo "demo: PDF written to $$pdf" && qpdf --check "$$pdf" >/dev/null || \
+		{ echo "demo: qpdf --check reports a problem"; exit 1; }
 
 # Installs the core library and headers, libpagelithasp.so and the Python package under PREFIX.
 PREFIX ?= /usr/local

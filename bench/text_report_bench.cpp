@@ -9,8 +9,8 @@
 
 #include <hpdf.h>
 
+#include "base/byte_stream.h"
 #include "document/pagelith.h"
-#include "pdf/byte_stream.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include <chrono>
 
+#include "base/byte_stream.h"
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
-#include "pdf/byte_stream.h"
 
 namespace {
 

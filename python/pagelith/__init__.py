@@ -71,10 +71,14 @@ def rgb(red, green, blue):
 
 def _class_ids():
     """ProgID (lower case) -> CLSID of the classes this module can create."""
-    return {"pagelithasp.pdfsvrdoc": GUID.parse(_settings().CLSID_PDFSVRDOC)}
+    return {_settings().PROGID.lower(): GUID.parse(_settings().CLSID_PDFSVRDOC)}
 
 
-_CLASS_MEMBERS = {"pagelithasp.pdfsvrdoc": ("PagelithASP.PDFSvrDoc", _members.PDFSVRDOC, _members.PDFSVRDOC_DOCS)}
+def _class_members():
+    """ProgID (lower case) -> (ProgID as written, member kinds, member descriptions)."""
+    return {_settings().PROGID.lower(): (_settings().PROGID, _members.PDFSVRDOC, _members.PDFSVRDOC_DOCS)}
+
+
 _classes = {}
 
 
@@ -82,7 +86,7 @@ def _wrapper_class(progid):
     """A CDispatch subclass per class whose docstring lists the members, so help(doc) shows them."""
     cls = _classes.get(progid)
     if cls is None:
-        display, members, docs = _CLASS_MEMBERS[progid]
+        display, members, docs = _class_members()[progid]
         cls = type(display.split(".")[-1], (CDispatch,), {"__doc__": describe_class(display, members, docs),
                                                           "__module__": __name__})
         _classes[progid] = cls
@@ -129,9 +133,9 @@ def Dispatch(name):
         if ptr:
             _com.release(ptr)
         raise com_error(hr)
-    if progid not in _CLASS_MEMBERS:
+    if progid not in _class_members():
         return CDispatch(ptr, lib, None, name)
-    display, members, docs = _CLASS_MEMBERS[progid]
+    display, members, docs = _class_members()[progid]
     return _wrapper_class(progid)(ptr, lib, members, display, docs)
 
 

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "automation/guids.h"
-#include "automation/ole_error.h"
 #include "output/native_text.h"
 #include "platform/bstr_util.h"
+#include "platform/ole_error.h"
 
 namespace pagelith {
 
@@ -16,7 +16,7 @@ HRESULT SetAutomationError(HRESULT hr, std::u16string_view description) noexcept
     if (CreateErrorInfo(&create) < 0 || !create) return E_UNEXPECTED;
     HRESULT result = hr;
     try {
-        const UniqueBstr source(U16ToBstr(u"PagelithASP.PDFSvrDoc"));
+        const UniqueBstr source(U16ToBstr(kProgId));
         const UniqueBstr text(U16ToBstr(description));
         create->SetGUID(IID_IPDFSvrDoc);
         create->SetSource(source.get());

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
@@ -414,7 +415,13 @@ HRESULT Exception(HRESULT hr, EXCEPINFO* exception) {
         SetErrorInfo(0, info); // reading took it; the caller may still ask for it
         info->Release();
     }
-    if (!exception->bstrSource) exception->bstrSource = SysAllocString(OLESTR("PagelithASP.PDFSvrDoc"));
+    if (!exception->bstrSource) {
+        try {
+            exception->bstrSource = U16ToBstr(kProgId);
+        } catch (const std::bad_alloc&) {
+            // the description alone still tells what failed
+        }
+    }
     return DISP_E_EXCEPTION;
 }
 

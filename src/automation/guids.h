@@ -7,11 +7,13 @@
 
 #pragma once
 
+#include <string_view>
+
 #include "platform/com.h"
 
 namespace pagelith {
 
-// type library PagelithASP 2.3
+// type library PagelithASP (version: base/version.h)
 inline constexpr GUID LIBID_PagelithASP = {
     0x841FFC22, 0x2655, 0x412A, {0xA3, 0x0C, 0x1D, 0xE9, 0x30, 0x43, 0x0E, 0xBD}};
 // interface IPDFSvrDoc
@@ -21,6 +23,7 @@ inline constexpr GUID IID_IPDFSvrDoc = {
 inline constexpr GUID CLSID_PDFSvrDoc = {
     0x1473525B, 0x3B29, 0x4D4C, {0xA7, 0xDF, 0xB5, 0x33, 0x11, 0x1A, 0xDB, 0x7A}};
 
-inline constexpr const char* kProgId = "PagelithASP.PDFSvrDoc";
+// The one spelling of the ProgID; the build reads it from this line for the Python module.
+inline constexpr std::u16string_view kProgId = u"PagelithASP.PDFSvrDoc";
 
 } // namespace pagelith

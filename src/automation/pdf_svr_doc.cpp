@@ -7,17 +7,18 @@
 #include "automation/automation_error.h"
 #include "automation/class_factory.h"
 #include "automation/dispatch.h"
-#include "automation/ole_error.h"
-#include "document/ansi_text.h"
+#include "base/ansi_text.h"
+#include "base/byte_stream.h"
 #include "document/pdf_error.h"
 #include "images/image_res.h"
 #include "output/byte_array.h"
 #include "output/native_text.h"
 #include "output/response_stream.h"
 #include "output/save_to_file.h"
-#include "pdf/byte_stream.h"
 #include "platform/bstr_util.h"
+#include "platform/com_ptr.h"
 #include "platform/object_context.h"
+#include "platform/ole_error.h"
 #include "platform/type_library.h"
 
 namespace pagelith {
@@ -61,16 +62,6 @@ HRESULT GetString(BSTR* out, const std::u16string& value) noexcept {
 [[noreturn]] void ImagesUnavailable() {
     throw EOleSysError(E_NOTIMPL, std::u16string(kNoImageSupport));
 }
-
-struct TResponseRef {
-    IDispatch* Ptr = nullptr;
-    TResponseRef() = default;
-    TResponseRef(const TResponseRef&) = delete;
-    TResponseRef& operator=(const TResponseRef&) = delete;
-    ~TResponseRef() {
-        if (Ptr) Ptr->Release();
-    }
-};
 
 } // namespace
 
@@ -560,16 +551,12 @@ HRESULT TPDFSvrDoc::put_ReleaseBMPHandle(VARIANT_BOOL Value) {
     return Guarded([&] { FBuilder.ReleaseBMPHandle = Value != 0; });
 }
 
-// The low byte is what is stored, so the rejected codes are judged on it.
 HRESULT TPDFSvrDoc::get_CompressionBW(LONG* Value) {
     return GetValue(Value, [&] { return LONG{FBuilder.CompressionBW}; });
 }
 
 HRESULT TPDFSvrDoc::put_CompressionBW(LONG Value) {
-    return Guarded([&] {
-        const auto code = static_cast<uint8_t>(Value);
-        if (code != kCompressDCT) FBuilder.CompressionBW = code;
-    });
+    return Guarded([&] { FBuilder.SetCompressionBW(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_CompressionIndexed(LONG* Value) {
@@ -577,10 +564,7 @@ HRESULT TPDFSvrDoc::get_CompressionIndexed(LONG* Value) {
 }
 
 HRESULT TPDFSvrDoc::put_CompressionIndexed(LONG Value) {
-    return Guarded([&] {
-        const auto code = static_cast<uint8_t>(Value);
-        if (code != kCompressCCITT && code != kCompressDCT) FBuilder.CompressionIndexed = code;
-    });
+    return Guarded([&] { FBuilder.SetCompressionIndexed(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_CompressionRGB(LONG* Value) {
@@ -588,10 +572,7 @@ HRESULT TPDFSvrDoc::get_CompressionRGB(LONG* Value) {
 }
 
 HRESULT TPDFSvrDoc::put_CompressionRGB(LONG Value) {
-    return Guarded([&] {
-        const auto code = static_cast<uint8_t>(Value);
-        if (code != kCompressCCITT) FBuilder.CompressionRGB = code;
-    });
+    return Guarded([&] { FBuilder.SetCompressionRGB(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_CompressionGray(LONG* Value) {
@@ -599,10 +580,7 @@ HRESULT TPDFSvrDoc::get_CompressionGray(LONG* Value) {
 }
 
 HRESULT TPDFSvrDoc::put_CompressionGray(LONG Value) {
-    return Guarded([&] {
-        const auto code = static_cast<uint8_t>(Value);
-        if (code != kCompressCCITT) FBuilder.CompressionGray = code;
-    });
+    return Guarded([&] { FBuilder.SetCompressionGray(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_UseSourceCompression(VARIANT_BOOL* Value) {
@@ -688,13 +666,13 @@ HRESULT TPDFSvrDoc::BinaryWrite() {
     return Guarded([&] {
         TMemoryStream pdf;
         FBuilder.SaveToStream(pdf);
-        TResponseRef response;
-        const HRESULT hr = PagelithGetContextResponse(&response.Ptr);
-        if (hr < 0 || !response.Ptr)
+        TComPtr<IDispatch> response;
+        const HRESULT hr = PagelithGetContextResponse(response.Put());
+        if (hr < 0 || !response)
             throw EOleSysError(
                 hr < 0 ? hr : E_UNEXPECTED,
                 u"BinaryWrite needs the Response object of an ASP page, and this call has none.");
-        SendToResponse(response.Ptr, pdf.Data, StreamFileName, StreamInline != 0);
+        SendToResponse(response.Get(), pdf.Data, StreamFileName, StreamInline != 0);
     });
 }
 

@@ -1,5 +1,5 @@
 // The exported entry points of the in-process server. On Windows the system headers declare them and
-// the module definition file exports them; registration lives with the Windows build.
+// the module definition file exports them; registration is server_registration_{linux,win}.cpp.
 #pragma once
 
 #include "platform/com.h"

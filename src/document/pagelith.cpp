@@ -1,9 +1,11 @@
 #include "document/pagelith.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "document/units.h"
 #include "drawing/graphic_res.h"
+#include "images/image_res.h"
 #include "text/text_res.h"
 
 namespace pagelith {
@@ -81,6 +83,32 @@ TPDFTextRes* TPagelith::CurrentTextRes() const {
 int32_t TPagelith::AppendResource(std::unique_ptr<TPDFResource> resource) {
     Resources.Append(std::move(resource));
     return static_cast<int32_t>(Resources.Count());
+}
+
+// Compression settings. Bilevel pictures have no DCT form, and palettes no CCITT or DCT form;
+// CCITT encodes one bit per pixel only.
+
+namespace {
+void SetCompression(uint8_t& field, int32_t value, std::initializer_list<uint8_t> refused) {
+    const auto code = static_cast<uint8_t>(value);
+    if (code > kCompressDCT) return;
+    for (uint8_t r : refused)
+        if (code == r) return;
+    field = code;
+}
+} // namespace
+
+void TPagelith::SetCompressionBW(int32_t code) {
+    SetCompression(CompressionBW, code, {kCompressDCT});
+}
+void TPagelith::SetCompressionIndexed(int32_t code) {
+    SetCompression(CompressionIndexed, code, {kCompressCCITT, kCompressDCT});
+}
+void TPagelith::SetCompressionRGB(int32_t code) {
+    SetCompression(CompressionRGB, code, {kCompressCCITT});
+}
+void TPagelith::SetCompressionGray(int32_t code) {
+    SetCompression(CompressionGray, code, {kCompressCCITT});
 }
 
 // Units and page sizes.

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "document/obj_list.h"
+#include "base/obj_list.h"
+#include "base/pdf_resource.h"
 #include "document/pdf_page.h"
-#include "document/pdf_resource.h"
 #include "fonts/font_res.h"
 
 namespace pagelith {
@@ -72,6 +72,13 @@ public:
     TPDFGraphicRes* CurrentGraphicRes() const;
     TPDFTextRes* CurrentTextRes() const;
 
+    // Compression codes of image classes (0 none, 1 CCITT Group 4, 2 Flate, 3 DCT), judged on the low
+    // byte, which is what is stored. A code the class cannot use, or above 3, is ignored.
+    void SetCompressionBW(int32_t code);
+    void SetCompressionIndexed(int32_t code);
+    void SetCompressionRGB(int32_t code);
+    void SetCompressionGray(int32_t code);
+
     // Units and page sizes.
     long double ToPoints(double x) const;
     long double FromPoints(double x) const;
@@ -95,14 +102,14 @@ public:
     uint32_t GetFillColor() const;
     void SetFillColor(uint32_t color);
 
-    // Fonts (fonts/font_members.cpp). File names and texts are 8-bit strings.
+    // Fonts (document/font_members.cpp). File names and texts are 8-bit strings.
     int32_t AddFont(const std::string& fileName);
     bool GetEmbedFont(int32_t fontNum) const;
     void SetEmbedFont(int32_t fontNum, bool embed);
     void SetFontOffset(int32_t fontNum, int16_t offset);
     double TextLineWidth(std::string_view text) const;
 
-    // Text resources and links (text/text_members.cpp).
+    // Text resources and links (document/text_members.cpp).
     int32_t CreateText();
     void WriteText(std::string_view text);
     void WriteLink(std::string_view text, std::string_view link);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "document/obj_list.h"
+#include "base/obj_list.h"
 
 namespace pagelith {
 

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "document/obj_list.h"
+#include "base/obj_list.h"
+#include "base/pdf_resource.h"
 #include "document/pdf_obj.h"
-#include "document/pdf_resource.h"
 
 namespace pagelith {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "pdf/operator_text.h"
+#include "base/operator_text.h"
 
 namespace pagelith {
 

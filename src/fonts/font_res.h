@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "document/pdf_resource.h"
+#include "base/pdf_resource.h"
 #include "fonts/ticfont.h"
 
 namespace pagelith {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "document/pdf_resource.h"
+#include "base/pdf_resource.h"
 
 namespace pagelith {
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "automation/ole_error.h"
+#include "platform/ole_error.h"
 
 namespace pagelith {
 

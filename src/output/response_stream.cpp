@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "automation/ole_error.h"
-#include "document/ansi_text.h"
+#include "base/ansi_text.h"
 #include "output/byte_array.h"
 #include "platform/bstr_util.h"
+#include "platform/ole_error.h"
 
 namespace pagelith {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "base/byte_stream.h"
 #include "document/pagelith.h"
 #include "document/pdf_error.h"
 #include "output/native_text.h"
-#include "pdf/byte_stream.h"
 
 #ifdef _WIN32
 #include "platform/com.h"

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
+#include "base/deflate_writer.h"
+#include "base/pdf_string.h"
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
 #include "images/image_res.h"
-#include "pdf/deflate_writer.h"
-#include "pdf/pdf_file.h"
-#include "pdf/pdf_string.h"
+#include "pdf/stream_object.h"
 #include "text/text_res.h"
 
 namespace pagelith {
@@ -43,8 +43,8 @@ private:
 
 class TContentWriter {
 public:
-    TContentWriter(std::string& out, TPagelith& doc, std::vector<TLinkSlot>& slots)
-        : z_(out), doc_(doc), slots_(slots) {}
+    TContentWriter(TDeflateWriter& z, TPagelith& doc, std::vector<TLinkSlot>& slots)
+        : z_(z), doc_(doc), slots_(slots) {}
 
     void Placement(const TPDFObj& obj) {
         TPDFResource* res = doc_.Resource(static_cast<int32_t>(obj.ResourceIndex));
@@ -53,7 +53,12 @@ public:
             if (auto* image = dynamic_cast<const TPDFImageRes*>(res)) Image(obj, *image);
             break;
         case kGraphicPlacement:
-            if (auto* graphic = dynamic_cast<const TPDFGraphicRes*>(res)) z_.Write(graphic->Content());
+            // The graphic's own line width and colours end with it: nothing placed later inherits them.
+            if (auto* graphic = dynamic_cast<const TPDFGraphicRes*>(res)) {
+                Out().Line("q");
+                z_.Write(graphic->Content());
+                Out().Line("Q");
+            }
             break;
         default:
             if (auto* text = dynamic_cast<TPDFTextRes*>(res)) Text(obj, *text);
@@ -62,9 +67,14 @@ public:
         z_.Flush();
     }
 
-    void Finish() {
-        UnderlineBars();
-        z_.Finish();
+    void UnderlineBars() {
+        for (std::size_t i = 0; i < underlines_.size(); ++i) {
+            const TUnderline& u = underlines_[i];
+            if (i == 0 || u.Color != underlines_[i - 1].Color)
+                Out().Color(u.Color, true).EndLine().Color(u.Color, false).EndLine();
+            Out().Operand(u.X).Operand(u.Y).Operand(u.Width).Number(u.Thickness).Line(" re").Line("B");
+            z_.Flush();
+        }
     }
 
 private:
@@ -160,17 +170,7 @@ private:
         text.ReleaseSegments();
     }
 
-    void UnderlineBars() {
-        for (std::size_t i = 0; i < underlines_.size(); ++i) {
-            const TUnderline& u = underlines_[i];
-            if (i == 0 || u.Color != underlines_[i - 1].Color)
-                Out().Color(u.Color, true).EndLine().Color(u.Color, false).EndLine();
-            Out().Operand(u.X).Operand(u.Y).Operand(u.Width).Number(u.Thickness).Line(" re").Line("B");
-            z_.Flush();
-        }
-    }
-
-    TDeflateWriter z_;
+    TDeflateWriter& z_;
     TPagelith& doc_;
     TSlotCursor slots_;
     std::vector<TUnderline> underlines_;
@@ -179,25 +179,15 @@ private:
 } // namespace
 
 void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots) {
-    const int32_t n = file.BeginObject();
-    file.Out()
-        .Text("<< /Length ")
-        .Integer(int64_t{n} + 1)
-        .Line(" 0 R /Filter /FlateDecode >>")
-        .Line("stream");
-    const std::size_t start = file.Buffer.size();
-    {
-        TContentWriter content(file.Buffer, doc, slots);
-        for (const auto& obj : page.Placements) content.Placement(*obj);
-        content.Finish();
-    }
-    const std::size_t length = file.Buffer.size() - start;
-    file.Out().Line("endstream");
-    file.EndObject();
-
-    file.BeginObject();
-    file.Out().Integer(static_cast<int64_t>(length)).EndLine();
-    file.EndObject();
+    TStreamObject stream(file, TStreamLength::Separate);
+    stream.Dictionary().Text("<< ");
+    stream.Deflate(
+        [&](TDeflateWriter& z) {
+            TContentWriter content(z, doc, slots);
+            for (const auto& obj : page.Placements) content.Placement(*obj);
+            content.UnderlineBars();
+        },
+        " /Filter /FlateDecode >>");
 }
 
 } // namespace pagelith

@@ -2,10 +2,11 @@
 
 #include <cmath>
 
+#include "base/deflate_writer.h"
 #include "document/pagelith.h"
 #include "fonts/standard_fonts.h"
-#include "pdf/deflate_writer.h"
 #include "pdf/pdf_file.h"
+#include "pdf/stream_object.h"
 #include "text/text_res.h"
 
 namespace pagelith {
@@ -132,19 +133,15 @@ void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font) {
     file.EndObject();
 
     if (!font.Embed) return;
-    std::string packed;
-    {
-        TDeflateWriter z(packed);
-        const auto bytes = tt.FileData();
-        z.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-        z.Finish();
-    }
-    file.BeginObject();
-    out.Line("<< /Filter /FlateDecode");
-    out.Text("/Length ").Integer(static_cast<int64_t>(packed.size()));
-    out.Text(" /Length1 ").Integer(static_cast<int64_t>(tt.FileSize())).Line(" >>").Line("stream");
-    out.Text(packed).Line("endstream");
-    file.EndObject();
+    TStreamObject stream(file, TStreamLength::Direct);
+    stream.Dictionary().Line("<< /Filter /FlateDecode");
+    const std::string tail = " /Length1 " + std::to_string(tt.FileSize()) + " >>";
+    stream.Deflate(
+        [&tt](TDeflateWriter& z) {
+            const auto bytes = tt.FileData();
+            z.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        },
+        tail);
 }
 
 } // namespace

@@ -2,53 +2,58 @@
 
 #include "images/image_res.h"
 #include "pdf/pdf_file.h"
+#include "pdf/stream_object.h"
 
 namespace pagelith {
 
 namespace {
 
-void ColorSpaceLine(TPdfFile& file, const TPDFImageRes& image, int32_t n) {
-    if (image.Indexed)
-        file.Out().Text("/ColorSpace ").Integer(int64_t{n} + 1).Line(" 0 R ");
-    else
-        file.Out().Line("/ColorSpace /DeviceRGB");
+void SizeLines(TOperatorText out, const TPDFImageRes& image) {
+    out.Text("/Width ").Integer(image.Width).EndLine().Text("/Height ").Integer(image.Height).EndLine();
 }
 
-// The stored data, a carriage return, and a length that counts both.
-void StreamBody(TPdfFile& file, const std::string& data) {
-    file.Out().Text("/Length ").Integer(static_cast<int64_t>(data.size()) + 1).Line(" >>").Line("stream");
-    file.Buffer.append(data);
-    file.Out().EndLine().Line("endstream");
-    file.EndObject();
+void ColorSpaceLine(TOperatorText out, const TPDFImageRes& image, int32_t n) {
+    if (image.Indexed)
+        out.Text("/ColorSpace ").Integer(int64_t{n} + 1).Line(" 0 R ");
+    else
+        out.Line("/ColorSpace /DeviceRGB");
+}
+
+const char* JpegColorSpace(const TPDFImageRes& image) {
+    if (image.CMYKJPEG) return "/ColorSpace /DeviceCMYK";
+    return image.GrayJPEG ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB";
 }
 
 } // namespace
 
 void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
-    const int32_t n = file.BeginObject();
-    auto out = file.Out();
+    TStreamObject stream(file, TStreamLength::WithLineEnd);
+    const int32_t n = stream.Number();
+    auto out = stream.Dictionary();
     out.Line("<<").Line("/Type /XObject").Line("/Subtype /Image");
     switch (image.Filter) {
-    case 1:
+    case kCompressCCITT:
         out.Line("/Filter /CCITTFaxDecode").Line("/DecodeParms ").Line("<<");
-        out.Text("/K -1 /Columns ").Integer(image.Width).Line(">>");
-        out.Text("/Width ").Integer(image.Width).EndLine().Text("/Height ").Integer(image.Height).EndLine();
+        out.Text("/K -1 /Columns ").Integer(image.Width);
+        out.Line(image.BlackIs1 ? " /BlackIs1 true>>" : ">>");
+        SizeLines(out, image);
         out.Line("/BitsPerComponent 1").Line("/ColorSpace /DeviceGray");
         break;
-    case 3:
+    case kCompressDCT:
         out.Line("/Filter /DCTDecode");
-        out.Text("/Width ").Integer(image.Width).EndLine().Text("/Height ").Integer(image.Height).EndLine();
-        out.Line("/BitsPerComponent 8")
-            .Line(image.GrayJPEG ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
+        SizeLines(out, image);
+        out.Line("/BitsPerComponent 8").Line(JpegColorSpace(image));
+        // Inverted four-component data (as some writers store CMYK) reads right only with its ranges swapped.
+        if (image.CMYKJPEG && image.InvertedCMYK) out.Line("/Decode [1 0 1 0 1 0 1 0]");
         break;
     default:
-        if (image.Filter == 2) out.Line("/Filter /FlateDecode");
-        out.Text("/Width ").Integer(image.Width).EndLine().Text("/Height ").Integer(image.Height).EndLine();
+        if (image.Filter == kCompressFlate) out.Line("/Filter /FlateDecode");
+        SizeLines(out, image);
         out.Text("/BitsPerComponent ").Integer(image.BitsPerComponent).EndLine();
-        ColorSpaceLine(file, image, n);
+        ColorSpaceLine(out, image, n);
         break;
     }
-    StreamBody(file, image.Data);
+    stream.Copy(image.Data, " >>");
     if (!image.Indexed) return;
 
     const int32_t cs = file.BeginObject();
@@ -56,10 +61,10 @@ void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
     file.Out().Integer(int64_t{cs} + 1).Line(" 0 R ]");
     file.EndObject();
 
-    file.BeginObject();
-    file.Out().Line("<<");
-    if (image.Filter == 2) file.Out().Line("/Filter /FlateDecode");
-    StreamBody(file, image.Palette);
+    TStreamObject palette(file, TStreamLength::WithLineEnd);
+    palette.Dictionary().Line("<<");
+    if (image.Filter == kCompressFlate) palette.Dictionary().Line("/Filter /FlateDecode");
+    palette.Copy(image.Palette, " >>");
 }
 
 } // namespace pagelith

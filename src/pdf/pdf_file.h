@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/operator_text.h"
 #include "document/pdf_error.h"
-#include "pdf/operator_text.h"
 
 namespace pagelith {
 

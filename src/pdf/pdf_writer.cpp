@@ -1,18 +1,20 @@
 #include "pdf/pdf_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <vector>
 
-#include "document/ansi_text.h"
+#include "base/byte_stream.h"
+#include "base/pdf_string.h"
+#include "base/pdf_text_string.h"
+#include "base/version.h"
 #include "document/pagelith.h"
 #include "images/image_res.h"
-#include "pdf/byte_stream.h"
 #include "pdf/content_stream.h"
 #include "pdf/font_objects.h"
 #include "pdf/image_objects.h"
 #include "pdf/pdf_file.h"
-#include "pdf/pdf_string.h"
 #include "text/text_res.h"
 
 namespace pagelith {
@@ -127,8 +129,12 @@ private:
             out.Line("/Resources ").Line("<<");
             if (page.Placements.ImagePlacements > 0) {
                 out.Line("/XObject <<");
+                // A dictionary names each key once: an image placed twice on the page is listed once.
+                std::vector<uint32_t> named;
                 for (const auto& obj : page.Placements) {
                     if (obj->Kind != kImagePlacement) continue;
+                    if (std::find(named.begin(), named.end(), obj->ResourceIndex) != named.end()) continue;
+                    named.push_back(obj->ResourceIndex);
                     const TPDFResource* image = doc_.Resource(static_cast<int32_t>(obj->ResourceIndex));
                     out.Text("/Im").Integer(obj->ResourceIndex).Text(" ");
                     out.Integer(image ? image->ObjectNumber : 0).Line(" 0 R ");
@@ -209,15 +215,15 @@ private:
 
     void InfoEntry(std::string_view key, const std::u16string& value) {
         if (value.empty()) return;
-        file_.Out().Text(key).Text(" (");
-        AppendEscaped(file_.Buffer, WideToAnsi(value));
-        file_.Out().Line(")");
+        file_.Out().Text(key).Text(" ");
+        AppendTextString(file_.Buffer, value);
+        file_.Out().EndLine();
     }
 
     void Info() {
         if (infoNumber_ != file_.Next) throw EPDFError(kIndexingError);
         file_.BeginObject();
-        file_.Out().Line("<< ").Line("/Producer (Tessarine PagelithASP 2.3)");
+        file_.Out().Line("<< ").Text("/Producer (Tessarine PagelithASP ").Text(kVersionText).Line(")");
         InfoEntry("/Title", doc_.Title);
         InfoEntry("/Subject", doc_.Subject);
         InfoEntry("/Author", doc_.Author);

@@ -16,7 +16,9 @@ TLineFit FitLine(std::string_view text, std::size_t p, double available,
 
     std::size_t space = over + 1;
     while (space > p && text[space - 1] != ' ') --space;
-    if (space == p) return {over + 1, false}; // no space: cut inside the word
+    // No space: the word is cut before the overflowing character, but a piece keeps at least one
+    // character so that layout always moves on.
+    if (space == p) return {over > p ? over : p + 1, false};
 
     // text[space - 1] is the last space; the piece ends at the non-space before it.
     std::size_t end = space - 1;

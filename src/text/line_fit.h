@@ -14,9 +14,10 @@ struct TLineFit {
 };
 
 // Breaks text from p into a piece no wider than available (thousandths of the
-// size): at the last space that keeps it within, else inside the word. An
-// available width of 0 or less takes the whole rest. Never returns a piece
-// shorter than one character unless the rest is empty.
+// size): at the last space that keeps it within, else inside the word before
+// the character that overflows. An available width of 0 or less takes the
+// whole rest. Never returns a piece shorter than one character unless the rest
+// is empty, so only a single character can be wider than available.
 TLineFit FitLine(std::string_view text, std::size_t p, double available,
                  const std::array<uint16_t, 256>& widths);
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "document/obj_list.h"
-#include "document/pdf_resource.h"
+#include "base/obj_list.h"
+#include "base/pdf_resource.h"
 #include "text/text_line.h"
 
 namespace pagelith {

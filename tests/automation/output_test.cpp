@@ -6,11 +6,11 @@
 #include <iterator>
 #include <string>
 
-#include "automation/ole_error.h"
 #include "fake_response.h"
 #include "output/response_stream.h"
 #include "output/save_to_file.h"
 #include "platform/object_context.h"
+#include "platform/ole_error.h"
 #include "script_host.h"
 
 namespace pagelith::test {

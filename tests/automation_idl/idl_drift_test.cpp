@@ -67,7 +67,7 @@ TEST(IdlDrift, LibraryInterfaceAndCoclassAttributes) {
 
     const std::string& idl = Idl();
     EXPECT_TRUE(std::regex_search(
-        idl, std::regex(R"(version\(2\.3\),\s*lcid\(0x0409\),\s*)"
+        idl, std::regex(R"(version\(PAGELITH_VERSION\),\s*lcid\(0x0409\),\s*)"
                         R"(helpstring\("PagelithASP Library"\)\s*\]\s*library PagelithASP)")));
     EXPECT_TRUE(std::regex_search(
         idl, std::regex(R"(helpstring\("Dispatch interface for PDFSvrDoc Object"\),\s*)"

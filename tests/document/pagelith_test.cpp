@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
@@ -27,6 +28,57 @@ TEST(Pagelith, Defaults) {
     EXPECT_EQ(doc.GetPageSize(1), 0);
     EXPECT_EQ(doc.GetLineWidth(), 0);
     EXPECT_EQ(doc.GetFillColor(), 0xFFFFFFu);
+}
+
+// Each class keeps the codes it can use; the low byte is judged, and codes above 3 name no
+// compression at all, so they are ignored like the refused ones.
+TEST(Pagelith, CompressionSetters) {
+    using TSetter = void (TPagelith::*)(int32_t);
+    const struct {
+        const char* name;
+        TSetter set;
+        uint8_t TPagelith::*field;
+        uint8_t initial;
+        std::vector<int32_t> accepted, refused;
+    } cases[] = {
+        {"BW",
+         &TPagelith::SetCompressionBW,
+         &TPagelith::CompressionBW,
+         1,
+         {0, 1, 2, 0x102},
+         {3, 259, 4, 255, -1, 7}},
+        {"Indexed",
+         &TPagelith::SetCompressionIndexed,
+         &TPagelith::CompressionIndexed,
+         2,
+         {0, 2},
+         {1, 3, 4, 256 + 1, -2}},
+        {"RGB",
+         &TPagelith::SetCompressionRGB,
+         &TPagelith::CompressionRGB,
+         2,
+         {0, 2, 3, 0x103},
+         {1, 4, 99, -1}},
+        {"Gray",
+         &TPagelith::SetCompressionGray,
+         &TPagelith::CompressionGray,
+         2,
+         {0, 2, 3},
+         {1, 4, 0x1FF, -1}},
+    };
+    for (const auto& c : cases) {
+        TPagelith doc;
+        EXPECT_EQ(doc.*c.field, c.initial) << c.name;
+        for (int32_t code : c.accepted) {
+            (doc.*c.set)(code);
+            EXPECT_EQ(doc.*c.field, code & 0xFF) << c.name << " " << code;
+        }
+        for (int32_t code : c.refused) {
+            const uint8_t before = doc.*c.field;
+            (doc.*c.set)(code);
+            EXPECT_EQ(doc.*c.field, before) << c.name << " " << code;
+        }
+    }
 }
 
 // Pages are told apart by their width.

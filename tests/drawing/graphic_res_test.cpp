@@ -2,7 +2,6 @@
 
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
-#include "pdf/number_format.h"
 
 namespace pagelith {
 namespace {
@@ -11,34 +10,6 @@ constexpr const char* kStart = "1 1 1 rg\r0 0 0 RG\r";
 
 std::string Drawn(const TPDFGraphicRes& g) {
     return g.Content().substr(18);
-}
-
-TEST(NumberFormat, GeneralFifteenDigits) {
-    EXPECT_EQ(NumberText(10), "10");
-    EXPECT_EQ(NumberText(100.5), "100.5");
-    EXPECT_EQ(NumberText(1.0 / 3), "0.333333333333333");
-    EXPECT_EQ(NumberText(-2.25), "-2.25");
-    EXPECT_EQ(NumberText(0.00005), "0");
-    EXPECT_EQ(NumberText(-0.00005), "0");
-    EXPECT_EQ(NumberText(-0.0002), "-0.0002");
-    EXPECT_EQ(NumberText(0.0001), "0.0001");
-    EXPECT_EQ(NumberText(123456789012345.0), "123456789012345");
-    EXPECT_EQ(NumberText(1234567.891), "1234567.891");
-    EXPECT_EQ(NumberText(0.1 + 0.2), "0.3");
-    EXPECT_EQ(NumberText(1e15), "1000000000000000");
-    EXPECT_EQ(NumberText(-2.5e16), "-25000000000000000");
-    EXPECT_EQ(NumberText(1e300).find('e'), std::string::npos);
-    EXPECT_EQ(NumberText(std::numeric_limits<double>::quiet_NaN()), "0");
-    EXPECT_EQ(NumberText(-std::numeric_limits<double>::infinity()), "0");
-}
-
-TEST(NumberFormat, ColourLines) {
-    std::string s;
-    AppendColor(s, 0x0080FF, true);
-    EXPECT_EQ(s, "1 0.501960784313725 0 rg");
-    s.clear();
-    AppendColor(s, 0xFF000000u | 0x00FF00, false); // high byte is ignored
-    EXPECT_EQ(s, "0 1 0 RG");
 }
 
 TEST(GraphicRes, OperatorText) {

@@ -53,7 +53,7 @@ TEST(ContentStream, RotatedAndScaledImage) {
     EXPECT_TRUE(ReadersAccept("image-rotated.pdf", pdf));
 }
 
-TEST(ContentStream, GraphicsAreCopiedUnchangedInPlacementOrder) {
+TEST(ContentStream, GraphicsAreCopiedWhollyInPlacementOrder) {
     TPagelith doc;
     doc.AddPage(0);
     const int a = doc.CreateGraphic();
@@ -70,7 +70,8 @@ TEST(ContentStream, GraphicsAreCopiedUnchangedInPlacementOrder) {
     const std::string pdf = SavePdf(doc);
     const std::string ga = "1 1 1 rg\r0 0 0 RG\r3 w\r10 20 m\r100.5 20 l\rS\r";
     const std::string gb = "1 1 1 rg\r0 0 0 RG\r1 0 0 rg\r50 20 50 180 re\rB\r";
-    EXPECT_EQ(ContentOf(pdf, 4), gb + ga);
+    // Each copy in a graphics state of its own: the 3 w of one ends with it.
+    EXPECT_EQ(ContentOf(pdf, 4), "q\r" + gb + "Q\rq\r" + ga + "Q\r");
     EXPECT_TRUE(ReadersAccept("graphics-mixed.pdf", pdf));
 }
 
@@ -95,8 +96,27 @@ TEST(ContentStream, LargeGraphicStreamsThroughDeflate) {
     for (int i = 0; i < 20000; ++i) doc.DrawLine(i % 595, i % 842, (i * 7) % 595, (i * 3) % 842);
     const std::string pdf = SavePdf(doc);
     const std::string content = ContentOf(pdf, 4);
-    EXPECT_EQ(content, dynamic_cast<TPDFGraphicRes*>(doc.Resource(1))->Content());
+    EXPECT_EQ(content, "q\r" + dynamic_cast<TPDFGraphicRes*>(doc.Resource(1))->Content() + "Q\r");
     EXPECT_TRUE(ReadersAccept("large-graphic.pdf", pdf));
+}
+
+// Nothing a graphic sets reaches what is drawn after it: later graphics, text, underline bars.
+TEST(ContentStream, GraphicStateEndsWithTheGraphic) {
+    TPagelith doc;
+    doc.AddPage(0);
+    doc.ApplyResource(1, doc.CreateGraphic());
+    doc.SetLineWidth(8);
+    doc.SetLineColor(0x00FF00);
+    doc.DrawLine(10, 10, 100, 10);
+    doc.ApplyResource(1, doc.CreateGraphic());
+    doc.DrawLine(10, 50, 100, 50);
+    const std::string content = ContentOf(SavePdf(doc), 4);
+    const auto first = content.find("8 w\r");
+    ASSERT_NE(first, std::string::npos);
+    const auto restore = content.find("Q\r", first);
+    ASSERT_NE(restore, std::string::npos);
+    EXPECT_LT(restore, content.find("10 50 m"));
+    EXPECT_EQ(content.substr(content.size() - 2), "Q\r");
 }
 
 } // namespace

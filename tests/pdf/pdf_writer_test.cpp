@@ -60,13 +60,40 @@ TEST(PdfWriter, InformationStringsAreEscaped) {
     const std::string pdf = SavePdf(doc);
     EXPECT_NE(pdf.find("/Title (Report \\(draft)\r"), std::string::npos);
     EXPECT_NE(pdf.find("/Author (A\\\\B\\) /Evil true)\r"), std::string::npos);
-    EXPECT_NE(pdf.find("/Keywords (caf\xe9 \x80 ?)\r"), std::string::npos);
+    // Not every character has a PDFDocEncoding code: UTF-16BE with the byte order mark.
+    EXPECT_NE(pdf.find(std::string("/Keywords (\xfe\xff\x00"
+                                   "c\x00"
+                                   "a\x00"
+                                   "f\x00\xe9\x00 \x20\xac\x00 \x4e\x2d)\r",
+                                   31)),
+              std::string::npos);
     EXPECT_EQ(pdf.find("/Subject"), std::string::npos);
     EXPECT_TRUE(ReadersAccept("info-escaped.pdf", pdf));
     std::string out;
     testing::Run("pdfinfo '" + testing::OutputPath("info-escaped.pdf").string() + "'", &out);
     EXPECT_NE(out.find("Report (draft"), std::string::npos) << out;
     EXPECT_NE(out.find("A\\B) /Evil true"), std::string::npos) << out;
+    EXPECT_NE(out.find("caf\xc3\xa9 \xe2\x82\xac \xe4\xb8\xad"), std::string::npos) << out;
+}
+
+// Characters beyond Windows-1252 reach the reader too, and typographic ones keep their meaning.
+TEST(PdfWriter, InformationStringsAreTextStrings) {
+    TPagelith doc;
+    Fixed(doc).AddPage(0);
+    doc.Title = u"Total 100 \u20ac \u2013 \u201cfinal\u201d";
+    doc.Subject = u"\u0391\u03b8\u03ae\u03bd\u03b1";
+    const std::string pdf = SavePdf(doc);
+    EXPECT_NE(pdf.find("/Title (Total 100 \xa0 \x85 \x8d"
+                       "final\x8e)\r"),
+              std::string::npos);
+    EXPECT_TRUE(ReadersAccept("info-text.pdf", pdf));
+    std::string out;
+    testing::Run("pdfinfo '" + testing::OutputPath("info-text.pdf").string() + "'", &out);
+    EXPECT_NE(out.find("Total 100 \xe2\x82\xac \xe2\x80\x93 \xe2\x80\x9c"
+                       "final\xe2\x80\x9d"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\xce\x91\xce\xb8\xce\xae\xce\xbd\xce\xb1"), std::string::npos) << out;
 }
 
 TEST(PdfWriter, CreationDateIsUtc) {
@@ -109,7 +136,7 @@ TEST(PdfWriter, PagesWithoutAndWithPlacements) {
     EXPECT_NE(pdf.find("4 0 obj\r<<\r/Type /Page\r/Parent 2 0 R \r/MediaBox [ 0 0 595 842]\r/Resources \r<<\r"
                        "/ProcSet [ /PDF /ImageC ]\r>>\r/Contents 5 0 R\r>>\rendobj"),
               std::string::npos);
-    EXPECT_NE(pdf.find("5 0 obj\r<< /Length 6 0 R /Filter /FlateDecode >>\rstream\r"), std::string::npos);
+    EXPECT_NE(pdf.find("5 0 obj\r<< /Length 6 0 R /Filter /FlateDecode >>\rstream\r\n"), std::string::npos);
     EXPECT_NE(pdf.find("/Size 8\r/Info 7 0 R"), std::string::npos);
     EXPECT_TRUE(ReadersAccept("pages.pdf", pdf));
 }
@@ -131,9 +158,11 @@ TEST(PdfWriter, ImageIsWrittenOnceAfterItsFirstPage) {
     const std::string pdf = SavePdf(doc);
     // Page 1 = 3, its content 4 and 5, the image 6; page 2 = 7; page 3 = 8 to 10.
     EXPECT_NE(pdf.find("6 0 obj\r<<\r/Type /XObject\r/Subtype /Image\r/Width 2\r/Height 2\r"
-                       "/BitsPerComponent 8\r/ColorSpace /DeviceRGB\r/Length 13 >>\rstream\r"),
+                       "/BitsPerComponent 8\r/ColorSpace /DeviceRGB\r/Length 13 >>\rstream\r\n"),
               std::string::npos);
-    EXPECT_NE(pdf.find("/XObject <<\r/Im1 6 0 R \r/Im1 6 0 R \r>>"), std::string::npos);
+    // Placed twice on page 3, named once there: a dictionary key may occur once only.
+    EXPECT_NE(pdf.find("/XObject <<\r/Im1 6 0 R \r>>"), std::string::npos);
+    EXPECT_EQ(pdf.find("/Im1 6 0 R \r/Im1"), std::string::npos);
     EXPECT_NE(pdf.find("11 0 obj\r<< \r/Producer"), std::string::npos);
     EXPECT_TRUE(ReadersAccept("image-once.pdf", pdf));
 }
@@ -154,7 +183,7 @@ TEST(PdfWriter, IndexedImageHasColourSpaceAndPalette) {
     const std::string pdf = SavePdf(doc);
     EXPECT_NE(pdf.find("/ColorSpace 7 0 R \r/Length 2 >>"), std::string::npos);
     EXPECT_NE(pdf.find("7 0 obj\r[/Indexed /DeviceRGB 1\r8 0 R ]\rendobj"), std::string::npos);
-    EXPECT_NE(pdf.find("8 0 obj\r<<\r/Length 7 >>\rstream\r"), std::string::npos);
+    EXPECT_NE(pdf.find("8 0 obj\r<<\r/Length 7 >>\rstream\r\n"), std::string::npos);
     EXPECT_TRUE(ReadersAccept("indexed-image.pdf", pdf));
 }
 

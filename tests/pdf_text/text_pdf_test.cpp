@@ -236,7 +236,7 @@ TEST(TextPdf, TrueTypeFontObjects) {
 
     // The embedded file is the whole font, byte for byte.
     const std::regex fileObject(
-        R"((\d+) 0 obj\r<< /Filter /FlateDecode\r/Length (\d+) /Length1 (\d+) >>\rstream\r)");
+        R"((\d+) 0 obj\r<< /Filter /FlateDecode\r/Length (\d+) /Length1 (\d+) >>\rstream\r\n)");
     std::smatch m;
     ASSERT_TRUE(std::regex_search(bytes, m, fileObject));
     std::ifstream in(test::kLiberationMono.Path, std::ios::binary);

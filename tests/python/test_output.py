@@ -188,3 +188,49 @@ def test_response_object_is_released(doc):
     with pagelith.wsgi.ResponseContext():
         doc.BinaryWrite()
     assert len(_response._live) == before
+
+
+# Document information strings, read back by a PDF library as the text that was set.
+INFO_STRINGS = [
+    ("ascii", "Quarterly report 2024"),
+    ("latin-1", "Caf\u00e9 cr\u00e8me \u00e0 la fa\u00e7on d'\u00c5se \u00f1 \u00fc \u00df \u00ff"),
+    ("cp1252 punctuation", "Total 100 \u20ac \u2013 \u201cfinal\u201d \u2014 \u2018q\u2019 \u2022 \u2026"),
+    ("greek", "\u0391\u03b8\u03ae\u03bd\u03b1 \u03ba\u03b1\u03b9 \u03a0\u03b5\u03b9\u03c1\u03b1\u03b9\u03ac\u03c2"),
+    ("cjk", "\u4e2d\u6587\u6587\u6863 \u65e5\u672c\u8a9e \ud55c\uad6d\uc5b4"),
+    ("emoji", "Smile \U0001F600 and \U0001F680"),
+    ("delimiters", "a(b)c\\d ((x) \\\\ )( \\"),
+    ("utf-16 delimiters", "\u0128\u015c\u010d\u010a \u20ac(\u4e2d)\\"),
+    ("line ends", "one\rtwo\nthree"),
+]
+
+
+@pytest.mark.parametrize("name,text", INFO_STRINGS, ids=[n for n, _ in INFO_STRINGS])
+def test_information_strings_round_trip(doc, tmp_path, name, text):
+    pikepdf = pytest.importorskip("pikepdf")
+    simple_document(doc)
+    doc.Title = text
+    doc.Subject = text[::-1]
+    doc.Author = text + text
+    doc.Keywords = "k " + text
+    path = tmp_path / "info.pdf"
+    doc.SaveToFile(str(path))
+    qpdf_check(path)
+    with pikepdf.open(path) as pdf:
+        info = {key: str(value) for key, value in pdf.docinfo.items()}
+    assert info["/Title"] == text
+    assert info["/Subject"] == text[::-1]
+    assert info["/Author"] == text + text
+    assert info["/Keywords"] == "k " + text
+    assert info["/Producer"] == "Tessarine PagelithASP 2.3"
+
+
+def test_empty_information_strings_are_left_out(doc, tmp_path):
+    pikepdf = pytest.importorskip("pikepdf")
+    simple_document(doc)
+    doc.Title = "set"
+    doc.Title = ""
+    path = tmp_path / "info.pdf"
+    doc.SaveToFile(str(path))
+    qpdf_check(path)
+    with pikepdf.open(path) as pdf:
+        assert sorted(pdf.docinfo.keys()) == ["/CreationDate", "/Producer"]

@@ -1,5 +1,7 @@
 """Graphics drawn through the module, rendered by a real reader and checked pixel by pixel."""
 
+import os
+
 import pytest
 from conftest import qpdf_check, rgb, run_tool
 
@@ -37,6 +39,26 @@ def read_ppm(path):
         return tuple(pixels[offset:offset + 3])
 
     return width, height, pixel
+
+
+def read_pgm(path):
+    """(width, height, pixel function) of a binary 8-bit PGM; a pixel is a 1-tuple."""
+    data = path.read_bytes()
+    fields = []
+    position = 0
+    while len(fields) < 4:
+        while data[position:position + 1].isspace():
+            position += 1
+        end = position
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[position:end])
+        position = end
+    assert fields[0] == b"P5" and fields[3] == b"255"
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[position + 1:]
+    assert len(pixels) == width * height
+    return width, height, lambda x, y: (pixels[y * width + x],) * 3
 
 
 def render(pdf_path, tmp_path):
@@ -117,3 +139,53 @@ def test_line_width_and_colour(doc, tmp_path, width):
     assert close_to(pixel(50, row), WHITE)
     far = row - 2  # two pixels off the centre: inside a 6 point line only
     assert close_to(pixel(300, far), BLUE if width == 6 else WHITE, 10)
+
+
+DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+
+
+def dark_run(pixel, height, x, y, scale):
+    """Thickness in points of the dark run through page point (x, y), at `scale` pixels per point."""
+    column = round(x * scale)
+    centre = round((height / scale - y) * scale)
+
+    def dark(row):
+        return 0 <= row < height and sum(pixel(column, row)) < 450
+
+    assert dark(centre), "nothing drawn at (%s, %s)" % (x, y)
+    top = bottom = centre
+    while dark(top - 1):
+        top -= 1
+    while dark(bottom + 1):
+        bottom += 1
+    return (bottom - top + 1) / scale
+
+
+@pytest.mark.skipif(not os.path.exists(DEJAVU), reason="the Debian fonts are not installed")
+def test_line_width_stays_inside_its_graphic(doc, tmp_path):
+    """A wide line in one graphic once made every later graphic and the underline bars as wide."""
+    doc.AddPage(0)
+    for width, y in ((8, 700), (None, 600), (1, 500)):
+        doc.ApplyResource(1, doc.CreateGraphic())
+        if width is not None:
+            doc.LineWidth = width
+        doc.DrawLine(100, y, 500, y)
+    font = doc.AddFont(DEJAVU)
+    text = doc.CreateText()
+    doc.TextFont = font
+    doc.TextSize = 20
+    doc.TextUnderline = True
+    doc.WriteText("UNDERLINED HEADING")
+    index = doc.ApplyResource(1, text)
+    doc.Locate(1, index, 100, 400)  # baseline at 380, bar from 377 to 378
+    path = tmp_path / "widths.pdf"
+    doc.SaveToFile(str(path))
+    qpdf_check(path)
+    stem = tmp_path / "widths"
+    result = run_tool("pdftoppm", "-r", "144", "-gray", "-singlefile", str(path), str(stem))
+    assert result.returncode == 0, result.stderr
+    _, height, pixel = read_pgm(tmp_path / "widths.pgm")
+    widths = {y: dark_run(pixel, height, 300, y, 2) for y in (700, 600, 500, 377.5)}
+    assert 7.5 <= widths[700] <= 9, widths
+    assert widths[600] <= 1.5 and widths[500] <= 1.5, widths
+    assert widths[377.5] <= 2.5, widths  # one point of bar and a one point outline

@@ -12,9 +12,9 @@ inline std::string ContentOf(const std::string& pdf, int n) {
     const std::string head = "\r" + std::to_string(n) + " 0 obj\r<< /Length ";
     auto at = pdf.find(head);
     if (at == std::string::npos) return {};
-    at = pdf.find("stream\r", at);
+    at = pdf.find("stream\r\n", at);
     if (at == std::string::npos) return {};
-    at += 7;
+    at += 8;
     const auto end = pdf.find("endstream\r", at);
     if (end == std::string::npos) return {};
     std::string out(1 << 20, '\0');

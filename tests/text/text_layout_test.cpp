@@ -66,12 +66,47 @@ TEST_F(MonoLayout, SpacesAtTheBreakAreDropped) {
     EXPECT_EQ(Texts(Layout()), (Strings{"aaa", "bbb"}));
 }
 
-TEST_F(MonoLayout, OverlongWordIsCutInsideWithOneCharacterTooMany) {
+TEST_F(MonoLayout, OverlongWordIsCutBeforeTheOverflowingCharacter) {
     doc.SetTextMaxWidth(20); // 4 characters
     doc.WriteText("abcdefghij");
-    EXPECT_EQ(Texts(Layout()), (Strings{"abcde", "fghij"}));
+    EXPECT_EQ(Texts(Layout()), (Strings{"abcd", "efgh", "ij"}));
     doc.WriteText("ab abcdefgh");
-    EXPECT_EQ(Texts(Layout()), (Strings{"abcde", "fghij", "ab", "abcde", "fgh"}));
+    EXPECT_EQ(Texts(Layout()), (Strings{"abcd", "efgh", "ij", "ab", "abcd", "efgh"}));
+    EXPECT_DOUBLE_EQ(doc.TextBlockWidth(), 20);
+}
+
+// Once the column was 150 points and a long word made the block 155.7 points wide.
+TEST_F(MonoLayout, NoLineIsWiderThanTheColumn) {
+    struct {
+        double maxWidth;
+        const char* text;
+        Strings pieces;
+    } const cases[] = {
+        {150, "aaaaaaaaaabbbbbbbbbbccccccccccdddd", {"aaaaaaaaaabbbbbbbbbbcccccccccc", "dddd"}},
+        {149, "aaaaaaaaaabbbbbbbbbbccccccccccdddd", {"aaaaaaaaaabbbbbbbbbbccccccccc", "cdddd"}},
+        {12, "abc de", {"ab", "c", "de"}},
+        {4, "abc", {"a", "b", "c"}}, // narrower than one character: one character per piece
+        {0.5, "ab cd", {"a", "b", "c", "d"}},
+    };
+    for (const auto& c : cases) {
+        doc.CreateText();
+        doc.SetTextFont(15);
+        doc.SetTextSize(10);
+        doc.SetTextMaxWidth(c.maxWidth);
+        doc.WriteText(c.text);
+        EXPECT_EQ(Texts(Layout()), c.pieces) << c.maxWidth << " " << c.text;
+        for (const auto& s : Text().Segments)
+            EXPECT_TRUE(s.Width <= c.maxWidth || s.Text.size() == 1) << s.Text;
+    }
+}
+
+// A link that wraps gets one annotation per piece: the writer reserves as many as the layout makes.
+TEST_F(MonoLayout, LinkPiecesFollowTheCut) {
+    doc.SetTextMaxWidth(20);
+    doc.WriteLink("abcdefghij", "http://x/");
+    int links = 0;
+    for (const auto& s : Layout().Segments) links += s.Link.empty() ? 0 : 1;
+    EXPECT_EQ(links, 3);
 }
 
 TEST_F(MonoLayout, ExactFitIsNotAnOverflow) {
@@ -232,11 +267,38 @@ TEST(LineFit, BoundaryCases) {
     EXPECT_EQ(FitLine("abc", 0, 0, w).End, 3u);
     EXPECT_EQ(FitLine("abc", 0, -5, w).End, 3u);
     EXPECT_EQ(FitLine("abc", 0, 300, w).End, 3u);
-    EXPECT_EQ(FitLine("abcd", 0, 300, w).End, 4u); // cut inside the word, one too many
+    EXPECT_EQ(FitLine("abcd", 0, 300, w).End, 3u); // cut inside the word, before the overflow
     EXPECT_FALSE(FitLine("abcd", 0, 300, w).Fits);
+    EXPECT_EQ(FitLine("abcd", 0, 50, w).End, 1u);   // at least one character
     EXPECT_EQ(FitLine(" abcd", 0, 300, w).End, 1u); // a piece never ends before its start
-    EXPECT_EQ(FitLine("xx abcd", 3, 100, w).End, 5u);
+    EXPECT_EQ(FitLine("xx abcd", 3, 100, w).End, 4u);
+    EXPECT_EQ(FitLine("xx abcd", 3, 99, w).End, 4u);
     EXPECT_EQ(FitLine("", 0, 100, w).End, 0u);
+}
+
+// Over random texts and widths: a piece is never empty, and is within the width unless it is one character.
+TEST(LineFit, PiecesStayWithinTheWidth) {
+    uint32_t seed = 2024;
+    const auto next = [&seed] {
+        seed = seed * 1103515245 + 12345;
+        return seed >> 16;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::array<uint16_t, 256> w{};
+        for (auto& v : w) v = static_cast<uint16_t>(next() % 1200);
+        std::string text;
+        for (int i = static_cast<int>(next() % 20); i > 0; --i) text.push_back("ab c"[next() % 4]);
+        const double available = static_cast<double>(next() % 3000);
+        for (std::size_t p = 0; p < text.size();) {
+            const TLineFit fit = FitLine(text, p, available, w);
+            ASSERT_GT(fit.End, p) << round;
+            uint64_t width = 0;
+            for (std::size_t i = p; i < fit.End; ++i) width += w[static_cast<uint8_t>(text[i])];
+            EXPECT_TRUE(available <= 0 || width <= available || fit.End == p + 1)
+                << "round " << round << " piece " << text.substr(p, fit.End - p);
+            p = fit.End;
+        }
+    }
 }
 
 } // namespace

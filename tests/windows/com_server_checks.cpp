@@ -6,7 +6,7 @@
 #include "automation/guids.h"
 #include "automation/ipdfsvrdoc.h"
 #include "automation/member_table.h"
-#include "document/ansi_text.h"
+#include "base/ansi_text.h"
 #include "platform/com.h"
 
 namespace {

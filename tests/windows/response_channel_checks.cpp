@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "automation/ole_error.h"
 #include "output/response_stream.h"
 #include "platform/com.h"
+#include "platform/ole_error.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 # The in-process server, PagelithASP.dll (Windows builds only, included from src/automation): the
-# automation objects, the registration entry points and the type library as TYPELIB resource 1.
+# automation objects (with the entry points) and the type library as TYPELIB resource 1.
 # Linked statically, so it imports nothing but the system's own DLLs.
 find_program(PAGELITH_WIDL NAMES widl REQUIRED)
 # stdole2.tlb, which the library block imports, as Wine ships it (its definitions serve both pointer
@@ -16,8 +16,10 @@ set(pagelith_asp_dir ${CMAKE_CURRENT_LIST_DIR})
 set(PAGELITH_TLB ${CMAKE_BINARY_DIR}/PagelithASP.tlb)
 add_custom_command(OUTPUT ${PAGELITH_TLB}
   COMMAND ${PAGELITH_WIDL} ${pagelith_widl_bits} -t -I ${pagelith_asp_dir} -L ${PAGELITH_STDOLE_DIR}
+          -DPAGELITH_VERSION=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}
           -o ${PAGELITH_TLB} ${pagelith_asp_dir}/PagelithASP.idl
   DEPENDS ${pagelith_asp_dir}/PagelithASP.idl ${pagelith_asp_dir}/pagelith_base.idl
+          ${PROJECT_SOURCE_DIR}/src/base/version.h
   COMMENT "Compiling the type library PagelithASP.tlb"
   VERBATIM)
 add_custom_target(pagelith_asp_tlb DEPENDS ${PAGELITH_TLB})
@@ -27,7 +29,6 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/PagelithASP.rc PROPERTIE
 
 add_library(PagelithASP SHARED
   $<TARGET_OBJECTS:pagelith_automation_objects>
-  ${pagelith_asp_dir}/dll/registration_exports_win.cpp
   ${pagelith_asp_dir}/PagelithASP.def
   ${CMAKE_CURRENT_BINARY_DIR}/PagelithASP.rc)
 add_dependencies(PagelithASP pagelith_asp_tlb)

@@ -3,6 +3,8 @@
 
 #include <comsvcs.h>
 
+#include "platform/com_ptr.h"
+
 namespace {
 
 // ole32 exports no import-library symbols for these.
@@ -11,35 +13,25 @@ constexpr IID kIID_IObjectContext = {
 constexpr IID kIID_IGetContextProperties = {
     0x51372AF4, 0xCAE7, 0x11CF, {0xBE, 0x81, 0x00, 0xAA, 0x00, 0xA2, 0xFA, 0x25}};
 
-template <class T> struct Released {
-    T* p = nullptr;
-    Released() = default;
-    Released(const Released&) = delete;
-    Released& operator=(const Released&) = delete;
-    ~Released() {
-        if (p) p->Release();
-    }
-};
-
 } // namespace
 
 HRESULT PagelithGetContextResponse(IDispatch** response) {
     if (!response) return E_POINTER;
     *response = nullptr;
 
-    Released<IUnknown> context;
-    HRESULT hr = CoGetObjectContext(kIID_IObjectContext, reinterpret_cast<void**>(&context.p));
-    if (hr < 0 || !context.p) return hr < 0 ? hr : CONTEXT_E_NOCONTEXT;
+    pagelith::TComPtr<IUnknown> context;
+    HRESULT hr = CoGetObjectContext(kIID_IObjectContext, context.PutVoid());
+    if (hr < 0 || !context) return hr < 0 ? hr : CONTEXT_E_NOCONTEXT;
 
-    Released<IGetContextProperties> properties;
-    hr = context.p->QueryInterface(kIID_IGetContextProperties, reinterpret_cast<void**>(&properties.p));
-    if (hr < 0 || !properties.p) return hr < 0 ? hr : CONTEXT_E_NOCONTEXT;
+    pagelith::TComPtr<IGetContextProperties> properties;
+    hr = context->QueryInterface(kIID_IGetContextProperties, properties.PutVoid());
+    if (hr < 0 || !properties) return hr < 0 ? hr : CONTEXT_E_NOCONTEXT;
 
     BSTR name = SysAllocString(L"Response");
     if (!name) return E_OUTOFMEMORY;
     VARIANT value;
     VariantInit(&value);
-    hr = properties.p->GetProperty(name, &value);
+    hr = properties->GetProperty(name, &value);
     SysFreeString(name);
     if (hr < 0) return hr;
 

@@ -4,18 +4,18 @@
 
 #include <string>
 
-#include "automation/guids.h"
+#include "platform/com_ptr.h"
 #include "platform/windows/module_path_win.h"
 
 namespace pagelith {
 
 namespace {
 
-constexpr const wchar_t* kProgIdW = L"PagelithASP.PDFSvrDoc";
-constexpr const wchar_t* kDescription = L"PDFSvrDoc Object";
-constexpr const wchar_t* kThreadingModel = L"Both";
-
 struct RegistrationError {};
+
+std::wstring Wide(std::u16string_view text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 // Registry form: braces, upper-case hexadecimal digits.
 std::wstring GuidText(REFGUID guid) {
@@ -54,54 +54,43 @@ void DeleteKey(const std::wstring& key) {
     if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) throw RegistrationError{};
 }
 
-struct TypeLib {
-    ITypeLib* library = nullptr;
-    TypeLib() = default;
-    TypeLib(TypeLib&& other) noexcept : library(other.library) { other.library = nullptr; }
-    TypeLib(const TypeLib&) = delete;
-    TypeLib& operator=(const TypeLib&) = delete;
-    ~TypeLib() {
-        if (library) library->Release();
-    }
-
-    TLIBATTR Attributes() const {
-        TLIBATTR* attr = nullptr;
-        if (library->GetLibAttr(&attr) < 0 || !attr) throw RegistrationError{};
-        const TLIBATTR copy = *attr;
-        library->ReleaseTLibAttr(attr);
-        return copy;
-    }
-};
-
-TypeLib LoadModuleTypeLib(const std::wstring& path) {
-    TypeLib tl;
-    if (LoadTypeLibEx(path.c_str(), REGKIND_NONE, &tl.library) < 0) throw RegistrationError{};
-    return tl;
+TLIBATTR Attributes(ITypeLib* library) {
+    TLIBATTR* attr = nullptr;
+    if (library->GetLibAttr(&attr) < 0 || !attr) throw RegistrationError{};
+    const TLIBATTR copy = *attr;
+    library->ReleaseTLibAttr(attr);
+    return copy;
 }
 
-void Register(const std::wstring& path) {
-    const std::wstring classKey = L"CLSID\\" + GuidText(CLSID_PDFSvrDoc);
-    const std::wstring progIdKey = kProgIdW;
-    const TypeLib tl = LoadModuleTypeLib(path);
-    if (RegisterTypeLib(tl.library, const_cast<wchar_t*>(path.c_str()), nullptr) < 0)
+TComPtr<ITypeLib> LoadModuleTypeLib(const std::wstring& path) {
+    TComPtr<ITypeLib> library;
+    if (LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put()) < 0) throw RegistrationError{};
+    return library;
+}
+
+void Register(const TServerIdentity& server, const std::wstring& path) {
+    const std::wstring classKey = L"CLSID\\" + GuidText(server.Clsid);
+    const std::wstring progIdKey = Wide(server.ProgId);
+    const std::wstring description = Wide(server.Description);
+    const TComPtr<ITypeLib> library = LoadModuleTypeLib(path);
+    if (RegisterTypeLib(library.Get(), const_cast<wchar_t*>(path.c_str()), nullptr) < 0)
         throw RegistrationError{};
-    const TLIBATTR lib = tl.Attributes();
-    SetValue(classKey, nullptr, kDescription);
+    const TLIBATTR lib = Attributes(library.Get());
+    SetValue(classKey, nullptr, description);
     SetValue(classKey + L"\\InprocServer32", nullptr, ServerPath(path));
-    SetValue(classKey + L"\\InprocServer32", L"ThreadingModel", kThreadingModel);
-    SetValue(progIdKey, nullptr, kDescription);
-    SetValue(progIdKey + L"\\Clsid", nullptr, GuidText(CLSID_PDFSvrDoc));
-    SetValue(classKey + L"\\ProgID", nullptr, kProgIdW);
+    SetValue(classKey + L"\\InprocServer32", L"ThreadingModel", Wide(server.ThreadingModel));
+    SetValue(progIdKey, nullptr, description);
+    SetValue(progIdKey + L"\\Clsid", nullptr, GuidText(server.Clsid));
+    SetValue(classKey + L"\\ProgID", nullptr, progIdKey);
     SetValue(classKey + L"\\Version", nullptr,
              std::to_wstring(lib.wMajorVerNum) + L"." + std::to_wstring(lib.wMinorVerNum));
     SetValue(classKey + L"\\TypeLib", nullptr, GuidText(lib.guid));
 }
 
-void Unregister(const std::wstring& path) {
-    const std::wstring classKey = L"CLSID\\" + GuidText(CLSID_PDFSvrDoc);
-    const std::wstring progIdKey = kProgIdW;
-    const TypeLib tl = LoadModuleTypeLib(path);
-    const TLIBATTR lib = tl.Attributes();
+void Unregister(const TServerIdentity& server, const std::wstring& path) {
+    const std::wstring classKey = L"CLSID\\" + GuidText(server.Clsid);
+    const std::wstring progIdKey = Wide(server.ProgId);
+    const TLIBATTR lib = Attributes(LoadModuleTypeLib(path).Get());
     const HRESULT hr = UnRegisterTypeLib(lib.guid, lib.wMajorVerNum, lib.wMinorVerNum, lib.lcid, lib.syskind);
     // Not registered (any more) is what unregistration wants.
     if (hr < 0 && hr != TYPE_E_REGISTRYACCESS) throw RegistrationError{};
@@ -116,18 +105,18 @@ void Unregister(const std::wstring& path) {
 
 } // namespace
 
-} // namespace pagelith
-
-HRESULT PagelithRegisterServer(bool registering) {
+HRESULT RegisterServer(const TServerIdentity& server, bool registering) {
     try {
-        const std::wstring path = pagelith::ModulePath();
+        const std::wstring path = ModulePath();
         if (path.empty()) return E_FAIL;
         if (registering)
-            pagelith::Register(path);
+            Register(server, path);
         else
-            pagelith::Unregister(path);
+            Unregister(server, path);
         return S_OK;
     } catch (...) {
         return E_FAIL;
     }
 }
+
+} // namespace pagelith

@@ -1,5 +1,5 @@
 // The system's ANSI code page; part of the core on Windows in place of the portable Windows-1252 table.
-#include "document/ansi_text.h"
+#include "base/ansi_text.h"
 
 #include <limits>
 #include <stdexcept>

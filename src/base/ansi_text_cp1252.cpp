@@ -1,5 +1,5 @@
 // Windows-1252 conversion, used wherever the platform offers no code page of its own.
-#include "document/ansi_text.h"
+#include "base/ansi_text.h"
 
 #include <array>
 #include <cstdint>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "pdf/number_format.h"
+#include "base/number_format.h"
 
 namespace pagelith {
 

@@ -1,5 +1,6 @@
-#include "pdf/number_format.h"
+#include "base/number_format.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -46,7 +47,11 @@ char* FormatNumber(double v, char* out) {
     }
     if (magnitude < 1e15) {
         if (v == std::trunc(v)) return FormatInteger(static_cast<int64_t>(v), out);
-        return FormatGeneral15(v, out);
+        char* end = FormatGeneral15(v, out);
+        // Rounding to 15 digits can carry a value just below 10^15 up to it, which the general
+        // format spells with an exponent; the whole number it rounds to is what those digits say.
+        if (std::find(out, end, 'e') == end) return end;
+        return FormatInteger(static_cast<int64_t>(std::round(v)), out);
     }
     // PDF has no exponent syntax: very large values stay plain digits.
     if (magnitude < 9.2e18) return FormatInteger(static_cast<int64_t>(std::round(v)), out);

@@ -1,4 +1,4 @@
-#include "pdf/deflate_writer.h"
+#include "base/deflate_writer.h"
 
 #include <climits>
 #include <new>

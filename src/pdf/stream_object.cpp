@@ -1,0 +1,78 @@
+#include "pdf/stream_object.h"
+
+#include <string>
+
+#include "base/deflate_writer.h"
+#include "pdf/pdf_file.h"
+
+namespace pagelith {
+
+namespace {
+// A lone CR after "stream" would let a reader take a leading 0x0A of the data as part of the line end.
+constexpr std::string_view kStreamLine = "stream\r\n";
+} // namespace
+
+TStreamObject::TStreamObject(TPdfFile& file, TStreamLength length)
+    : file_(file), length_(length), number_(file.BeginObject()) {}
+
+TOperatorText TStreamObject::Dictionary() {
+    return file_.Out();
+}
+
+void TStreamObject::LengthEntry(uint64_t size, std::string_view tail) {
+    auto out = file_.Out().Text("/Length ");
+    switch (length_) {
+    case TStreamLength::Separate:
+        out.Integer(int64_t{number_} + 1).Text(" 0 R");
+        break;
+    case TStreamLength::Direct:
+        out.Integer(static_cast<int64_t>(size));
+        break;
+    case TStreamLength::WithLineEnd:
+        out.Integer(static_cast<int64_t>(size) + 1);
+        break;
+    }
+    out.Line(tail).Text(kStreamLine);
+}
+
+void TStreamObject::Finish(uint64_t size) {
+    auto out = file_.Out();
+    if (length_ == TStreamLength::WithLineEnd) out.EndLine();
+    out.Line("endstream");
+    file_.EndObject();
+    if (length_ != TStreamLength::Separate) return;
+    file_.BeginObject();
+    file_.Out().Integer(static_cast<int64_t>(size)).EndLine();
+    file_.EndObject();
+}
+
+void TStreamObject::Copy(std::string_view data, std::string_view tail) {
+    LengthEntry(data.size(), tail);
+    file_.Buffer.append(data);
+    Finish(data.size());
+}
+
+void TStreamObject::Deflate(const std::function<void(TDeflateWriter&)>& produce, std::string_view tail) {
+    if (length_ != TStreamLength::Separate) {
+        // The length comes before the data, so the data is compressed first.
+        std::string packed;
+        {
+            TDeflateWriter z(packed);
+            produce(z);
+            z.Finish();
+        }
+        Copy(packed, tail);
+        return;
+    }
+    // Compressed straight into the file; the count goes into the object after this one.
+    LengthEntry(0, tail);
+    const std::size_t start = file_.Buffer.size();
+    {
+        TDeflateWriter z(file_.Buffer);
+        produce(z);
+        z.Finish();
+    }
+    Finish(file_.Buffer.size() - start);
+}
+
+} // namespace pagelith

@@ -1,0 +1,45 @@
+// One stream object: its dictionary, the "stream" line, the body and the length in the form each
+// object of the file states it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "base/operator_text.h"
+
+namespace pagelith {
+
+class TDeflateWriter;
+class TPdfFile;
+
+enum class TStreamLength : uint8_t {
+    Separate,    // "/Length m 0 R"; object m follows and holds the byte count of the data
+    Direct,      // "/Length " + the byte count of the data
+    WithLineEnd, // "/Length " + count + 1: the carriage return after the data is counted too
+};
+
+class TStreamObject {
+public:
+    // Opens the file's next object ("n 0 obj").
+    TStreamObject(TPdfFile& file, TStreamLength length);
+
+    int32_t Number() const { return number_; }
+    // For the dictionary's lines before the length entry.
+    TOperatorText Dictionary();
+
+    // Each body ends the object; `tail` is the text after the length value (" >>", say), which
+    // ends that line. A separate length object is written right after.
+    void Copy(std::string_view data, std::string_view tail);
+    void Deflate(const std::function<void(TDeflateWriter&)>& produce, std::string_view tail);
+
+private:
+    void LengthEntry(uint64_t size, std::string_view tail);
+    void Finish(uint64_t size);
+
+    TPdfFile& file_;
+    TStreamLength length_;
+    int32_t number_;
+};
+
+} // namespace pagelith
