@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -77,8 +78,10 @@ struct TDecodedImage {
 inline std::vector<TDecodedImage> ExtractImages(const std::string& name, const std::string& pdf) {
     const auto path = WriteFile(name, pdf);
     std::string out;
-    const int status =
-        Run("python3 '" PAGELITH_SOURCE_DIR "/tests/images/extract_images.py' '" + path.string() + "'", &out);
+    // The system's Python carries the distribution's pikepdf and Pillow.
+    const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+    const int status = Run(
+        python + " '" PAGELITH_SOURCE_DIR "/tests/images/extract_images.py' '" + path.string() + "'", &out);
     EXPECT_EQ(status, 0) << out;
     std::vector<TDecodedImage> images;
     std::istringstream lines(out);
