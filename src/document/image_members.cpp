@@ -24,15 +24,25 @@ constexpr std::streamoff kMaxImageFile = std::streamoff{1} << 30;
 
 bool IsFile(const std::string& name) {
     if (name.empty() || name.find('\0') != std::string::npos) return false;
+#ifdef _WIN32
+    // Names are in the ANSI code page there, which only the stream's own open reads right; it
+    // refuses folders itself.
+    return true;
+#else
     std::error_code ec;
     return std::filesystem::is_regular_file(std::filesystem::path(name), ec);
+#endif
 }
 
 // The whole file; "File not found" (or notFound) when it is not there or is not a regular file.
 std::vector<uint8_t> ReadWholeFile(const std::string& name, const std::string& notFound) {
     if (!IsFile(name)) throw EPDFError(notFound);
+    errno = 0;
     std::ifstream in(name, std::ios::binary);
-    if (!in) throw EPDFError("Cannot open file \"" + name + "\". " + std::strerror(errno));
+    if (!in) {
+        if (errno == ENOENT) throw EPDFError(notFound);
+        throw EPDFError("Cannot open file \"" + name + "\". " + std::strerror(errno));
+    }
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     if (size < 0) throw EPDFError("Cannot read file \"" + name + "\"");
