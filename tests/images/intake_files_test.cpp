@@ -94,6 +94,23 @@ TEST(IntakeFiles, OnlyTheLeadingBytesCountNotTheName) {
     EXPECT_EQ(doc.ImageCount(Fixture("png_named.jpg")), 1);
 }
 
+// Alpha flattened against the merge colour when asked (a = alpha / 255 in single precision, ties to
+// even), dropped otherwise.
+TEST(IntakeFiles, PngAlphaIsMergedOnlyWhenAsked) {
+    const std::string file = Fixture("rgba.png");
+    TPagelith doc;
+    doc.CompressionRGB = 0;
+    int32_t dropped = 0;
+    PAGELITH_SKIP_UNTIL_LINKED(dropped = doc.AddImageFile(file));
+    EXPECT_EQ(ImageAt(doc, dropped).Data, std::string("\0\0\0\xC8\xC8\xC8\x0A\x14\x1E\x0A\x14\x1E", 12));
+    doc.MergeAlpha = true;
+    const int32_t white = doc.AddImageFile(file);
+    EXPECT_EQ(ImageAt(doc, white).Data, std::string("\x7F\x7F\x7F\xF1\xF1\xF1\xFF\xFF\xFF\x0A\x14\x1E", 12));
+    doc.MergeAlphaColor = 0x0000FF; // red
+    const int32_t red = doc.AddImageFile(file);
+    EXPECT_EQ(ImageAt(doc, red).Data.substr(6, 3), "\xFF\x00\x00");
+}
+
 TEST(IntakeFiles, TiffPictureNumberSelectsAndCounts) {
     const std::string file = Fixture("two_pages.tif");
     TPagelith doc;

@@ -68,6 +68,10 @@ def main():
     png.save("png_named.jpg", "PNG")
     save_rgb("png_named.jpg", png)
 
+    rgba = Image.new("RGBA", (4, 1))
+    rgba.putdata([(0, 0, 0, 128), (200, 200, 200, 64), (10, 20, 30, 0), (10, 20, 30, 255)])
+    rgba.save("rgba.png")
+
     page1, page2 = colour(6, 2), colour(3, 7)
     page1.save("two_pages.tif", save_all=True, append_images=[page2], compression="raw")
     save_rgb("two_pages.tif", page2)
