@@ -13,7 +13,7 @@ The server library is found beside this package, or where PAGELITH_LIBRARY names
 
 import os
 import threading
-from ctypes import byref, c_void_p
+from ctypes import byref, c_int32, c_size_t, c_uint32, c_void_p, memmove
 
 from . import _com, _members
 from ._com import DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT, GUID, com_error
@@ -23,7 +23,8 @@ from ._dispatch import CDispatch, RawVariant, Variant, describe_class
 
 VARIANT = Variant  # the name Python automation clients know
 
-__all__ = ["Dispatch", "com_error", "dispid", "invoke_raw", "library", "library_path", "rgb", "constants", "CDispatch", "RawVariant", "Variant",
+__all__ = ["Dispatch", "com_error", "dispid", "invoke_raw", "library", "library_path", "rgb", "constants",
+           "packed_dib_handle", "CDispatch", "RawVariant", "Variant",
            "VARIANT", "VT_ARRAY", "VT_BOOL", "VT_BSTR", "VT_EMPTY", "VT_I2", "VT_I4", "VT_NULL", "VT_R8",
            "VT_UI1",
            "DISPATCH_METHOD", "DISPATCH_PROPERTYGET", "DISPATCH_PROPERTYPUT"]
@@ -154,3 +155,25 @@ def invoke_raw(obj, name, flags, *args):
     (lower bound, bytes).
     """
     return obj._invoke_(obj._dispid_(name), flags, args, raw=True)
+
+
+def packed_dib_handle(data):
+    """Copies a packed device-independent bitmap (a 40-byte header, the colour table, the rows bottom-up)
+    into new global memory of the server's process and returns its handle for AddImageBMPHandle.
+
+    AddImageBMPHandle frees the memory whatever happens, so a handle serves one call.
+    """
+    data = bytes(data)
+    dll = library().dll
+    for name, restype, argtypes in (("GlobalAlloc", c_void_p, [c_uint32, c_size_t]),
+                                    ("GlobalLock", c_void_p, [c_void_p]),
+                                    ("GlobalUnlock", c_int32, [c_void_p])):
+        func = getattr(dll, name)
+        func.restype, func.argtypes = restype, argtypes
+    handle = dll.GlobalAlloc(0x0042, len(data))  # movable, zeroed
+    if not handle:
+        raise MemoryError("GlobalAlloc failed for %d bytes" % len(data))
+    address = dll.GlobalLock(handle)
+    memmove(address, data, len(data))
+    dll.GlobalUnlock(handle)
+    return handle

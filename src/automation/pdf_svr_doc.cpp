@@ -1,8 +1,10 @@
 #include "automation/pdf_svr_doc.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "automation/automation_error.h"
 #include "automation/class_factory.h"
@@ -10,11 +12,11 @@
 #include "base/ansi_text.h"
 #include "base/byte_stream.h"
 #include "document/pdf_error.h"
-#include "images/image_res.h"
 #include "output/byte_array.h"
 #include "output/native_text.h"
 #include "output/response_stream.h"
 #include "output/save_to_file.h"
+#include "platform/bitmap_handles.h"
 #include "platform/bstr_util.h"
 #include "platform/com_ptr.h"
 #include "platform/object_context.h"
@@ -24,8 +26,6 @@
 namespace pagelith {
 
 namespace {
-
-constexpr std::u16string_view kNoImageSupport = u"Image support is not available in this build.";
 
 VARIANT_BOOL AsBool(bool value) {
     return value ? VARIANT_TRUE : VARIANT_FALSE;
@@ -58,9 +58,36 @@ HRESULT GetString(BSTR* out, const std::u16string& value) noexcept {
     return Guarded([&] { *out = U16ToBstr(value); });
 }
 
-// Image intake is not part of this build; a missing file still fails the way it will then.
-[[noreturn]] void ImagesUnavailable() {
-    throw EOleSysError(E_NOTIMPL, std::u16string(kNoImageSupport));
+// The picture file a script hands over: a string's 8-bit bytes, or the first dimension of an array,
+// never more bytes than the array holds.
+std::vector<uint8_t> VariantBytes(const VARIANT& data) {
+    if (V_VT(&data) == VT_BSTR) {
+        const std::string text = Ansi(V_BSTR(&data));
+        return {text.begin(), text.end()};
+    }
+    SAFEARRAY* array = nullptr;
+    if (V_VT(&data) & VT_ARRAY) array = (V_VT(&data) & VT_BYREF) ? *V_ARRAYREF(&data) : V_ARRAY(&data);
+    if (!array) throw EOleSysError(DISP_E_TYPEMISMATCH, u"Invalid variant type conversion");
+    LONG lower = 0, upper = -1;
+    if (SafeArrayGetLBound(array, 1, &lower) < 0 || SafeArrayGetUBound(array, 1, &upper) < 0)
+        throw EOleSysError(DISP_E_BADINDEX, u"Invalid array bounds");
+    const int64_t count = int64_t{upper} - lower + 1;
+    if (count <= 0) return {};
+    uint64_t held = array->cbElements;
+    for (UINT d = 0; d < array->cDims; ++d) held *= array->rgsabound[d].cElements;
+    void* bytes = nullptr;
+    const HRESULT hr = SafeArrayAccessData(array, &bytes);
+    if (hr < 0) throw EOleSysError(hr, u"The array cannot be locked");
+    const auto* first = static_cast<const uint8_t*>(bytes);
+    std::vector<uint8_t> out;
+    try {
+        out.assign(first, first + std::min<uint64_t>(uint64_t(count), held));
+    } catch (...) {
+        SafeArrayUnaccessData(array);
+        throw;
+    }
+    SafeArrayUnaccessData(array);
+    return out;
 }
 
 } // namespace
@@ -485,52 +512,38 @@ HRESULT TPDFSvrDoc::put_LinkBorder(VARIANT_BOOL Value) {
 // Images
 
 HRESULT TPDFSvrDoc::AddImageFile(BSTR FileName, LONG* Value) {
-    (void)Value;
-    return Guarded([&] {
-        if (!NativeFileExists(NativeFileName(BstrToU16(FileName)))) throw EPDFError("File not found");
-        ImagesUnavailable();
+    return RunWithResult(Value, [&] {
+        const std::string name = NativeFileName(BstrToU16(FileName));
+        if (!NativeFileExists(name)) throw EPDFError("File not found");
+        return FBuilder.AddImageFile(name);
     });
 }
 
 HRESULT TPDFSvrDoc::AddImageBytes(VARIANT ImageData, LONG* Value) {
-    (void)ImageData;
-    (void)Value;
-    return Guarded([] { ImagesUnavailable(); });
-}
-
-HRESULT TPDFSvrDoc::AddImageBMPHandle(LONG Handle, LONG* Value) {
-    (void)Handle;
-    (void)Value;
-    return Guarded([] { ImagesUnavailable(); });
-}
-
-HRESULT TPDFSvrDoc::get_ImageCount(BSTR FileName, LONG* Value) {
-    if (!Value) return E_POINTER;
-    return Guarded([&] {
-        const std::string name = NativeFileName(BstrToU16(FileName));
-        if (!NativeFileExists(name)) throw EPDFError("File not found: " + name);
-        ImagesUnavailable();
+    return RunWithResult(Value, [&] {
+        const std::vector<uint8_t> bytes = VariantBytes(ImageData);
+        return FBuilder.AddImageBytes(bytes);
     });
 }
 
-namespace {
-// Unscaled size of an image resource in points; 0 for anything that is not an image.
-double ImageExtent(const TPagelith& builder, LONG index, bool width) {
-    const auto* image = dynamic_cast<const TPDFImageRes*>(builder.Resource(index));
-    if (!image) return 0.0;
-    const uint32_t pixels = width ? image->Width : image->Height;
-    uint32_t dpi = width ? image->XResolution : image->YResolution;
-    if (dpi == 0) dpi = 72;
-    return static_cast<double>(builder.FromPoints(static_cast<double>(pixels) / dpi * 72.0));
+HRESULT TPDFSvrDoc::AddImageBMPHandle(LONG Handle, LONG* Value) {
+    return RunWithResult(Value, [&] { return FBuilder.AddImageBMPHandle(Handle, PlatformBitmapHandles()); });
 }
-} // namespace
+
+HRESULT TPDFSvrDoc::get_ImageCount(BSTR FileName, LONG* Value) {
+    return GetValue(Value, [&] {
+        const std::string name = NativeFileName(BstrToU16(FileName));
+        if (!NativeFileExists(name)) throw EPDFError("File not found: " + name);
+        return LONG{FBuilder.ImageCount(name)};
+    });
+}
 
 HRESULT TPDFSvrDoc::get_ImageWidth(LONG Index, double* Value) {
-    return GetValue(Value, [&] { return ImageExtent(FBuilder, Index, true); });
+    return GetValue(Value, [&] { return FBuilder.ImageWidth(Index); });
 }
 
 HRESULT TPDFSvrDoc::get_ImageHeight(LONG Index, double* Value) {
-    return GetValue(Value, [&] { return ImageExtent(FBuilder, Index, false); });
+    return GetValue(Value, [&] { return FBuilder.ImageHeight(Index); });
 }
 
 HRESULT TPDFSvrDoc::get_ImageReadNumber(LONG* Value) {
@@ -538,9 +551,7 @@ HRESULT TPDFSvrDoc::get_ImageReadNumber(LONG* Value) {
 }
 
 HRESULT TPDFSvrDoc::put_ImageReadNumber(LONG Value) {
-    return Guarded([&] {
-        if (Value > 0) FBuilder.ImageReadNumber = Value;
-    });
+    return Guarded([&] { FBuilder.SetImageReadNumber(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_ReleaseBMPHandle(VARIANT_BOOL* Value) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,12 +12,14 @@
 #include "base/pdf_resource.h"
 #include "document/pdf_page.h"
 #include "fonts/font_res.h"
+#include "images/image_settings.h"
 
 namespace pagelith {
 
 class TPDFGraphicRes;
 class TPDFTextRes;
 class TStream;
+class TBitmapHandleSource;
 
 class TPagelith {
 public:
@@ -134,6 +137,19 @@ public:
     void SetTextUnderline(bool underline);
     double TextBlockWidth();
     double TextBlockHeight();
+
+    // Images (document/image_members.cpp). File names are 8-bit strings; each adding member
+    // returns the new resource's number and adds nothing when it fails.
+    int32_t AddImageFile(const std::string& fileName);
+    int32_t AddImageBytes(std::span<const uint8_t> bytes);
+    // The 32-bit argument of the automation member, sign-extended; 0 adds nothing and gives 0.
+    int32_t AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handles);
+    int32_t ImageCount(const std::string& fileName) const;
+    double ImageWidth(int32_t index) const;
+    double ImageHeight(int32_t index) const;
+    // 0 and negative numbers are ignored.
+    void SetImageReadNumber(int32_t number);
+    TImageSettings ImageSettings() const;
 
     // Writes the complete PDF file to dest; dest receives nothing on failure.
     void SaveToStream(TStream& dest);

@@ -205,7 +205,7 @@ TEST(Members, MissingImageFileFailsWithFileNotFound) {
     EXPECT_EQ(withNul.Description.substr(0, 16), u"File not found: ");
 }
 
-TEST(Members, ImageMembersAreNotAvailableYet) {
+TEST(Members, ImageMembersRefuseWhatIsNoPicture) {
     TScriptObject doc;
     const std::string path = std::string(PAGELITH_TEST_OUTPUT_DIR) + "/automation-existing.bin";
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -214,17 +214,27 @@ TEST(Members, ImageMembersAreNotAvailableYet) {
         f = std::fopen(path.c_str(), "wb");
     }
     ASSERT_NE(f, nullptr);
-    std::fputs("GIF89a", f);
+    std::fputs("XY not a picture", f);
     std::fclose(f);
     const std::u16string wide(path.begin(), path.end());
-    for (const TCall& call :
-         {doc.Call(u"AddImageFile", {Str(wide)}), doc.Get(u"ImageCount", {Str(wide)}),
-          doc.Call(u"AddImageBytes", {Str(u"GIF89a")}), doc.Call(u"AddImageBMPHandle", {I4(5)})}) {
-        EXPECT_EQ(call.Hr, DISP_E_EXCEPTION);
-        EXPECT_EQ(call.Scode, E_NOTIMPL);
-        EXPECT_EQ(call.Description, u"Image support is not available in this build.");
+    struct {
+        TCall Call;
+        const char16_t* Description;
+    } const cases[] = {
+        {doc.Call(u"AddImageFile", {Str(wide)}), u"File is not a supported image format"},
+        {doc.Get(u"ImageCount", {Str(wide)}), u"File is not a supported graphics format"},
+        {doc.Call(u"AddImageBytes", {Str(u"XY")}), u"File is not a supported image format"},
+        {doc.Call(u"AddImageBytes", {Str(u"X")}), u"Stream read error"},
+        {doc.Call(u"AddImageBMPHandle", {I4(5)}),
+         u"The handle is neither a bitmap nor global memory holding a packed bitmap"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.Call.Hr, DISP_E_EXCEPTION);
+        EXPECT_EQ(static_cast<uint32_t>(c.Call.Scode), 0x8000FFFFu);
+        EXPECT_EQ(c.Call.Description, c.Description);
     }
-    EXPECT_EQ(doc.Call(u"CreateText").Long(), 1);
+    EXPECT_EQ(doc.Call(u"AddImageBMPHandle", {I4(0)}).Long(), 0);
+    EXPECT_EQ(doc.Call(u"CreateText").Long(), 1); // nothing was added
 }
 
 TEST(Members, StringsSurviveNulsHugeLengthsAndForeignCharacters) {

@@ -54,6 +54,19 @@ WINOLEAPI_(LPVOID) CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
 WINOLEAPI_(void) CoTaskMemFree(LPVOID pv);
 WINOLEAPI_(int) StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 
+// Global memory: movable blocks behind handles from a process-wide table, as clients hand packed
+// bitmaps to the server. Handles are small non-zero values that survive a trip through 32 bits.
+using HGLOBAL = void*;
+inline constexpr UINT GMEM_FIXED = 0x0000;
+inline constexpr UINT GMEM_MOVEABLE = 0x0002;
+inline constexpr UINT GMEM_ZEROINIT = 0x0040;
+inline constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
+STDAPI_(HGLOBAL) GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
+STDAPI_(LPVOID) GlobalLock(HGLOBAL hMem);
+STDAPI_(BOOL) GlobalUnlock(HGLOBAL hMem);
+STDAPI_(HGLOBAL) GlobalFree(HGLOBAL hMem);
+STDAPI_(SIZE_T) GlobalSize(HGLOBAL hMem);
+
 inline LONG InterlockedIncrement(LONG volatile* addend) {
     return __atomic_add_fetch(addend, 1, __ATOMIC_SEQ_CST);
 }

@@ -1,0 +1,127 @@
+// The driver that the side-by-side comparisons time as a whole process:
+//   pagelith-bench w1 LINES.txt OUT.pdf       200 pages of 50 lines of text, a rule and a frame
+//   pagelith-bench images OUT.pdf IMAGE...    one page per image file, default properties
+//   pagelith-bench g4 PAGE.tif...             TIFF decode, then the Group 4 encoder alone
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "document/pagelith.h"
+#include "images/group4_encoder.h"
+#include "images/readers/tif_image.h"
+#include "pdf/byte_stream.h"
+
+namespace {
+
+using namespace pagelith;
+using Clock = std::chrono::steady_clock;
+
+std::vector<uint8_t> ReadFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + name);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Save(TPagelith& doc, const std::string& name) {
+    TMemoryStream pdf;
+    doc.SaveToStream(pdf);
+    std::ofstream out(name, std::ios::binary);
+    out.write(pdf.Data.data(), static_cast<std::streamsize>(pdf.Data.size()));
+    if (!out) throw std::runtime_error("cannot write " + name);
+}
+
+int TextReport(const std::string& linesFile, const std::string& outFile) {
+    constexpr int kPages = 200, kLines = 50;
+    const std::vector<uint8_t> bytes = ReadFile(linesFile);
+    std::vector<std::string> lines;
+    std::string line;
+    for (const uint8_t c : bytes) {
+        if (c == '\n') {
+            lines.push_back(std::move(line));
+            line.clear();
+        } else if (c != '\r') {
+            line += static_cast<char>(c);
+        }
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    if (lines.size() < std::size_t{kPages} * kLines) {
+        std::fprintf(stderr, "pagelith-bench: need %d lines, got %zu\n", kPages * kLines, lines.size());
+        return 1;
+    }
+    TPagelith doc;
+    // The line width is a whole number of points in this model, so the rule is drawn 1 point wide.
+    const int32_t graphic = doc.CreateGraphic();
+    doc.DrawLine(50, 800, 545, 800);
+    doc.Rectangle(40, 40, 555, 810);
+    for (int p = 1; p <= kPages; ++p) {
+        doc.AddPage(0);
+        doc.ApplyResource(p, graphic);
+        const int32_t text = doc.CreateText();
+        doc.SetTextFont(5); // Helvetica
+        doc.SetTextSize(10);
+        doc.SetTextLineSpacing(40); // 14 points between baselines at 10 points
+        for (int l = 0; l < kLines; ++l) doc.WriteText(lines[std::size_t((p - 1) * kLines + l)]);
+        // The first baseline lies one font size below the placement.
+        doc.Locate(p, doc.ApplyResource(p, text), 56, 790);
+    }
+    Save(doc, outFile);
+    return 0;
+}
+
+int Images(const std::string& outFile, const std::vector<std::string>& files) {
+    TPagelith doc;
+    int32_t page = 0;
+    for (const std::string& file : files) {
+        doc.AddPage(0);
+        doc.ApplyResource(++page, doc.AddImageFile(file));
+    }
+    Save(doc, outFile);
+    return 0;
+}
+
+int Group4(const std::vector<std::string>& files) {
+    double readSeconds = 0, encodeSeconds = 0;
+    std::size_t g4Bytes = 0;
+    for (const std::string& file : files) {
+        const std::vector<uint8_t> bytes = ReadFile(file);
+        const auto t0 = Clock::now();
+        TTIFImage reader;
+        reader.LoadFromBytes(bytes);
+        TBMPImage bitmap;
+        reader.AssignTo(bitmap);
+        const auto t1 = Clock::now();
+        std::string encoded;
+        EncodeGroup4(bitmap, encoded);
+        const auto t2 = Clock::now();
+        readSeconds += std::chrono::duration<double>(t1 - t0).count();
+        encodeSeconds += std::chrono::duration<double>(t2 - t1).count();
+        g4Bytes += encoded.size();
+    }
+    std::printf("read_s=%.6f encode_s=%.6f g4_bytes=%zu\n", readSeconds, encodeSeconds, g4Bytes);
+    return 0;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: pagelith-bench w1 LINES.txt OUT.pdf | images OUT.pdf IMAGE... | g4 PAGE.tif...\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (args.size() == 3 && args[0] == "w1") return TextReport(args[1], args[2]);
+        if (args.size() >= 2 && args[0] == "images") return Images(args[1], {args.begin() + 2, args.end()});
+        if (args.size() >= 2 && args[0] == "g4") return Group4({args.begin() + 1, args.end()});
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pagelith-bench: %s\n", e.what());
+        return 1;
+    }
+    return Usage();
+}

@@ -1,0 +1,158 @@
+// TPagelith members that add image resources and answer questions about pictures.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "document/pagelith.h"
+#include "document/pdf_error.h"
+#include "images/bitmap_handle_source.h"
+#include "images/image_intake.h"
+#include "images/image_res.h"
+#include "images/packed_dib.h"
+#include "images/prepare_image.h"
+#include "images/readers/tif_image.h"
+
+namespace pagelith {
+
+namespace {
+
+// No picture file the readers accept needs more memory than a working bitmap may take.
+constexpr std::streamoff kMaxImageFile = std::streamoff{1} << 30;
+
+bool IsFile(const std::string& name) {
+    if (name.empty() || name.find('\0') != std::string::npos) return false;
+#ifdef _WIN32
+    // Names are in the ANSI code page there, which only the stream's own open reads right; it
+    // refuses folders itself.
+    return true;
+#else
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::path(name), ec);
+#endif
+}
+
+// The whole file; "File not found" (or notFound) when it is not there or is not a regular file.
+std::vector<uint8_t> ReadWholeFile(const std::string& name, const std::string& notFound) {
+    if (!IsFile(name)) throw EPDFError(notFound);
+    errno = 0;
+    std::ifstream in(name, std::ios::binary);
+    if (!in) {
+        if (errno == ENOENT) throw EPDFError(notFound);
+        throw EPDFError("Cannot open file \"" + name + "\". " + std::strerror(errno));
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) throw EPDFError("Cannot read file \"" + name + "\"");
+    if (size > kMaxImageFile) throw EPDFError("File is too large: " + name);
+    in.seekg(0, std::ios::beg);
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
+        throw EPDFError("Cannot read file \"" + name + "\"");
+    return bytes;
+}
+
+uint8_t LowByte(int32_t code) {
+    return static_cast<uint8_t>(code);
+}
+
+} // namespace
+
+TImageSettings TPagelith::ImageSettings() const {
+    TImageSettings s;
+    s.CompressionBW = CompressionBW;
+    s.CompressionIndexed = CompressionIndexed;
+    s.CompressionRGB = CompressionRGB;
+    s.CompressionGray = CompressionGray;
+    s.UseSourceCompression = UseSourceCompression;
+    s.ImageReadNumber = ImageReadNumber;
+    s.MergeAlpha = MergeAlpha;
+    s.MergeAlphaColor = MergeAlphaColor;
+    return s;
+}
+
+void TPagelith::SetImageReadNumber(int32_t number) {
+    if (number > 0) ImageReadNumber = number;
+}
+
+int32_t TPagelith::AddImageFile(const std::string& fileName) {
+    const std::vector<uint8_t> bytes = ReadWholeFile(fileName, "File not found");
+    return AddImageBytes(bytes);
+}
+
+int32_t TPagelith::AddImageBytes(std::span<const uint8_t> bytes) {
+    return AppendResource(LoadImageStream(bytes, ImageSettings()));
+}
+
+int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handles) {
+    if (handle == 0) return 0;
+    const auto value = static_cast<intptr_t>(handle);
+    auto image = std::make_unique<TPDFImageRes>();
+    const TImageSettings settings = ImageSettings();
+    TBMPImage bitmap;
+    if (handles.ReadBitmap(value, bitmap)) {
+        // The handle's fate does not depend on whether the encoding succeeds.
+        struct TDone {
+            TBitmapHandleSource& Handles;
+            intptr_t Value;
+            bool Destroy;
+            ~TDone() { Handles.DoneWithBitmap(Value, Destroy); }
+        } done{handles, value, !ReleaseBMPHandle};
+        image->Width = static_cast<uint32_t>(bitmap.Width());
+        image->Height = static_cast<uint32_t>(bitmap.Height());
+        DefaultResolution(*image);
+        PrepareImage(settings, bitmap, *image);
+        return AppendResource(std::move(image));
+    }
+    const bool locked =
+        handles.UsePackedDIB(value, [&](std::span<const uint8_t> dib) { LoadPackedDIB(dib, bitmap); });
+    if (!locked) throw EPDFError("The handle is neither a bitmap nor global memory holding a packed bitmap");
+    image->Width = static_cast<uint32_t>(bitmap.Width());
+    image->Height = static_cast<uint32_t>(bitmap.Height());
+    DefaultResolution(*image);
+    PrepareImage(settings, bitmap, *image);
+    return AppendResource(std::move(image));
+}
+
+int32_t TPagelith::ImageCount(const std::string& fileName) const {
+    const std::vector<uint8_t> bytes = ReadWholeFile(fileName, "File not found: " + fileName);
+    if (bytes.empty()) throw EPDFError("File is not a supported graphics format");
+    switch (bytes[0]) {
+    case 0x00:
+    case 0x0A:
+    case '8':
+    case 'B':
+    case 'G':
+    case 0x89:
+    case 0xFF:
+        return 1;
+    case 'I':
+    case 'M':
+        return static_cast<int32_t>(std::min<uint32_t>(TTIFImage::CountPictures(bytes), INT32_MAX));
+    default:
+        throw EPDFError("File is not a supported graphics format");
+    }
+}
+
+namespace {
+// Unscaled size in points, computed in floating point; 0 for what is not an image.
+double ImageExtent(const TPDFResource* resource, bool width) {
+    const auto* image = dynamic_cast<const TPDFImageRes*>(resource);
+    if (!image) return 0.0;
+    const double pixels = width ? image->Width : image->Height;
+    const uint32_t dpi = width ? image->XResolution : image->YResolution;
+    return pixels / (dpi ? dpi : 72) * 72.0;
+}
+} // namespace
+
+double TPagelith::ImageWidth(int32_t index) const {
+    return static_cast<double>(FromPoints(ImageExtent(Resource(index), true)));
+}
+
+double TPagelith::ImageHeight(int32_t index) const {
+    return static_cast<double>(FromPoints(ImageExtent(Resource(index), false)));
+}
+
+} // namespace pagelith

@@ -1,0 +1,196 @@
+#include "images/image_intake.h"
+
+#include <algorithm>
+#include <array>
+
+#include "base/byte_reader.h"
+#include "document/pdf_error.h"
+#include "images/alpha_merge.h"
+#include "images/prepare_image.h"
+#include "images/readers/bmp_reader.h"
+#include "images/readers/gif_image.h"
+#include "images/readers/jpeg_image.h"
+#include "images/readers/pcx_image.h"
+#include "images/readers/png_image.h"
+#include "images/readers/psd_image.h"
+#include "images/readers/tif_image.h"
+#include "images/readers/wbmp_image.h"
+
+namespace pagelith {
+
+namespace {
+
+enum class TFormat : uint8_t { WBMP, PCX, PSD, GIF, TIFF, BMP, PNG, JPEG };
+
+struct TFormatRow {
+    uint16_t FirstBytes; // the first two bytes, little-endian
+    TFormat Format;
+};
+
+constexpr std::array<TFormatRow, 9> kFormats{{
+    {0x0000, TFormat::WBMP},
+    {0x050A, TFormat::PCX},
+    {0x4238, TFormat::PSD},
+    {0x4947, TFormat::GIF},
+    {0x4949, TFormat::TIFF},
+    {0x4D4D, TFormat::TIFF},
+    {0x4D42, TFormat::BMP},
+    {0x5089, TFormat::PNG},
+    {0xD8FF, TFormat::JPEG},
+}};
+
+// Sets size and resolution from a decoded bitmap.
+void TakeBitmapSize(const TBMPImage& bitmap, TPDFImageRes& image) {
+    image.Width = static_cast<uint32_t>(std::max(bitmap.Width(), 0));
+    image.Height = static_cast<uint32_t>(std::max(bitmap.Height(), 0));
+    image.XResolution = DotsPerInch(bitmap.XPelsPerMeter);
+    image.YResolution = DotsPerInch(bitmap.YPelsPerMeter);
+}
+
+// A picture file read into the working bitmap by its reader.
+void Decode(TImageReader& reader, std::span<const uint8_t> data, TBMPImage& bitmap) {
+    reader.LoadFromBytes(data);
+    reader.AssignTo(bitmap);
+}
+
+void LoadPNG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap) {
+    TtsPNGImage reader;
+    Decode(reader, data, bitmap);
+    if (settings.MergeAlpha && !reader.AlphaMask().empty())
+        MergeAlpha(bitmap, reader.AlphaMask(), reader.MaskWidth(), reader.MaskHeight(),
+                   settings.MergeAlphaColor);
+}
+
+void LoadBMP(std::span<const uint8_t> data, TBMPImage& bitmap) {
+    TBMPReader reader;
+    Decode(reader, data, bitmap);
+    // The file header's resolution fields, only in a file longer than its headers.
+    bitmap.XPelsPerMeter = bitmap.YPelsPerMeter = 0;
+    if (data.size() > 54) {
+        const TByteReader header(data, TByteReader::TOrder::LittleEndian);
+        bitmap.XPelsPerMeter = static_cast<int32_t>(header.U32At(38).value_or(0));
+        bitmap.YPelsPerMeter = static_cast<int32_t>(header.U32At(42).value_or(0));
+    }
+}
+
+// Returns true when the strip went into the resource as it stands.
+bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
+              TPDFImageRes& image) {
+    TTIFImage reader;
+    reader.PictureNumber = settings.ImageReadNumber;
+    reader.LoadFromBytes(data);
+    image.Width = reader.Width();
+    image.Height = reader.Height();
+    image.XResolution = reader.XResolution();
+    image.YResolution = reader.YResolution();
+    if (reader.Compression() == 4 &&
+        (settings.CompressionBW == kCompressCCITT || settings.UseSourceCompression) &&
+        reader.StripCount() == 1 && reader.FillOrder() == 1) {
+        const auto strip = reader.StripData();
+        image.Data.assign(reinterpret_cast<const char*>(strip.data()), strip.size());
+        image.Filter = kCompressCCITT;
+        image.BitsPerComponent = 1;
+        image.PaletteSize = 2;
+        image.Indexed = false;
+        // The codes' white runs are the file's zero bits, black ones when zero is black.
+        image.BlackIs1 = reader.Photometric() == 1;
+        return true;
+    }
+    reader.AssignTo(bitmap);
+    // The encoded samples must match the size written beside them.
+    image.Width = static_cast<uint32_t>(std::max(bitmap.Width(), 0));
+    image.Height = static_cast<uint32_t>(std::max(bitmap.Height(), 0));
+    return false;
+}
+
+bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
+              TPDFImageRes& image) {
+    TJPEGImageExtra reader;
+    reader.LoadFromBytes(data);
+    image.Width = reader.Width();
+    image.Height = reader.Height();
+    image.XResolution = reader.XDensity();
+    image.YResolution = reader.YDensity();
+    const bool gray = reader.Gray();
+    if (settings.UseSourceCompression || (!gray && settings.CompressionRGB == kCompressDCT) ||
+        (gray && settings.CompressionGray == kCompressDCT)) {
+        const auto source = reader.Data();
+        image.Data.assign(reinterpret_cast<const char*>(source.data()), source.size());
+        image.Filter = kCompressDCT;
+        image.GrayJPEG = gray;
+        // Four components are ink, not light: they need their own colour space.
+        image.CMYKJPEG = reader.Components() == 4;
+        image.InvertedCMYK = image.CMYKJPEG && reader.AdobeInverted();
+        return true;
+    }
+    reader.AssignTo(bitmap);
+    image.Width = static_cast<uint32_t>(std::max(bitmap.Width(), 0));
+    image.Height = static_cast<uint32_t>(std::max(bitmap.Height(), 0));
+    return false;
+}
+
+} // namespace
+
+void DefaultResolution(TPDFImageRes& image) {
+    if (image.XResolution == 0) image.XResolution = 72;
+    if (image.YResolution == 0) image.YResolution = image.XResolution;
+}
+
+std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, const TImageSettings& settings) {
+    if (data.size() < 2) throw EPDFError("Stream read error");
+    const auto first = static_cast<uint16_t>(data[0] | (data[1] << 8));
+    const TFormatRow* row = nullptr;
+    for (const TFormatRow& r : kFormats)
+        if (r.FirstBytes == first) row = &r;
+    if (!row) throw EPDFError(kUnsupportedImage);
+
+    auto image = std::make_unique<TPDFImageRes>();
+    TBMPImage bitmap;
+    bool passedThrough = false;
+    switch (row->Format) {
+    case TFormat::WBMP: {
+        TWBMPImage reader;
+        Decode(reader, data, bitmap);
+        TakeBitmapSize(bitmap, *image);
+        break;
+    }
+    case TFormat::PCX: {
+        TPCXImage reader;
+        Decode(reader, data, bitmap);
+        TakeBitmapSize(bitmap, *image);
+        break;
+    }
+    case TFormat::PSD: {
+        TPSDImage reader;
+        Decode(reader, data, bitmap);
+        TakeBitmapSize(bitmap, *image);
+        break;
+    }
+    case TFormat::GIF: {
+        TGIFImage reader;
+        Decode(reader, data, bitmap);
+        TakeBitmapSize(bitmap, *image);
+        break;
+    }
+    case TFormat::PNG:
+        LoadPNG(data, settings, bitmap);
+        TakeBitmapSize(bitmap, *image);
+        break;
+    case TFormat::BMP:
+        LoadBMP(data, bitmap);
+        TakeBitmapSize(bitmap, *image);
+        break;
+    case TFormat::TIFF:
+        passedThrough = LoadTIFF(data, settings, bitmap, *image);
+        break;
+    case TFormat::JPEG:
+        passedThrough = LoadJPEG(data, settings, bitmap, *image);
+        break;
+    }
+    if (image->Width == 0 || image->Height == 0) throw EPDFError(kEmptyImage);
+    DefaultResolution(*image);
+    if (!passedThrough) PrepareImage(settings, bitmap, *image);
+    return image;
+}
+
+} // namespace pagelith

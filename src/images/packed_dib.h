@@ -1,0 +1,17 @@
+// Packed device-independent bitmaps as a client hands them over in global memory.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "images/readers/working_bitmap.h"
+
+namespace pagelith {
+
+// Builds the working bitmap from a 40-byte header, the colour table (2, 16 or 256 entries at
+// byte 40) and the rows, bottom-up (top-down when the height is negative). Fails with
+// EInvalidGraphic when the memory is shorter than the header says, the bit count is not 1, 4, 8
+// or 24, or the picture is empty or too large.
+void LoadPackedDIB(std::span<const uint8_t> dib, TBMPImage& bitmap);
+
+} // namespace pagelith
