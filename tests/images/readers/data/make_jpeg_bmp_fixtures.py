@@ -167,6 +167,7 @@ def make_jpegs():
 
     # Metadata, sound and broken.
     icc = ImageCms.ImageCmsProfile(ImageCms.createProfile("sRGB")).tobytes()
+    icc = icc[:24] + bytes(12) + icc[36:]  # no creation date, so the files are reproducible
     d = pil_jpeg(rgb, exif=exif_bytes(), icc_profile=icc)
     d = insert_after_soi(d, segment(0xED, iptc_bytes()))
     save_jpeg("metadata", d, decoded(d))
@@ -368,7 +369,7 @@ def make_own_bmps():
     ops = []
     ops.append(bytes([5, 0x12]))           # 1 2 1 2 1
     e4[rh - 1, 0:5] = [1, 2, 1, 2, 1]
-    ops.append(bytes([0, 3, 0x34, 0x50, 0, 0]))  # absolute 3 4 5 (2 bytes, padded to 4)
+    ops.append(bytes([0, 3, 0x34, 0x50]))  # absolute 3 4 5: two bytes, already even
     e4[rh - 1, 5:8] = [3, 4, 5]
     ops.append(bytes([0, 0]))
     ops.append(bytes([0, 2, 3, 2]))        # delta to row 3 from bottom, x=3
@@ -393,7 +394,7 @@ def make_own_bmps():
     save_bmp("bad_rle_huge", bmp_file(info_header(30000, 30000, 8, compression=1), palette_bytes(pal2),
                                       bytes([0, 1])))
     save_bmp("bad_offset", good[:10] + struct.pack("<I", 100000) + good[14:])
-    save_bmp("bad_palette", bmp_file(info_header(w, h, 8), b"", b"")[:60])
+    save_bmp("bad_palette", bmp_file(info_header(w, h, 8), b"", b"", off_bits=0)[:60])
     save_bmp("bad_rle8_on_4bit", bmp_file(info_header(w, h, 4, compression=1), palette_bytes(pal16), b"\0\1"))
 
 
