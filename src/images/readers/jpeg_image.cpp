@@ -11,8 +11,9 @@ namespace pagelith {
 
 namespace {
 
-// libjpeg's own working memory (coefficient buffers of progressive files, mostly).
-constexpr long kMaxJPEGMemory = 512L << 20;
+// libjpeg's own working memory (coefficient buffers of progressive files, mostly), bounded
+// like the picture it decodes to.
+constexpr long kMaxJPEGMemory = static_cast<long>(kMaxBitmapBytes);
 // A progressive file may repeat scans without end; real encoders write a few dozen.
 constexpr int kMaxScans = 1000;
 
@@ -142,9 +143,15 @@ void TJPEGImageExtra::AssignTo(TBMPImage& bitmap) {
     const int channels = gray ? 1 : ink ? 4 : 3;
     const bool inverted = ink && c.saw_Adobe_marker;
 
+    const auto format = gray ? TPixelFormat::Indexed8 : TPixelFormat::Rgb24;
+    const auto width = static_cast<int32_t>(c.image_width);
+    const auto height = static_cast<int32_t>(c.image_height);
+    if (!TBMPImage::SizeAllowed(format, width, height)) throw EInvalidGraphic("Image is too large");
+    // Progressive files take their coefficient memory here, before the picture is allocated.
+    d.Run([&] { jpeg_start_decompress(&c); });
+
     TBMPImage out;
-    out.SetSize(gray ? TPixelFormat::Indexed8 : TPixelFormat::Rgb24, static_cast<int32_t>(c.image_width),
-                static_cast<int32_t>(c.image_height));
+    out.SetSize(format, width, height);
     if (gray)
         for (std::size_t i = 0; i < out.Palette.size(); ++i) {
             const auto v = static_cast<uint8_t>(i);
@@ -153,7 +160,6 @@ void TJPEGImageExtra::AssignTo(TBMPImage& bitmap) {
     std::vector<JSAMPLE> line(std::size_t{c.image_width} * channels);
 
     d.Run([&] {
-        jpeg_start_decompress(&c);
         // No scaling was asked for, so the output has the frame's size checked above.
         while (c.output_scanline < c.output_height) {
             const auto y = static_cast<int32_t>(c.output_scanline);

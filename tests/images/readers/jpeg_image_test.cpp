@@ -200,6 +200,21 @@ TEST(JPEGImage, RefusesPicturesBeyondTheSizeBound) {
     EXPECT_TRUE(bitmap.Empty());
 }
 
+// A progressive gray picture of 30000 x 30000 fits the picture bound (900 MB) but its
+// coefficients (1.8 GB) do not fit libjpeg's memory bound: refused before either is allocated.
+TEST(JPEGImage, BoundsLibjpegMemory) {
+    auto file = ReadFixture("jpeg/gray_progressive.jpg");
+    std::size_t sof = 2;
+    while (sof + 9 < file.size() && !(file[sof] == 0xFF && file[sof + 1] == 0xC2)) ++sof;
+    ASSERT_LT(sof + 9, file.size());
+    for (std::size_t i : {5, 7}) file[sof + i] = 0x75, file[sof + i + 1] = 0x30;
+    TJPEGImageExtra jpeg;
+    jpeg.LoadFromBytes(file);
+    EXPECT_EQ(jpeg.Height(), 30000u);
+    TBMPImage bitmap;
+    EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "Backing store not supported");
+}
+
 // A progressive file whose last scan repeats without end is stopped, not decoded for ever.
 TEST(JPEGImage, RefusesEndlessScans) {
     const auto file = ReadFixture("jpeg/rgb_progressive.jpg");
