@@ -244,21 +244,22 @@ void TBMPReader::ReadRle(TBMPImage& bitmap) const {
 void TBMPReader::ReadTrueColourRows(TBMPImage& bitmap) const {
     const std::size_t bytesPerPixel = bitCount_ / 8u;
     const std::size_t stride = (std::size_t(width_) * bitCount_ + 31) / 32 * 4;
-    TByteReader r(data_, TByteReader::TOrder::LittleEndian);
+    const std::size_t rowBytes = std::size_t(width_) * bytesPerPixel; // checked against the file on load
     for (int32_t i = 0; i < height_; ++i) {
-        const std::size_t from = pixelOffset_ + stride * std::size_t(i);
+        const auto src =
+            std::span<const uint8_t>(data_).subspan(pixelOffset_ + stride * std::size_t(i), rowBytes);
         auto row = bitmap.Row(topDown_ ? i : height_ - 1 - i);
-        for (int32_t x = 0; x < width_; ++x) {
-            const std::size_t at = from + std::size_t(x) * bytesPerPixel;
-            uint8_t* dst = row.data() + 3 * std::size_t(x);
-            if (bitCount_ == 24) {
-                dst[0] = data_[at], dst[1] = data_[at + 1], dst[2] = data_[at + 2];
-                continue;
-            }
-            const uint32_t pixel = bitCount_ == 16 ? *r.U16At(at) : *r.U32At(at);
-            dst[0] = Channel(pixel, masks_[2]);
-            dst[1] = Channel(pixel, masks_[1]);
-            dst[2] = Channel(pixel, masks_[0]);
+        if (bitCount_ == 24) { // already blue, green, red
+            std::copy(src.begin(), src.end(), row.begin());
+            continue;
+        }
+        for (std::size_t x = 0; x < std::size_t(width_); ++x) {
+            const auto p = src.subspan(x * bytesPerPixel, bytesPerPixel);
+            uint32_t pixel = p[0] | uint32_t(p[1]) << 8;
+            if (bytesPerPixel == 4) pixel |= uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+            row[3 * x] = Channel(pixel, masks_[2]);
+            row[3 * x + 1] = Channel(pixel, masks_[1]);
+            row[3 * x + 2] = Channel(pixel, masks_[0]);
         }
     }
 }
