@@ -17,7 +17,24 @@ public:
     void AssignTo(TBMPImage& bitmap) override;
 
 private:
-    // The reader's own state.
+    void ReadPalette(TBMPImage& bitmap) const;
+    void ReadIndexedRows(TBMPImage& bitmap) const;
+    void ReadRle(TBMPImage& bitmap) const;
+    void ReadTrueColourRows(TBMPImage& bitmap) const;
+
+    std::vector<uint8_t> data_;
+    int32_t width_ = 0;
+    int32_t height_ = 0; // rows, always positive
+    bool topDown_ = false;
+    uint16_t bitCount_ = 0;
+    uint32_t compression_ = 0;
+    uint32_t masks_[3] = {}; // red, green, blue for 16- and 32-bit pixels
+    std::size_t paletteOffset_ = 0;
+    std::size_t paletteEntries_ = 0;
+    std::size_t paletteEntrySize_ = 4; // 3 in files with the 12-byte core header
+    std::size_t pixelOffset_ = 0;
+    int32_t xPelsPerMeter_ = 0;
+    int32_t yPelsPerMeter_ = 0;
 };
 
 } // namespace pagelith

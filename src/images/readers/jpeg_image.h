@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "images/readers/image_reader.h"
+#include "images/readers/jpeg_metadata.h"
 
 namespace pagelith {
 
@@ -26,6 +27,8 @@ public:
     uint32_t YDensity() const { return yDensity_; }
     // The whole file as loaded, for pass-through.
     std::span<const uint8_t> Data() const { return data_; }
+    // Exif, IPTC and ICC data found on load, checked but not interpreted.
+    const TJPEGMetadata& Metadata() const { return metadata_; }
 
 private:
     std::vector<uint8_t> data_;
@@ -35,7 +38,10 @@ private:
     bool adobeInverted_ = false;
     uint32_t xDensity_ = 0;
     uint32_t yDensity_ = 0;
-    // The reader adds its own private state below.
+    uint8_t densityUnit_ = 0; // as stored: 1 per inch, 2 per centimetre
+    uint32_t rawXDensity_ = 0;
+    uint32_t rawYDensity_ = 0;
+    TJPEGMetadata metadata_;
 };
 
 } // namespace pagelith
