@@ -54,10 +54,6 @@ std::vector<uint8_t> ReadWholeFile(const std::string& name, const std::string& n
     return bytes;
 }
 
-uint8_t LowByte(int32_t code) {
-    return static_cast<uint8_t>(code);
-}
-
 } // namespace
 
 TImageSettings TPagelith::ImageSettings() const {
