@@ -11,7 +11,7 @@
 #include "automation/dispatch.h"
 #include "base/ansi_text.h"
 #include "base/byte_stream.h"
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "output/byte_array.h"
 #include "output/native_text.h"
 #include "output/response_stream.h"

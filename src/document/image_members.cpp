@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "document/pagelith.h"
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "images/bitmap_handle_source.h"
 #include "images/image_intake.h"
 #include "images/image_res.h"

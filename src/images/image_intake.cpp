@@ -4,7 +4,7 @@
 #include <array>
 
 #include "base/byte_reader.h"
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "images/alpha_merge.h"
 #include "images/prepare_image.h"
 #include "images/readers/bmp_reader.h"

@@ -4,7 +4,7 @@
 
 #include <zlib.h>
 
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "images/group4_encoder.h"
 #include "images/jpeg_encoder.h"
 

@@ -4,7 +4,7 @@
 
 #include "base/byte_stream.h"
 #include "document/pagelith.h"
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "output/native_text.h"
 
 #ifdef _WIN32

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/operator_text.h"
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 
 namespace pagelith {
 

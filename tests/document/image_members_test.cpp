@@ -6,7 +6,7 @@
 #include <map>
 
 #include "document/pagelith.h"
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "images/bitmap_handle_source.h"
 #include "images/image_res.h"
 #include "images/image_test_support.h"

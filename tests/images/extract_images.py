@@ -33,5 +33,12 @@ with pikepdf.open(sys.argv[1]) as pdf:
             if isinstance(space, pikepdf.Array) and space[0] == pikepdf.Name.Indexed:
                 rgb = indexed_rgb(raw, width, height, int(raw.BitsPerComponent))
             else:
-                rgb = PdfImage(raw).as_pil_image().convert("RGB").tobytes()
+                picture = PdfImage(raw).as_pil_image()
+                parms = raw.get("/DecodeParms")
+                if raw.get("/Filter") == pikepdf.Name.CCITTFaxDecode and parms is not None and \
+                        bool(parms.get("/BlackIs1", False)):
+                    # pikepdf hands CCITT data to Pillow without its BlackIs1 flag; readers honour it.
+                    from PIL import ImageOps
+                    picture = ImageOps.invert(picture.convert("L"))
+                rgb = picture.convert("RGB").tobytes()
             print(width, height, rgb.hex())

@@ -1,7 +1,7 @@
 // Recognition by the first two bytes, the resolution rules, and the refusals of LoadImageStream.
 #include <gtest/gtest.h>
 
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "images/image_intake.h"
 #include "images/readers/image_error.h"
 

@@ -108,7 +108,7 @@ TEST(IntakeFiles, PngAlphaIsMergedOnlyWhenAsked) {
     EXPECT_EQ(ImageAt(doc, white).Data, std::string("\x7F\x7F\x7F\xF1\xF1\xF1\xFF\xFF\xFF\x0A\x14\x1E", 12));
     doc.MergeAlphaColor = 0x0000FF; // red
     const int32_t red = doc.AddImageFile(file);
-    EXPECT_EQ(ImageAt(doc, red).Data.substr(6, 3), "\xFF\x00\x00");
+    EXPECT_EQ(ImageAt(doc, red).Data.substr(6, 3), std::string("\xFF\x00\x00", 3));
 }
 
 TEST(IntakeFiles, TiffPictureNumberSelectsAndCounts) {

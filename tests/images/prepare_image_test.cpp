@@ -3,7 +3,7 @@
 
 #include <zlib.h>
 
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "images/image_test_support.h"
 #include "images/prepare_image.h"
 

@@ -3,7 +3,7 @@
 #include <regex>
 
 #include "document/pagelith.h"
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "drawing/graphic_res.h"
 #include "images/image_res.h"
 #include "pdf/pdf_writer.h"
