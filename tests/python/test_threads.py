@@ -29,8 +29,7 @@ def every_member(doc, folder, seed):
         ("ApplyResource", 1, 2), ("ScaleObject", 1, 1, 50.0), ("Locate", 1, 1, 10.0, 20.0),
         ("Rotate", 1, 1, 0.0), ("CreateGraphic",), ("DrawLine", 1.0, 2.0, 3.0, 4.0),
         ("Rectangle", 1.0, 2.0, 3.0, 4.0), ("Ellipse", 5.0, 5.0, 2.0, 1.0, 0.0), ("Circle", 5.0, 5.0, 2.0),
-        ("ApplyResource", 1, 1), ("SetImageLink", 1, 1, "http://i/"), ("TextBlockHeight",),
-        ("TextBlockWidth",), ("TextLineWidth", "abc"), ("PageSize", 1), ("PageWidth", 1), ("PageHeight", 1),
+        ("ApplyResource", 1, 1), ("SetImageLink", 1, 1, "http://i/"), ("TextLineWidth", "abc"), ("PageSize", 1), ("PageWidth", 1), ("PageHeight", 1),
         ("SetPageSize", 1, 2), ("SetPageWidth", 1, 600.0), ("SetPageHeight", 1, 800.0), ("ImageWidth", 1),
         ("ImageHeight", 1), ("EmbedFont", 15), ("SetEmbedFont", 15, True), ("SetFontOffset", 15, 0),
         ("AddFont", missing), ("AddImageFile", missing), ("ImageCount", missing),
@@ -43,6 +42,7 @@ def every_member(doc, folder, seed):
             getattr(doc, name)(*args)
         except pagelith.com_error:
             pass
+    doc.TextBlockHeight, doc.TextBlockWidth
     for name, value in PROPERTIES.items():
         getattr(doc, name)
         try:
