@@ -329,8 +329,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     font.Advances = {500, 250, 750};
     font.Segments = {{0x20, 0x7F, static_cast<uint16_t>(1 - 0x20), {}}};
     font.WriteTo(gFontPath);
-    // SaveToFile is never given a name of the input's choosing, but it may still write here.
-    if (chdir(dir) != 0) std::abort();
+    // The working folder stays where libFuzzer was started, so relative corpus paths still resolve;
+    // SaveToFile is never called (its id becomes StreamData), so nothing is written there.
     return 0;
 }
 

@@ -84,6 +84,9 @@ class ResponseContext(_Headers):
 
     `events` records every call the server made: ("ContentType", text), ("AddHeader", name, value),
     ("BinaryWrite", byte count) and ("Flush",). `chunks` holds the body as flushed.
+
+    The first flush fixes the headers, as in streaming mode: a later header (a second `BinaryWrite`
+    with its own Content-Length, say) is refused, so the client never gets two lengths and a cut body.
     """
 
     def __init__(self, start_response=None, status="200 OK"):
@@ -93,6 +96,7 @@ class ResponseContext(_Headers):
         self._pending = []
         self._start_response = start_response
         self._uninstall = None
+        self._flushed = False
 
     def __enter__(self):
         response = ComResponse(self, library())
@@ -126,10 +130,14 @@ class ResponseContext(_Headers):
     # Response calls -------------------------------------------------------------------------
 
     def content_type(self, value):
+        if self._flushed:
+            raise ResponseError(_com.E_FAIL, HEADERS_SENT_MESSAGE)
         self.events.append(("ContentType", value))
         self._set_content_type(value)
 
     def add_header(self, name, value):
+        if self._flushed:
+            raise ResponseError(_com.E_FAIL, HEADERS_SENT_MESSAGE)
         self.events.append(("AddHeader", name, value))
         self._add_header(name, value)
 
@@ -138,6 +146,7 @@ class ResponseContext(_Headers):
         self._pending.append(data)
 
     def flush(self):
+        self._flushed = True
         self.events.append(("Flush",))
         self.chunks.append(b"".join(self._pending))
         self._pending = []

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -35,27 +36,36 @@ std::string Ansi(BSTR text) {
     return WideToAnsi(BstrToU16(text));
 }
 
-// Reads a value in the guard and stores it only once it is complete.
-template <class T, class F> HRESULT GetValue(T* out, F&& read) noexcept {
-    if (!out) return E_POINTER;
+// Runs a member's body in the error guard with the object's lock held: a host may call one object from
+// several threads at once, and the document is not built for that.
+template <class F> HRESULT Serialized(std::mutex& lock, F&& body) noexcept {
     return Guarded([&] {
+        const std::lock_guard<std::mutex> hold(lock);
+        body();
+    });
+}
+
+// Reads a value in the guard and stores it only once it is complete.
+template <class T, class F> HRESULT GetValue(std::mutex& lock, T* out, F&& read) noexcept {
+    if (!out) return E_POINTER;
+    return Serialized(lock, [&] {
         const T value = read();
         *out = value;
     });
 }
 
 // Runs an operation that has a result; the result is written after the operation has returned.
-template <class T, class F> HRESULT RunWithResult(T* out, F&& operation) noexcept {
-    return Guarded([&] {
+template <class T, class F> HRESULT RunWithResult(std::mutex& lock, T* out, F&& operation) noexcept {
+    return Serialized(lock, [&] {
         const T value = operation();
         if (out) *out = value;
     });
 }
 
-HRESULT GetString(BSTR* out, const std::u16string& value) noexcept {
+HRESULT GetString(std::mutex& lock, BSTR* out, const std::u16string& value) noexcept {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return Guarded([&] { *out = U16ToBstr(value); });
+    return Serialized(lock, [&] { *out = U16ToBstr(value); });
 }
 
 // The picture file a script hands over: a string's 8-bit bytes, or the first dimension of an array,
@@ -197,288 +207,290 @@ HRESULT TPDFSvrDoc::GetClassInfo(ITypeInfo** info) {
 // Pages and placements
 
 HRESULT TPDFSvrDoc::AddPage(LONG Page) {
-    return Guarded([&] { FBuilder.AddPage(Page); });
+    return Serialized(callLock_, [&] { FBuilder.AddPage(Page); });
 }
 
 HRESULT TPDFSvrDoc::ApplyResource(LONG Page, LONG Resource, LONG* Value) {
-    return RunWithResult(Value, [&] { return FBuilder.ApplyResource(Page, Resource); });
+    return RunWithResult(callLock_, Value, [&] { return FBuilder.ApplyResource(Page, Resource); });
 }
 
 HRESULT TPDFSvrDoc::ScaleObject(LONG Page, LONG Index, double ScaleFactor) {
-    return Guarded([&] { FBuilder.ScaleObject(Page, Index, ScaleFactor); });
+    return Serialized(callLock_, [&] { FBuilder.ScaleObject(Page, Index, ScaleFactor); });
 }
 
 HRESULT TPDFSvrDoc::Locate(LONG Page, LONG Index, double X, double Y) {
-    return Guarded([&] { FBuilder.Locate(Page, Index, X, Y); });
+    return Serialized(callLock_, [&] { FBuilder.Locate(Page, Index, X, Y); });
 }
 
 HRESULT TPDFSvrDoc::Rotate(LONG Page, LONG Index, double Angle) {
-    return Guarded([&] { FBuilder.Rotate(Page, Index, Angle); });
+    return Serialized(callLock_, [&] { FBuilder.Rotate(Page, Index, Angle); });
 }
 
 HRESULT TPDFSvrDoc::Clear() {
-    return Guarded([&] { FBuilder.Clear(); });
+    return Serialized(callLock_, [&] { FBuilder.Clear(); });
 }
 
 HRESULT TPDFSvrDoc::DeleteAllPages() {
-    return Guarded([&] { FBuilder.DeleteAllPages(); });
+    return Serialized(callLock_, [&] { FBuilder.DeleteAllPages(); });
 }
 
 HRESULT TPDFSvrDoc::get_DefaultPageSize(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.DefaultPageSize}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.DefaultPageSize}; });
 }
 
 HRESULT TPDFSvrDoc::put_DefaultPageSize(LONG Value) {
-    return Guarded([&] { FBuilder.DefaultPageSize = static_cast<uint8_t>(Value); });
+    return Serialized(callLock_, [&] { FBuilder.DefaultPageSize = static_cast<uint8_t>(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_Units(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.Units}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.Units}; });
 }
 
 HRESULT TPDFSvrDoc::put_Units(LONG Value) {
-    return Guarded([&] { FBuilder.Units = static_cast<uint8_t>(Value); });
+    return Serialized(callLock_, [&] { FBuilder.Units = static_cast<uint8_t>(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_PageSize(LONG Page, LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.GetPageSize(Page) & 0x7F}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.GetPageSize(Page) & 0x7F}; });
 }
 
 HRESULT TPDFSvrDoc::put_PageSize(LONG Page, LONG Value) {
-    return Guarded([&] { FBuilder.SetPageSize(Page, Value & 0xFF); });
+    return Serialized(callLock_, [&] { FBuilder.SetPageSize(Page, Value & 0xFF); });
 }
 
 HRESULT TPDFSvrDoc::get_PageWidth(LONG Page, double* Value) {
-    return GetValue(Value, [&] { return FBuilder.GetPageWidth(Page); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.GetPageWidth(Page); });
 }
 
 HRESULT TPDFSvrDoc::put_PageWidth(LONG Page, double Value) {
-    return Guarded([&] { FBuilder.SetPageWidth(Page, Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetPageWidth(Page, Value); });
 }
 
 HRESULT TPDFSvrDoc::get_PageHeight(LONG Page, double* Value) {
-    return GetValue(Value, [&] { return FBuilder.GetPageHeight(Page); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.GetPageHeight(Page); });
 }
 
 HRESULT TPDFSvrDoc::put_PageHeight(LONG Page, double Value) {
-    return Guarded([&] { FBuilder.SetPageHeight(Page, Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetPageHeight(Page, Value); });
 }
 
 HRESULT TPDFSvrDoc::get_CurrentGraphic(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.CurrentGraphic}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.CurrentGraphic}; });
 }
 
 HRESULT TPDFSvrDoc::put_CurrentGraphic(LONG Value) {
-    return Guarded([&] { FBuilder.CurrentGraphic = Value; });
+    return Serialized(callLock_, [&] { FBuilder.CurrentGraphic = Value; });
 }
 
 HRESULT TPDFSvrDoc::get_CurrentText(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.CurrentText}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.CurrentText}; });
 }
 
 HRESULT TPDFSvrDoc::put_CurrentText(LONG Value) {
-    return Guarded([&] { FBuilder.CurrentText = Value; });
+    return Serialized(callLock_, [&] { FBuilder.CurrentText = Value; });
 }
 
 // Graphics
 
 HRESULT TPDFSvrDoc::CreateGraphic(LONG* Value) {
-    return RunWithResult(Value, [&] { return FBuilder.CreateGraphic(); });
+    return RunWithResult(callLock_, Value, [&] { return FBuilder.CreateGraphic(); });
 }
 
 HRESULT TPDFSvrDoc::DrawLine(double X1, double Y1, double X2, double Y2) {
-    return Guarded([&] { FBuilder.DrawLine(X1, Y1, X2, Y2); });
+    return Serialized(callLock_, [&] { FBuilder.DrawLine(X1, Y1, X2, Y2); });
 }
 
 HRESULT TPDFSvrDoc::Rectangle(double X1, double Y1, double X2, double Y2) {
-    return Guarded([&] { FBuilder.Rectangle(X1, Y1, X2, Y2); });
+    return Serialized(callLock_, [&] { FBuilder.Rectangle(X1, Y1, X2, Y2); });
 }
 
 HRESULT TPDFSvrDoc::Ellipse(double X, double Y, double RX, double RY, double Angle) {
-    return Guarded([&] { FBuilder.Ellipse(X, Y, RX, RY, Angle); });
+    return Serialized(callLock_, [&] { FBuilder.Ellipse(X, Y, RX, RY, Angle); });
 }
 
 HRESULT TPDFSvrDoc::Circle(double X, double Y, double R) {
-    return Guarded([&] { FBuilder.Circle(X, Y, R); });
+    return Serialized(callLock_, [&] { FBuilder.Circle(X, Y, R); });
 }
 
 HRESULT TPDFSvrDoc::get_LineWidth(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.GetLineWidth()}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.GetLineWidth()}; });
 }
 
 HRESULT TPDFSvrDoc::put_LineWidth(LONG Value) {
-    return Guarded([&] { FBuilder.SetLineWidth(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetLineWidth(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_LineColor(OleColor* Value) {
-    return GetValue(Value, [&] { return OleColor{FBuilder.GetLineColor()}; });
+    return GetValue(callLock_, Value, [&] { return OleColor{FBuilder.GetLineColor()}; });
 }
 
 HRESULT TPDFSvrDoc::put_LineColor(OleColor Value) {
-    return Guarded([&] { FBuilder.SetLineColor(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetLineColor(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_FillColor(OleColor* Value) {
-    return GetValue(Value, [&] { return OleColor{FBuilder.GetFillColor()}; });
+    return GetValue(callLock_, Value, [&] { return OleColor{FBuilder.GetFillColor()}; });
 }
 
 HRESULT TPDFSvrDoc::put_FillColor(OleColor Value) {
-    return Guarded([&] { FBuilder.SetFillColor(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetFillColor(Value); });
 }
 
 // Text
 
 HRESULT TPDFSvrDoc::CreateText(LONG* Value) {
-    return RunWithResult(Value, [&] { return FBuilder.CreateText(); });
+    return RunWithResult(callLock_, Value, [&] { return FBuilder.CreateText(); });
 }
 
 HRESULT TPDFSvrDoc::WriteText(BSTR Text) {
-    return Guarded([&] { FBuilder.WriteText(Ansi(Text)); });
+    return Serialized(callLock_, [&] { FBuilder.WriteText(Ansi(Text)); });
 }
 
 HRESULT TPDFSvrDoc::WriteLink(BSTR Text, BSTR Link) {
-    return Guarded([&] { FBuilder.WriteLink(Ansi(Text), Ansi(Link)); });
+    return Serialized(callLock_, [&] { FBuilder.WriteLink(Ansi(Text), Ansi(Link)); });
 }
 
 HRESULT TPDFSvrDoc::SetImageLink(LONG Page, LONG Index, BSTR Link) {
-    return Guarded([&] { FBuilder.SetImageLink(Page, Index, Ansi(Link)); });
+    return Serialized(callLock_, [&] { FBuilder.SetImageLink(Page, Index, Ansi(Link)); });
 }
 
 HRESULT TPDFSvrDoc::get_TextColor(OleColor* Value) {
-    return GetValue(Value, [&] { return OleColor{FBuilder.GetTextColor()}; });
+    return GetValue(callLock_, Value, [&] { return OleColor{FBuilder.GetTextColor()}; });
 }
 
 HRESULT TPDFSvrDoc::put_TextColor(OleColor Value) {
-    return Guarded([&] { FBuilder.SetTextColor(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetTextColor(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_TextFont(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.GetTextFont()}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.GetTextFont()}; });
 }
 
 HRESULT TPDFSvrDoc::put_TextFont(LONG Value) {
-    return Guarded([&] { FBuilder.SetTextFont(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetTextFont(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_TextSize(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.GetTextSize()}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.GetTextSize()}; });
 }
 
 HRESULT TPDFSvrDoc::put_TextSize(LONG Value) {
-    return Guarded([&] { FBuilder.SetTextSize(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetTextSize(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_TextLineSpacing(double* Value) {
-    return GetValue(Value, [&] { return FBuilder.GetTextLineSpacing(); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.GetTextLineSpacing(); });
 }
 
 HRESULT TPDFSvrDoc::put_TextLineSpacing(double Value) {
-    return Guarded([&] { FBuilder.SetTextLineSpacing(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetTextLineSpacing(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_TextAlign(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.GetTextAlign() & 0x7F}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.GetTextAlign() & 0x7F}; });
 }
 
 HRESULT TPDFSvrDoc::put_TextAlign(LONG Value) {
-    return Guarded([&] { FBuilder.SetTextAlign(Value & 0xFF); });
+    return Serialized(callLock_, [&] { FBuilder.SetTextAlign(Value & 0xFF); });
 }
 
 HRESULT TPDFSvrDoc::get_TextMaxWidth(double* Value) {
-    return GetValue(Value, [&] { return FBuilder.GetTextMaxWidth(); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.GetTextMaxWidth(); });
 }
 
 HRESULT TPDFSvrDoc::put_TextMaxWidth(double Value) {
-    return Guarded([&] { FBuilder.SetTextMaxWidth(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetTextMaxWidth(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_TextSkewX(double* Value) {
-    return GetValue(Value, [&] { return FBuilder.GetTextSkewX(); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.GetTextSkewX(); });
 }
 
 HRESULT TPDFSvrDoc::put_TextSkewX(double Value) {
-    return Guarded([&] { FBuilder.SetTextSkewX(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetTextSkewX(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_TextSkewY(double* Value) {
-    return GetValue(Value, [&] { return FBuilder.GetTextSkewY(); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.GetTextSkewY(); });
 }
 
 HRESULT TPDFSvrDoc::put_TextSkewY(double Value) {
-    return Guarded([&] { FBuilder.SetTextSkewY(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetTextSkewY(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_TextUnderline(VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return AsBool(FBuilder.GetTextUnderline()); });
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.GetTextUnderline()); });
 }
 
 HRESULT TPDFSvrDoc::put_TextUnderline(VARIANT_BOOL Value) {
-    return Guarded([&] { FBuilder.SetTextUnderline(Value != 0); });
+    return Serialized(callLock_, [&] { FBuilder.SetTextUnderline(Value != 0); });
 }
 
 HRESULT TPDFSvrDoc::get_TextBlockHeight(double* Value) {
-    return GetValue(Value, [&] { return FBuilder.TextBlockHeight(); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.TextBlockHeight(); });
 }
 
 HRESULT TPDFSvrDoc::get_TextBlockWidth(double* Value) {
-    return GetValue(Value, [&] { return FBuilder.TextBlockWidth(); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.TextBlockWidth(); });
 }
 
 HRESULT TPDFSvrDoc::get_TextLineWidth(BSTR Text, double* Value) {
-    return GetValue(Value, [&] { return FBuilder.TextLineWidth(Ansi(Text)); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.TextLineWidth(Ansi(Text)); });
 }
 
 HRESULT TPDFSvrDoc::get_AppendText(VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return AsBool(FBuilder.AppendText); });
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.AppendText); });
 }
 
 HRESULT TPDFSvrDoc::put_AppendText(VARIANT_BOOL Value) {
-    return Guarded([&] { FBuilder.AppendText = Value != 0; });
+    return Serialized(callLock_, [&] { FBuilder.AppendText = Value != 0; });
 }
 
 // Fonts
 
 HRESULT TPDFSvrDoc::AddFont(BSTR FontName, LONG* Value) {
-    return RunWithResult(Value, [&] { return FBuilder.AddFont(NativeFileName(BstrToU16(FontName))); });
+    return RunWithResult(callLock_, Value,
+                         [&] { return FBuilder.AddFont(NativeFileName(BstrToU16(FontName))); });
 }
 
 HRESULT TPDFSvrDoc::get_EmbedFont(LONG FontNum, VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return AsBool(FBuilder.GetEmbedFont(FontNum)); });
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.GetEmbedFont(FontNum)); });
 }
 
 HRESULT TPDFSvrDoc::put_EmbedFont(LONG FontNum, VARIANT_BOOL Value) {
-    return Guarded([&] { FBuilder.SetEmbedFont(FontNum, Value != 0); });
+    return Serialized(callLock_, [&] { FBuilder.SetEmbedFont(FontNum, Value != 0); });
 }
 
 HRESULT TPDFSvrDoc::SetFontOffset(LONG FontNum, LONG Offset) {
-    return Guarded(
-        [&] { FBuilder.SetFontOffset(FontNum, static_cast<int16_t>(static_cast<uint16_t>(Offset))); });
+    return Serialized(callLock_, [&] {
+        FBuilder.SetFontOffset(FontNum, static_cast<int16_t>(static_cast<uint16_t>(Offset)));
+    });
 }
 
 // Links
 
 HRESULT TPDFSvrDoc::get_LinkStandardFormat(VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return AsBool(FBuilder.LinkStandardFormat); });
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.LinkStandardFormat); });
 }
 
 HRESULT TPDFSvrDoc::put_LinkStandardFormat(VARIANT_BOOL Value) {
-    return Guarded([&] { FBuilder.LinkStandardFormat = Value != 0; });
+    return Serialized(callLock_, [&] { FBuilder.LinkStandardFormat = Value != 0; });
 }
 
 HRESULT TPDFSvrDoc::get_LinkColor(OleColor* Value) {
-    return GetValue(Value, [&] { return OleColor{FBuilder.LinkColor}; });
+    return GetValue(callLock_, Value, [&] { return OleColor{FBuilder.LinkColor}; });
 }
 
 HRESULT TPDFSvrDoc::put_LinkColor(OleColor Value) {
-    return Guarded([&] { FBuilder.LinkColor = Value; });
+    return Serialized(callLock_, [&] { FBuilder.LinkColor = Value; });
 }
 
 HRESULT TPDFSvrDoc::get_LinkFont(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.LinkFont}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.LinkFont}; });
 }
 
 HRESULT TPDFSvrDoc::put_LinkFont(LONG Value) {
-    return Guarded([&] {
+    return Serialized(callLock_, [&] {
         // Only an added TrueType font (15 upward) can carry link text.
         if (Value >= 15 && static_cast<int64_t>(Value) - 14 <= FBuilder.Fonts.Count())
             FBuilder.LinkFont = Value;
@@ -486,33 +498,33 @@ HRESULT TPDFSvrDoc::put_LinkFont(LONG Value) {
 }
 
 HRESULT TPDFSvrDoc::get_LinkUnderline(VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return AsBool(FBuilder.LinkUnderline); });
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.LinkUnderline); });
 }
 
 HRESULT TPDFSvrDoc::put_LinkUnderline(VARIANT_BOOL Value) {
-    return Guarded([&] { FBuilder.LinkUnderline = Value != 0; });
+    return Serialized(callLock_, [&] { FBuilder.LinkUnderline = Value != 0; });
 }
 
 HRESULT TPDFSvrDoc::get_LinkSize(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.LinkSize}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.LinkSize}; });
 }
 
 HRESULT TPDFSvrDoc::put_LinkSize(LONG Value) {
-    return Guarded([&] { FBuilder.LinkSize = Value; });
+    return Serialized(callLock_, [&] { FBuilder.LinkSize = Value; });
 }
 
 HRESULT TPDFSvrDoc::get_LinkBorder(VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return AsBool(FBuilder.LinkBorder); });
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.LinkBorder); });
 }
 
 HRESULT TPDFSvrDoc::put_LinkBorder(VARIANT_BOOL Value) {
-    return Guarded([&] { FBuilder.LinkBorder = Value != 0; });
+    return Serialized(callLock_, [&] { FBuilder.LinkBorder = Value != 0; });
 }
 
 // Images
 
 HRESULT TPDFSvrDoc::AddImageFile(BSTR FileName, LONG* Value) {
-    return RunWithResult(Value, [&] {
+    return RunWithResult(callLock_, Value, [&] {
         const std::string name = NativeFileName(BstrToU16(FileName));
         if (!NativeFileExists(name)) throw EPDFError("File not found");
         return FBuilder.AddImageFile(name);
@@ -520,18 +532,18 @@ HRESULT TPDFSvrDoc::AddImageFile(BSTR FileName, LONG* Value) {
 }
 
 HRESULT TPDFSvrDoc::AddImageBytes(VARIANT ImageData, LONG* Value) {
-    return RunWithResult(Value, [&] {
+    return RunWithResult(callLock_, Value, [&] {
         const std::vector<uint8_t> bytes = VariantBytes(ImageData);
         return FBuilder.AddImageBytes(bytes);
     });
 }
 
 HRESULT TPDFSvrDoc::AddImageBMPHandle(LONG Handle, LONG* Value) {
-    return RunWithResult(Value, [&] { return FBuilder.AddImageBMPHandle(Handle, PlatformBitmapHandles()); });
+    return RunWithResult(callLock_, Value, [&] { return FBuilder.AddImageBMPHandle(Handle, PlatformBitmapHandles()); });
 }
 
 HRESULT TPDFSvrDoc::get_ImageCount(BSTR FileName, LONG* Value) {
-    return GetValue(Value, [&] {
+    return GetValue(callLock_, Value, [&] {
         const std::string name = NativeFileName(BstrToU16(FileName));
         if (!NativeFileExists(name)) throw EPDFError("File not found: " + name);
         return LONG{FBuilder.ImageCount(name)};
@@ -539,128 +551,128 @@ HRESULT TPDFSvrDoc::get_ImageCount(BSTR FileName, LONG* Value) {
 }
 
 HRESULT TPDFSvrDoc::get_ImageWidth(LONG Index, double* Value) {
-    return GetValue(Value, [&] { return FBuilder.ImageWidth(Index); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.ImageWidth(Index); });
 }
 
 HRESULT TPDFSvrDoc::get_ImageHeight(LONG Index, double* Value) {
-    return GetValue(Value, [&] { return FBuilder.ImageHeight(Index); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.ImageHeight(Index); });
 }
 
 HRESULT TPDFSvrDoc::get_ImageReadNumber(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.ImageReadNumber}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.ImageReadNumber}; });
 }
 
 HRESULT TPDFSvrDoc::put_ImageReadNumber(LONG Value) {
-    return Guarded([&] { FBuilder.SetImageReadNumber(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetImageReadNumber(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_ReleaseBMPHandle(VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return AsBool(FBuilder.ReleaseBMPHandle); });
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.ReleaseBMPHandle); });
 }
 
 HRESULT TPDFSvrDoc::put_ReleaseBMPHandle(VARIANT_BOOL Value) {
-    return Guarded([&] { FBuilder.ReleaseBMPHandle = Value != 0; });
+    return Serialized(callLock_, [&] { FBuilder.ReleaseBMPHandle = Value != 0; });
 }
 
 HRESULT TPDFSvrDoc::get_CompressionBW(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.CompressionBW}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.CompressionBW}; });
 }
 
 HRESULT TPDFSvrDoc::put_CompressionBW(LONG Value) {
-    return Guarded([&] { FBuilder.SetCompressionBW(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetCompressionBW(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_CompressionIndexed(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.CompressionIndexed}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.CompressionIndexed}; });
 }
 
 HRESULT TPDFSvrDoc::put_CompressionIndexed(LONG Value) {
-    return Guarded([&] { FBuilder.SetCompressionIndexed(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetCompressionIndexed(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_CompressionRGB(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.CompressionRGB}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.CompressionRGB}; });
 }
 
 HRESULT TPDFSvrDoc::put_CompressionRGB(LONG Value) {
-    return Guarded([&] { FBuilder.SetCompressionRGB(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetCompressionRGB(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_CompressionGray(LONG* Value) {
-    return GetValue(Value, [&] { return LONG{FBuilder.CompressionGray}; });
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.CompressionGray}; });
 }
 
 HRESULT TPDFSvrDoc::put_CompressionGray(LONG Value) {
-    return Guarded([&] { FBuilder.SetCompressionGray(Value); });
+    return Serialized(callLock_, [&] { FBuilder.SetCompressionGray(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_UseSourceCompression(VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return AsBool(FBuilder.UseSourceCompression); });
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.UseSourceCompression); });
 }
 
 HRESULT TPDFSvrDoc::put_UseSourceCompression(VARIANT_BOOL Value) {
-    return Guarded([&] { FBuilder.UseSourceCompression = Value != 0; });
+    return Serialized(callLock_, [&] { FBuilder.UseSourceCompression = Value != 0; });
 }
 
 HRESULT TPDFSvrDoc::get_MergeAlpha(VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return AsBool(FBuilder.MergeAlpha); });
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.MergeAlpha); });
 }
 
 HRESULT TPDFSvrDoc::put_MergeAlpha(VARIANT_BOOL Value) {
-    return Guarded([&] { FBuilder.MergeAlpha = Value != 0; });
+    return Serialized(callLock_, [&] { FBuilder.MergeAlpha = Value != 0; });
 }
 
 HRESULT TPDFSvrDoc::get_MergeAlphaColor(OleColor* Value) {
-    return GetValue(Value, [&] { return OleColor{FBuilder.MergeAlphaColor}; });
+    return GetValue(callLock_, Value, [&] { return OleColor{FBuilder.MergeAlphaColor}; });
 }
 
 HRESULT TPDFSvrDoc::put_MergeAlphaColor(OleColor Value) {
-    return Guarded([&] { FBuilder.MergeAlphaColor = Value; });
+    return Serialized(callLock_, [&] { FBuilder.MergeAlphaColor = Value; });
 }
 
 // Document information
 
 HRESULT TPDFSvrDoc::get_Title(BSTR* Value) {
-    return GetString(Value, FBuilder.Title);
+    return GetString(callLock_, Value, FBuilder.Title);
 }
 
 HRESULT TPDFSvrDoc::put_Title(BSTR Value) {
-    return Guarded([&] { FBuilder.Title = BstrToU16(Value); });
+    return Serialized(callLock_, [&] { FBuilder.Title = BstrToU16(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_Subject(BSTR* Value) {
-    return GetString(Value, FBuilder.Subject);
+    return GetString(callLock_, Value, FBuilder.Subject);
 }
 
 HRESULT TPDFSvrDoc::put_Subject(BSTR Value) {
-    return Guarded([&] { FBuilder.Subject = BstrToU16(Value); });
+    return Serialized(callLock_, [&] { FBuilder.Subject = BstrToU16(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_Author(BSTR* Value) {
-    return GetString(Value, FBuilder.Author);
+    return GetString(callLock_, Value, FBuilder.Author);
 }
 
 HRESULT TPDFSvrDoc::put_Author(BSTR Value) {
-    return Guarded([&] { FBuilder.Author = BstrToU16(Value); });
+    return Serialized(callLock_, [&] { FBuilder.Author = BstrToU16(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_Keywords(BSTR* Value) {
-    return GetString(Value, FBuilder.Keywords);
+    return GetString(callLock_, Value, FBuilder.Keywords);
 }
 
 HRESULT TPDFSvrDoc::put_Keywords(BSTR Value) {
-    return Guarded([&] { FBuilder.Keywords = BstrToU16(Value); });
+    return Serialized(callLock_, [&] { FBuilder.Keywords = BstrToU16(Value); });
 }
 
 // Output
 
 HRESULT TPDFSvrDoc::SaveToFile(BSTR FileName) {
-    return Guarded([&] { pagelith::SaveToFile(FBuilder, BstrToU16(FileName)); });
+    return Serialized(callLock_, [&] { pagelith::SaveToFile(FBuilder, BstrToU16(FileName)); });
 }
 
 HRESULT TPDFSvrDoc::StreamData(VARIANT* Value) {
     if (Value) std::memset(static_cast<void*>(Value), 0, sizeof(VARIANT));
-    return Guarded([&] {
+    return Serialized(callLock_, [&] {
         TMemoryStream pdf;
         FBuilder.SaveToStream(pdf);
         VARIANT array;
@@ -674,7 +686,7 @@ HRESULT TPDFSvrDoc::StreamData(VARIANT* Value) {
 }
 
 HRESULT TPDFSvrDoc::BinaryWrite() {
-    return Guarded([&] {
+    return Serialized(callLock_, [&] {
         TMemoryStream pdf;
         FBuilder.SaveToStream(pdf);
         TComPtr<IDispatch> response;
@@ -688,19 +700,19 @@ HRESULT TPDFSvrDoc::BinaryWrite() {
 }
 
 HRESULT TPDFSvrDoc::get_StreamFileName(BSTR* Value) {
-    return GetString(Value, StreamFileName);
+    return GetString(callLock_, Value, StreamFileName);
 }
 
 HRESULT TPDFSvrDoc::put_StreamFileName(BSTR Value) {
-    return Guarded([&] { StreamFileName = BstrToU16(Value); });
+    return Serialized(callLock_, [&] { StreamFileName = BstrToU16(Value); });
 }
 
 HRESULT TPDFSvrDoc::get_StreamInline(VARIANT_BOOL* Value) {
-    return GetValue(Value, [&] { return StreamInline; });
+    return GetValue(callLock_, Value, [&] { return StreamInline; });
 }
 
 HRESULT TPDFSvrDoc::put_StreamInline(VARIANT_BOOL Value) {
-    return Guarded([&] { StreamInline = Value; });
+    return Serialized(callLock_, [&] { StreamInline = Value; });
 }
 
 } // namespace pagelith

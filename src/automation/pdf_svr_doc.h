@@ -2,6 +2,7 @@
 // operation or field of the builder (or of the shell's streaming settings) inside the error guard.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "automation/ipdfsvrdoc.h"
@@ -161,6 +162,9 @@ public:
 
 private:
     LONG refCount_ = 1;
+    // Held for the whole of every member call, through the vtable and IDispatch alike (Invoke reaches
+    // the members through the vtable), so calls on one object never overlap.
+    std::mutex callLock_;
 };
 
 } // namespace pagelith

@@ -1,4 +1,5 @@
-// Literal strings: "(", ")" and "\" get a backslash, every other byte stays.
+// Literal strings: "(", ")" and "\" get a backslash and CR becomes "\r" (a reader would turn a bare
+// CR into LF); every other byte stays.
 #pragma once
 
 #include <string>
@@ -11,7 +12,11 @@ inline void AppendEscaped(std::string& out, std::string_view text) {
     std::size_t run = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '(' || c == ')' || c == '\\') {
+        if (c == '\r') {
+            out.append(text.data() + run, i - run);
+            out.append("\\r");
+            run = i + 1;
+        } else if (c == '(' || c == ')' || c == '\\') {
             out.append(text.data() + run, i - run);
             out.push_back('\\');
             run = i;

@@ -23,20 +23,26 @@ void TPagelith::WriteLink(std::string_view text, std::string_view link) {
         t->AddText(text, link, AppendText, LinkBorder);
         return;
     }
-    const uint32_t color = t->Color;
-    const int32_t font = t->Font;
-    const int32_t size = t->Size;
-    const bool underline = t->Underline;
+    // The text's own settings come back however the call ends.
+    struct TRestore {
+        TPDFTextRes& Text;
+        const uint32_t Color;
+        const int32_t Font;
+        const int32_t Size;
+        const bool Underline;
+        ~TRestore() {
+            Text.Color = Color;
+            Text.Font = Font;
+            Text.Size = Size;
+            Text.Underline = Underline;
+        }
+    } restore{*t, t->Color, t->Font, t->Size, t->Underline};
     t->Color = LinkColor;
     if (LinkFont >= 1 && LinkFont <= kStandardFontCount + static_cast<int64_t>(Fonts.Count()))
         t->Font = LinkFont;
     t->Size = LinkSize;
     t->Underline = LinkUnderline;
     t->AddText(text, link, AppendText, LinkBorder);
-    t->Color = color;
-    t->Font = font;
-    t->Size = size;
-    t->Underline = underline;
 }
 
 void TPagelith::SetImageLink(int32_t page, int32_t index, std::string_view link) {

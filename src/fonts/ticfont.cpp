@@ -2,33 +2,20 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <limits>
 
 #include "base/byte_reader.h"
+#include "base/file_bytes.h"
 
 namespace pagelith {
-
-namespace {
-// Table offsets and lengths are 32-bit, so no usable font file is larger.
-constexpr std::streamoff kMaxFontFile = std::numeric_limits<uint32_t>::max();
-} // namespace
 
 bool TicFont::LoadFromFile(const std::string& fileName) {
     valid_ = false;
     widths_.fill(0);
     data_.clear();
-    // The file system would stop at a NUL and open some other file.
-    if (fileName.find('\0') != std::string::npos) return false;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxFontFile) return false;
-    in.seekg(0, std::ios::beg);
-    std::vector<uint8_t> bytes(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) return false;
-    data_ = std::move(bytes);
+    TFileBytes file = ReadRegularFile(fileName, kMaxFontFileBytes);
+    if (file.Status != TFileReadStatus::Ok) return false;
+    data_ = std::move(file.Bytes);
     return Parse();
 }
 

@@ -34,7 +34,8 @@ std::string NativeFileName(std::u16string_view name) {
 bool NativeFileExists(const std::string& name) {
     if (name.empty() || name.find('\0') != std::string::npos) return false;
     const DWORD attributes = GetFileAttributesA(name.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
 }
 
 std::u16string NativeTextToWide(std::string_view text) {
@@ -93,7 +94,7 @@ std::string NativeFileName(std::u16string_view name) {
 bool NativeFileExists(const std::string& name) {
     if (name.empty() || name.find('\0') != std::string::npos) return false;
     struct stat info {};
-    return ::stat(name.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    return ::stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 std::u16string NativeTextToWide(std::string_view text) {

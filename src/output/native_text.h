@@ -10,7 +10,8 @@ namespace pagelith {
 // A file name for the file layer; characters it cannot hold become '?' (Windows) or U+FFFD (Linux).
 std::string NativeFileName(std::u16string_view name);
 
-// Whether a file (not a folder) of that name exists; a name with a NUL names nothing.
+// Whether a regular file (no folder, FIFO or device) of that name exists; a name with a NUL names
+// nothing. Asks without opening the file.
 bool NativeFileExists(const std::string& name);
 
 // Platform text (error messages, which may quote file names) back to UTF-16.

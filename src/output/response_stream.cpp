@@ -1,5 +1,6 @@
 #include "output/response_stream.h"
 
+#include <cstdint>
 #include <string>
 
 #include "base/ansi_text.h"
@@ -92,23 +93,96 @@ void Invoke(IDispatch* response, std::u16string_view member, WORD flags, TArgs& 
 }
 
 bool BreaksHeader(char16_t c) {
-    return c < 0x20 || c == 0x7F || c == u'"';
+    return c < 0x20 || c == 0x7F || c == u'"' || c == u'\\';
+}
+
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// The last path component, at most kMaxDispositionName units long; a cut keeps the extension and
+// never splits a surrogate pair.
+std::u16string_view ShortName(std::u16string_view name, std::u16string& storage) {
+    const std::size_t slash = name.find_last_of(u"/\\");
+    if (slash != std::u16string_view::npos) name.remove_prefix(slash + 1);
+    if (name.size() <= kMaxDispositionName) return name;
+    std::u16string_view extension;
+    const std::size_t dot = name.find_last_of(u'.');
+    if (dot != std::u16string_view::npos && name.size() - dot <= 16) extension = name.substr(dot);
+    std::size_t keep = kMaxDispositionName - extension.size();
+    if (keep > 0 && IsHighSurrogate(name[keep - 1])) --keep;
+    storage.assign(name.substr(0, keep));
+    storage.append(extension);
+    return storage;
+}
+
+// RFC 5987 value characters; every other byte of the UTF-8 form is percent-encoded.
+bool IsAttrChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::string_view("!#$&+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+std::u16string ExtendedValue(std::u16string_view name) {
+    std::string utf8;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char32_t c = name[i];
+        if (IsHighSurrogate(name[i]) && i + 1 < name.size() && IsLowSurrogate(name[i + 1])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else if (c < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            utf8 += static_cast<char>(0xE0 | (c >> 12));
+            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xF0 | (c >> 18));
+            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::u16string out = u"UTF-8''";
+    for (const char c : utf8) {
+        if (IsAttrChar(c)) {
+            out += static_cast<char16_t>(c);
+        } else {
+            const auto b = static_cast<uint8_t>(c);
+            out += u'%';
+            out += static_cast<char16_t>(kHex[b >> 4]);
+            out += static_cast<char16_t>(kHex[b & 15]);
+        }
+    }
+    return out;
 }
 
 } // namespace
 
 std::u16string ContentDisposition(std::u16string_view fileName, bool inlineDisposition) {
     std::u16string text = inlineDisposition ? u"inline" : u"attachment";
+    std::u16string storage;
+    fileName = ShortName(fileName, storage);
     if (fileName.empty()) return text;
     // Keep what the code page holds, '?' for what it lacks: one output byte per character.
     const std::string ansi = WideToAnsi(fileName);
     std::u16string name;
     name.reserve(fileName.size());
+    bool wide = false;
     std::size_t b = 0;
     for (std::size_t i = 0; i < fileName.size(); ++i, ++b) {
         const char16_t c = fileName[i];
-        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < fileName.size() &&
-                          fileName[i + 1] >= 0xDC00 && fileName[i + 1] <= 0xDFFF;
+        wide = wide || c >= 0x80;
+        const bool pair = IsHighSurrogate(c) && i + 1 < fileName.size() && IsLowSurrogate(fileName[i + 1]);
         const bool lost = b < ansi.size() && ansi[b] == '?' && c != u'?';
         if (lost || pair) {
             name += u'?';
@@ -117,7 +191,15 @@ std::u16string ContentDisposition(std::u16string_view fileName, bool inlineDispo
             name += BreaksHeader(c) ? u'_' : c;
         }
     }
-    return text + u"; filename=\"" + name + u"\"";
+    text += u"; filename=\"" + name + u"\"";
+    if (wide) {
+        // The exact name for clients that read it, beside the code-page one for those that do not.
+        std::u16string exact(fileName);
+        for (char16_t& c : exact)
+            if (BreaksHeader(c)) c = u'_';
+        text += u"; filename*=" + ExtendedValue(exact);
+    }
+    return text;
 }
 
 void SendToResponse(IDispatch* response, std::string_view pdf, std::u16string_view fileName,

@@ -1,5 +1,8 @@
 #include "output/save_to_file.h"
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "base/byte_stream.h"
@@ -12,6 +15,7 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -27,65 +31,178 @@ std::string CannotWrite(const std::string& name, unsigned long code) {
     return "Cannot write file \"" + name + "\". " + SystemErrorText(code);
 }
 
+// The target's folder, with its separator ("" for the current folder), and whether a base name follows.
+std::size_t FolderLength(const std::string& name) {
+#ifdef _WIN32
+    const std::size_t cut = name.find_last_of("\\/:");
+#else
+    const std::size_t cut = name.find_last_of('/');
+#endif
+    return cut == std::string::npos ? 0 : cut + 1;
+}
+
+unsigned long ProcessId();
+
+// A name for the temporary file next to the target; unique per call within the process, and the
+// exclusive create below settles races with anything else.
+std::string TemporaryName(const std::string& name, unsigned attempt) {
+    static std::atomic<unsigned long> counter{0};
+    const unsigned long n = counter.fetch_add(1, std::memory_order_relaxed);
+    const std::size_t folder = FolderLength(name);
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".%lx.%lx.%x.tmp", static_cast<unsigned long>(ProcessId()), n,
+                  attempt);
+    return name.substr(0, folder) + "~" + name.substr(folder) + suffix;
+}
+
 #ifdef _WIN32
 
-// Created afresh, open for reading and writing, shared with nobody until closed.
-class TOutputFile {
+unsigned long ProcessId() {
+    return GetCurrentProcessId();
+}
+
+// The temporary file: created new, removed again unless committed.
+class TTemporaryFile {
 public:
-    explicit TOutputFile(const std::string& name) : name_(name) {
-        if (name.find('\0') != std::string::npos) throw EPDFError(CannotCreate(name, ERROR_INVALID_NAME));
-        handle_ = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE) throw EPDFError(CannotCreate(name, GetLastError()));
+    explicit TTemporaryFile(const std::string& target) : target_(target) {
+        for (unsigned attempt = 0;; ++attempt) {
+            name_ = TemporaryName(target, attempt);
+            handle_ = CreateFileA(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+            if (handle_ != INVALID_HANDLE_VALUE) return;
+            const DWORD error = GetLastError();
+            if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 16)
+                throw EPDFError(CannotCreate(target, error));
+        }
     }
-    ~TOutputFile() { CloseHandle(handle_); }
-    TOutputFile(const TOutputFile&) = delete;
-    TOutputFile& operator=(const TOutputFile&) = delete;
+    ~TTemporaryFile() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        if (!committed_) DeleteFileA(name_.c_str());
+    }
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
 
     void Write(std::string_view bytes) {
         while (!bytes.empty()) {
             const DWORD want = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
             DWORD written = 0;
             if (!WriteFile(handle_, bytes.data(), want, &written, nullptr) || written == 0)
-                throw EPDFError(CannotWrite(name_, GetLastError()));
+                throw EPDFError(CannotWrite(target_, GetLastError()));
             bytes.remove_prefix(written);
         }
     }
 
+    // Puts the written file in the target's place in one step.
+    void Commit() {
+        if (!FlushFileBuffers(handle_)) throw EPDFError(CannotWrite(target_, GetLastError()));
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        if (!MoveFileExA(name_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            throw EPDFError(CannotCreate(target_, GetLastError()));
+        committed_ = true;
+    }
+
 private:
+    std::string target_;
     std::string name_;
-    HANDLE handle_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    bool committed_ = false;
 };
+
+// What may be replaced: nothing, or a regular file that may be written.
+void CheckTarget(const std::string& name) {
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw EPDFError(CannotCreate(name, ERROR_ACCESS_DENIED));
+    if (attributes & (FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY))
+        throw EPDFError(CannotCreate(name, ERROR_ACCESS_DENIED));
+}
 
 #else
 
-class TOutputFile {
+unsigned long ProcessId() {
+    return static_cast<unsigned long>(::getpid());
+}
+
+class TTemporaryFile {
 public:
-    explicit TOutputFile(const std::string& name) : name_(name) {
-        if (name.find('\0') != std::string::npos) throw EPDFError(CannotCreate(name, EINVAL));
-        do {
-            fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        } while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0) throw EPDFError(CannotCreate(name, static_cast<unsigned long>(errno)));
+    // Created next to path; errors name shown, the name the caller gave.
+    TTemporaryFile(const std::string& path, const std::string& shown, mode_t mode)
+        : path_(path), target_(shown) {
+        for (unsigned attempt = 0;; ++attempt) {
+            name_ = TemporaryName(path, attempt);
+            do {
+                fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            } while (fd_ < 0 && errno == EINTR);
+            if (fd_ >= 0) break;
+            if (errno != EEXIST || attempt >= 16)
+                throw EPDFError(CannotCreate(shown, static_cast<unsigned long>(errno)));
+        }
+        // A replaced file keeps its permissions; a new one gets what the umask leaves of 0666.
+        if (mode != 0) ::fchmod(fd_, mode);
     }
-    ~TOutputFile() { ::close(fd_); }
-    TOutputFile(const TOutputFile&) = delete;
-    TOutputFile& operator=(const TOutputFile&) = delete;
+    ~TTemporaryFile() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!committed_) ::unlink(name_.c_str());
+    }
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
 
     void Write(std::string_view bytes) {
         while (!bytes.empty()) {
             const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0)
-                throw EPDFError(CannotWrite(name_, n < 0 ? static_cast<unsigned long>(errno) : ENOSPC));
+            if (n <= 0) Fail(n < 0 ? errno : ENOSPC);
             bytes.remove_prefix(static_cast<std::size_t>(n));
         }
     }
 
+    // Puts the written file in the target's place in one step. The data reaches the disk first, so a
+    // crash leaves the old file or the new one, never an empty one.
+    void Commit() {
+        if (::fsync(fd_) != 0 && errno != EINVAL) Fail(errno);
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && errno != EINTR) Fail(errno);
+        if (::rename(name_.c_str(), path_.c_str()) != 0)
+            throw EPDFError(CannotCreate(target_, static_cast<unsigned long>(errno)));
+        committed_ = true;
+    }
+
 private:
+    [[noreturn]] void Fail(int error) {
+        throw EPDFError(CannotWrite(target_, static_cast<unsigned long>(error)));
+    }
+
+    std::string path_;
+    std::string target_;
     std::string name_;
     int fd_ = -1;
+    bool committed_ = false;
 };
+
+// What may be replaced: nothing, or a regular file that may be written. Returns the permissions the
+// new file keeps (0 when there is no file yet).
+mode_t CheckTarget(const std::string& path, const std::string& shown) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return 0;
+    if (S_ISDIR(info.st_mode)) throw EPDFError(CannotCreate(shown, EISDIR));
+    if (!S_ISREG(info.st_mode)) throw EPDFError(CannotCreate(shown, EINVAL));
+    if (::access(path.c_str(), W_OK) != 0)
+        throw EPDFError(CannotCreate(shown, static_cast<unsigned long>(errno)));
+    return info.st_mode & 07777;
+}
+
+// A symbolic link is saved through: the file it names is replaced, the link stays.
+std::string ResolvedTarget(const std::string& name) {
+    struct stat info {};
+    if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return name;
+    char* real = ::realpath(name.c_str(), nullptr);
+    if (!real) return name;
+    std::string resolved(real);
+    std::free(real);
+    return resolved;
+}
 
 #endif
 
@@ -111,10 +228,32 @@ std::u16string WithPdfExtension(std::u16string_view fileName) {
 void SaveToFile(TPagelith& document, std::u16string_view fileName) {
     const std::u16string name = WithPdfExtension(fileName);
     if (document.Pages.Count() == 0) return;
-    TOutputFile file(NativeFileName(name));
+    const std::string target = NativeFileName(name);
+#ifdef _WIN32
+    constexpr unsigned long kInvalidName = ERROR_INVALID_NAME;
+#else
+    constexpr unsigned long kInvalidName = EINVAL;
+#endif
+    if (target.find('\0') != std::string::npos) throw EPDFError(CannotCreate(target, kInvalidName));
+    // "" and "folder/" would name a hidden ".pdf": a file needs a name of its own.
+    const std::string given = NativeFileName(fileName);
+    if (FolderLength(given) == given.size()) throw EPDFError(CannotCreate(target, kInvalidName));
+
+    // The file is built whole before anything on disk is touched, and replaces the old one only once
+    // it is written whole: a failure anywhere leaves the old file as it was.
     TMemoryStream pdf;
+#ifdef _WIN32
+    CheckTarget(target);
     document.SaveToStream(pdf);
+    TTemporaryFile file(target);
+#else
+    const std::string resolved = ResolvedTarget(target);
+    const mode_t mode = CheckTarget(resolved, target);
+    document.SaveToStream(pdf);
+    TTemporaryFile file(resolved, target, mode);
+#endif
     file.Write(pdf.Data);
+    file.Commit();
 }
 
 } // namespace pagelith

@@ -128,31 +128,33 @@ private:
             RotationLine(c, s);
         }
         text.Layout(doc_.Fonts, obj.Scale);
-        const TTextLine* previous = nullptr;
-        for (const TTextLine& seg : text.Segments) {
-            if (!previous || seg.Font != previous->Font) {
-                if (seg.Font <= 14)
-                    Out().Text("/SF").Integer(seg.Font).Line(" 1 Tf");
+        const TSegmentList& segments = text.Segments;
+        for (std::size_t i = 0; i < segments.size(); ++i) {
+            const TSegment& seg = segments.At(i);
+            const TLineStyle& style = segments.Style(i);
+            if (i == 0 || style.Font != segments.Style(i - 1).Font) {
+                if (style.Font <= 14)
+                    Out().Text("/SF").Integer(style.Font).Line(" 1 Tf");
                 else
-                    Out().Text("/TT").Integer(int64_t{seg.Font} - 14).Line(" 1 Tf");
+                    Out().Text("/TT").Integer(int64_t{style.Font} - 14).Line(" 1 Tf");
             }
-            previous = &seg;
-            const double size = obj.Scale * static_cast<uint32_t>(seg.Size) / 100;
-            const double tx = std::tan(static_cast<double>(seg.SkewX * kPi / 180)) * size;
-            const double ty = std::tan(static_cast<double>(seg.SkewY * kPi / 180)) * size;
-            Out().Color(seg.Color, true).EndLine();
+            // Signed, as the layout measured it: a size of 0 or less is written as it stands.
+            const double size = obj.Scale * style.Size / 100;
+            const double tx = std::tan(static_cast<double>(style.SkewX * kPi / 180)) * size;
+            const double ty = std::tan(static_cast<double>(style.SkewY * kPi / 180)) * size;
+            Out().Color(style.Color, true).EndLine();
             double a = 0;
             if (text.Alignment == 1) a = -seg.LineWidth / 2;
             if (text.Alignment == 2) a = -seg.LineWidth;
             const double x = seg.XOffset + e + a;
             const double y = f - seg.YOffset;
-            TLinkSlot* slot = (!seg.Link.empty() && r == 0) ? slots_.Take() : nullptr;
+            TLinkSlot* slot = (!style.Link.empty() && r == 0) ? slots_.Take() : nullptr;
             Out().Operand(size).Operand(tx).Operand(ty).Operand(size).Operand(x).Number(y).Line(" Tm");
-            if (seg.Underline && r == 0)
-                underlines_.push_back({x, y - 0.15 * size, seg.Width, 0.05 * size, seg.Color});
+            if (style.Underline && r == 0)
+                underlines_.push_back({x, y - 0.15 * size, seg.Width, 0.05 * size, style.Color});
             if (slot) {
-                slot->Uri = seg.Link;
-                slot->Border = seg.LinkBorder;
+                slot->Uri = style.Link.View();
+                slot->Border = style.LinkBorder;
                 slot->Left = Nearest(x);
                 slot->Top = Nearest(y + size);
                 slot->Width = Nearest(seg.Width);
@@ -160,7 +162,7 @@ private:
             }
             std::string& out = z_.Pending();
             out.push_back('(');
-            AppendEscaped(out, seg.Text);
+            AppendEscaped(out, segments.Text(i));
             out.append(")Tj\r");
             z_.Flush();
         }

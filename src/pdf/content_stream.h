@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 #include <vector>
 
 namespace pagelith {
@@ -11,9 +11,10 @@ class TPagelith;
 class TPDFPage;
 class TPdfFile;
 
-// One reserved link annotation of a page, in whole points.
+// One reserved link annotation of a page, in whole points. The target stays owned by the document
+// (a text line's shared link or an image placement), which a save does not change.
 struct TLinkSlot {
-    std::string Uri;
+    std::string_view Uri;
     int64_t Left = 0;
     int64_t Bottom = 0;
     int64_t Top = 0;

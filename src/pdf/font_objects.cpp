@@ -57,8 +57,7 @@ const std::array<bool, 256>& TDocumentFonts::UsedChars() {
             scanned[obj->ResourceIndex] = true;
             const auto* text = dynamic_cast<const TPDFTextRes*>(doc_.Resources.Item(obj->ResourceIndex));
             if (!text) continue;
-            for (const TTextLine& line : text->Lines)
-                for (char c : line.Text) used[static_cast<uint8_t>(c)] = true;
+            for (char c : text->Lines.Chars()) used[static_cast<uint8_t>(c)] = true;
         }
     return used;
 }

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/byte_stream.h"
@@ -40,32 +43,55 @@ public:
         file_.Out().Line("%PDF-1.2");
         Catalog();
         file_.Next = 3;
-        for (const auto& page : doc_.Pages) Page(*page);
+        std::size_t pageIndex = 0;
+        for (const auto& page : doc_.Pages) Page(*page, pageTargets_[pageIndex++]);
         Info();
         CrossReference();
         return std::move(file_.Buffer);
     }
 
 private:
-    // Link slots a text placement reserves: one per laid-out segment with a
-    // link, so that the content pass never meets more links than it has slots.
-    int32_t LinkSegments(int32_t resource, TPDFTextRes& text) {
-        int32_t& cached = linkSegments_[static_cast<std::size_t>(resource)];
-        if (cached < 0) {
-            cached = 0;
-            if (text.LinkCount > 0) {
-                text.Layout(doc_.Fonts, 100);
-                for (const TTextLine& seg : text.Segments) cached += seg.Link.empty() ? 0 : 1;
-            }
+    // What a text placement adds to its page's links: one slot per laid-out segment with a link, so
+    // that the content pass never meets more links than it has slots, and its distinct targets.
+    struct TTextLinks {
+        bool Known = false;
+        int32_t Segments = 0;
+        std::vector<std::string_view> Targets;
+    };
+
+    const TTextLinks& TextLinks(int32_t resource, TPDFTextRes& text) {
+        TTextLinks& links = textLinks_[static_cast<std::size_t>(resource)];
+        if (links.Known) return links;
+        links.Known = true;
+        if (text.LinkCount <= 0) return links;
+        text.Layout(doc_.Fonts, 100);
+        const TLinkRef* last = nullptr;
+        for (std::size_t i = 0; i < text.Segments.size(); ++i) {
+            const TLinkRef& link = text.Segments.Style(i).Link;
+            if (link.empty()) continue;
+            ++links.Segments;
+            if (!last || !(*last == link)) links.Targets.push_back(link.View());
+            last = &link;
         }
-        return cached;
+        text.ReleaseSegments(); // the content pass lays the block out again
+        return links;
+    }
+
+    // One URI action per distinct target of the page, in first-use order.
+    static void AddTarget(std::vector<std::string_view>& targets, std::unordered_set<std::string_view>& seen,
+                          std::string_view uri) {
+        if (seen.insert(uri).second) targets.push_back(uri);
     }
 
     void Number() {
         for (const auto& res : doc_.Resources) res->ObjectNumber = 0;
-        linkSegments_.assign(std::size_t{doc_.Resources.Count()} + 1, -1);
+        textLinks_.assign(std::size_t{doc_.Resources.Count()} + 1, TTextLinks{});
+        pageTargets_.assign(doc_.Pages.Count(), {});
         int32_t next = 3;
+        std::size_t pageIndex = 0;
         for (const auto& page : doc_.Pages) {
+            std::vector<std::string_view>& targets = pageTargets_[pageIndex++];
+            std::unordered_set<std::string_view> seen;
             page->ObjectNumber = next;
             page->AnnotCount = 0;
             if (page->Placements.Count() == 0) {
@@ -85,22 +111,29 @@ private:
             for (const auto& obj : page->Placements) {
                 const auto resource = static_cast<int32_t>(obj->ResourceIndex);
                 if (obj->Kind == kImagePlacement) {
-                    if (!obj->Link.empty() && obj->Angle == 0) ++page->AnnotCount;
+                    if (!obj->Link.empty() && obj->Angle == 0) {
+                        ++page->AnnotCount;
+                        AddTarget(targets, seen, obj->Link);
+                    }
                     continue;
                 }
                 if (obj->Kind != kTextPlacement) continue;
                 auto* text = dynamic_cast<TPDFTextRes*>(doc_.Resource(resource));
                 if (!text) continue;
-                if (obj->Angle == 0) page->AnnotCount += LinkSegments(resource, *text);
-                for (const TTextLine& line : text->Lines) {
-                    if (fonts_.Find(line.Font)) continue;
-                    TPDFFontRes& font = fonts_.Add(line.Font);
+                if (obj->Angle == 0) {
+                    const TTextLinks& links = TextLinks(resource, *text);
+                    page->AnnotCount += links.Segments;
+                    for (std::string_view uri : links.Targets) AddTarget(targets, seen, uri);
+                }
+                for (const TLineStyle& style : text->Lines.Styles()) {
+                    if (fonts_.Find(style.Font)) continue;
+                    TPDFFontRes& font = fonts_.Add(style.Font);
                     font.ObjectNumber = next;
                     next += FontObjectCount(font);
                 }
             }
             page->FirstAnnot = next;
-            next += page->AnnotCount;
+            next += page->AnnotCount + static_cast<int32_t>(targets.size());
         }
         infoNumber_ = next;
         file_.Offsets.assign(static_cast<std::size_t>(next) + 1, 0);
@@ -118,7 +151,7 @@ private:
         file_.EndObject();
     }
 
-    void Page(TPDFPage& page) {
+    void Page(TPDFPage& page, const std::vector<std::string_view>& targets) {
         if (page.ObjectNumber != file_.Next) throw EPDFError(kIndexingError);
         const bool placed = page.Placements.Count() > 0;
         const int32_t n = file_.BeginObject();
@@ -177,7 +210,23 @@ private:
             if (font->ObjectNumber == file_.Next) WriteFontObjects(file_, *font);
         if (page.AnnotCount > 0) {
             if (page.FirstAnnot != file_.Next) throw EPDFError(kIndexingError);
-            for (const TLinkSlot& slot : slots) Annotation(slot);
+            // The annotations come first, then the actions they share.
+            std::unordered_map<std::string_view, int32_t> actions;
+            int32_t action = page.FirstAnnot + page.AnnotCount;
+            for (std::string_view uri : targets) actions.emplace(uri, action++);
+            // Neighbouring slots mostly share one target: compare by place before hashing a long URI.
+            std::string_view last;
+            int32_t lastAction = 0;
+            for (const TLinkSlot& slot : slots) {
+                if (last.data() != slot.Uri.data() || last.size() != slot.Uri.size()) {
+                    const auto found = actions.find(slot.Uri);
+                    if (found == actions.end()) throw EPDFError(kIndexingError);
+                    last = slot.Uri;
+                    lastAction = found->second;
+                }
+                Annotation(slot, lastAction);
+            }
+            for (std::string_view uri : targets) UriAction(uri);
         }
     }
 
@@ -189,8 +238,8 @@ private:
             auto* text =
                 dynamic_cast<const TPDFTextRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
             if (!text) continue;
-            for (const TTextLine& line : text->Lines) {
-                const TPDFFontRes* font = fonts_.Find(line.Font);
+            for (const TLineStyle& style : text->Lines.Styles()) {
+                const TPDFFontRes* font = fonts_.Find(style.Font);
                 if (!font) continue;
                 bool listed = false;
                 for (const TPDFFontRes* f : list) listed = listed || f == font;
@@ -200,16 +249,27 @@ private:
         return list;
     }
 
-    void Annotation(const TLinkSlot& slot) {
+    void Annotation(const TLinkSlot& slot, int32_t action) {
         file_.BeginObject();
         auto out = file_.Out();
-        out.Line("<< ").Text("/A << /URI (");
-        AppendEscaped(file_.Buffer, slot.Uri);
-        out.Line(")/S /URI >> ").Line("/Type /Annot ").Line("/Subtype /Link ");
+        out.Line("<< ")
+            .Text("/A ")
+            .Integer(action)
+            .Line(" 0 R ")
+            .Line("/Type /Annot ")
+            .Line("/Subtype /Link ");
         out.Text("/Rect [ ").Integer(slot.Left).Text(" ").Integer(slot.Bottom).Text(" ");
         out.Integer(RightEdge(slot)).Text(" ").Integer(slot.Top).Line(" ] ");
         out.Line("/C [ 0 0 0 ] ").Line(slot.Border ? "/Border [ 0 0 1 ] " : "/Border [ 0 0 0 ] ");
         out.Line("/H /I ").Line(">> ");
+        file_.EndObject();
+    }
+
+    void UriAction(std::string_view uri) {
+        file_.BeginObject();
+        file_.Out().Text("<< /URI (");
+        AppendEscaped(file_.Buffer, uri);
+        file_.Out().Line(")/S /URI >> ");
         file_.EndObject();
     }
 
@@ -251,7 +311,8 @@ private:
     TPagelith& doc_;
     TDocumentFonts fonts_;
     TPdfFile file_;
-    std::vector<int32_t> linkSegments_;
+    std::vector<TTextLinks> textLinks_;
+    std::vector<std::vector<std::string_view>> pageTargets_;
     int32_t infoNumber_ = 0;
 };
 

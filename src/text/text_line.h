@@ -1,13 +1,37 @@
-// One written line of a text resource, or one laid-out segment of it.
+// Written lines of a text resource and their laid-out segments, in flat stores: a line costs a
+// small fixed entry beside its characters, and its settings are kept once per run of lines that
+// share them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace pagelith {
 
-struct TTextLine {
-    std::string Text;
+// A link target, shared by every line and segment of one WriteLink call; empty is no link.
+class TLinkRef {
+public:
+    TLinkRef() = default;
+    explicit TLinkRef(std::string_view uri)
+        : uri_(uri.empty() ? nullptr : std::make_shared<const std::string>(uri)) {}
+    bool empty() const { return !uri_; }
+    std::string_view View() const { return uri_ ? std::string_view(*uri_) : std::string_view(); }
+    friend bool operator==(const TLinkRef& a, std::string_view b) { return a.View() == b; }
+    friend bool operator==(const TLinkRef& a, const TLinkRef& b) {
+        return a.uri_ == b.uri_ || a.View() == b.View();
+    }
+
+private:
+    std::shared_ptr<const std::string> uri_;
+};
+
+// The settings a line is written in.
+struct TLineStyle {
     int32_t Size = 0;
     int32_t Font = 0;
     uint32_t Color = 0;
@@ -15,15 +39,138 @@ struct TTextLine {
     double MaxWidth = -1;
     double SkewX = 0;
     double SkewY = 0;
-    std::string Link;
+    TLinkRef Link;
     bool LinkBorder = false;
     bool Underline = false;
+    friend bool operator==(const TLineStyle&, const TLineStyle&) = default;
+};
+
+// One written line or laid-out segment as a whole value (tests and single lookups).
+struct TTextLine : TLineStyle {
+    std::string Text;
     bool Continues = false;
     // Layout results, meaningful in segments only.
     double Width = 0;
     double YOffset = 0;
     double LineWidth = 0;
     double XOffset = 0;
+};
+
+// Iteration by value over a store that hands out TTextLine copies.
+template <class TStore> class TLineIterator {
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = TTextLine;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = TTextLine;
+    TLineIterator(const TStore* store, std::size_t i) : store_(store), i_(i) {}
+    TTextLine operator*() const { return (*store_)[i_]; }
+    TLineIterator& operator++() {
+        ++i_;
+        return *this;
+    }
+    TLineIterator operator++(int) {
+        TLineIterator before = *this;
+        ++i_;
+        return before;
+    }
+    bool operator==(const TLineIterator& other) const { return i_ == other.i_; }
+
+private:
+    const TStore* store_;
+    std::size_t i_;
+};
+
+// The written lines: their characters end to end, one entry per line, one style per run.
+class TLineStore {
+public:
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    TTextLine operator[](std::size_t i) const;
+    TTextLine back() const { return (*this)[size() - 1]; }
+    TLineIterator<TLineStore> begin() const { return {this, 0}; }
+    TLineIterator<TLineStore> end() const { return {this, size()}; }
+
+    std::string_view Text(std::size_t i) const {
+        const std::size_t start = i == 0 ? 0 : entries_[i - 1].End;
+        return std::string_view(chars_).substr(start, entries_[i].End - start);
+    }
+    // Offset of line i's first character in Chars().
+    std::size_t Start(std::size_t i) const { return i == 0 ? 0 : entries_[i - 1].End; }
+    const TLineStyle& Style(std::size_t i) const { return styles_[entries_[i].Style]; }
+    bool Continues(std::size_t i) const { return entries_[i].Continues; }
+    const std::string& Chars() const { return chars_; }
+    // Every style in first-use order.
+    const std::vector<TLineStyle>& Styles() const { return styles_; }
+
+    // A new, empty line in style; the style is stored only when it differs from the last one.
+    void StartLine(const TLineStyle& style, bool continues);
+    // Appends to the last line.
+    void Append(std::string_view text) {
+        chars_.append(text);
+        entries_.back().End = chars_.size();
+    }
+
+    // The store's extent, to undo a call that failed half-way.
+    struct TMark {
+        std::size_t Chars = 0, Lines = 0, Styles = 0, LastEnd = 0;
+    };
+    TMark Mark() const {
+        return {chars_.size(), entries_.size(), styles_.size(), empty() ? 0 : entries_.back().End};
+    }
+    void Rollback(const TMark& mark) noexcept;
+
+private:
+    struct TEntry {
+        std::size_t End = 0; // one past the line's last character in chars_
+        uint32_t Style = 0;
+        bool Continues = false;
+    };
+    std::string chars_;
+    std::vector<TEntry> entries_;
+    std::vector<TLineStyle> styles_;
+};
+
+// One laid-out segment: a piece of a written line (or, unmeasured, continued lines run together)
+// named by its place in the store's characters.
+struct TSegment {
+    std::size_t Start = 0;
+    std::size_t Length = 0;
+    uint32_t Line = 0; // the written line whose settings it carries
+    bool Continues = false;
+    double Width = 0;
+    double YOffset = 0;
+    double LineWidth = 0;
+    double XOffset = 0;
+};
+
+// The segments of one layout, read against the lines they were cut from.
+class TSegmentList {
+public:
+    explicit TSegmentList(const TLineStore& lines) : lines_(lines) {}
+    std::size_t size() const { return items_.size(); }
+    bool empty() const { return items_.empty(); }
+    TTextLine operator[](std::size_t i) const;
+    TTextLine back() const { return (*this)[size() - 1]; }
+    TLineIterator<TSegmentList> begin() const { return {this, 0}; }
+    TLineIterator<TSegmentList> end() const { return {this, size()}; }
+
+    std::string_view Text(std::size_t i) const {
+        return std::string_view(lines_.Chars()).substr(items_[i].Start, items_[i].Length);
+    }
+    const TLineStyle& Style(std::size_t i) const { return lines_.Style(items_[i].Line); }
+    TSegment& At(std::size_t i) { return items_[i]; }
+    const TSegment& At(std::size_t i) const { return items_[i]; }
+
+    void Clear() { items_.clear(); }
+    void Reserve(std::size_t n) { items_.reserve(n); }
+    TSegment& Add(const TSegment& s) { return items_.emplace_back(s); }
+    void Release() { std::vector<TSegment>().swap(items_); }
+
+private:
+    const TLineStore& lines_;
+    std::vector<TSegment> items_;
 };
 
 } // namespace pagelith

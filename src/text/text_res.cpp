@@ -14,25 +14,6 @@ namespace {
 
 using TWidths = std::array<uint16_t, 256>;
 
-// A segment: the line's attributes with a piece of its text. Built field by
-// field so that a long line is never copied once per piece.
-TTextLine MakeSegment(const TTextLine& line, std::string_view piece, bool continues) {
-    TTextLine s;
-    s.Text.assign(piece);
-    s.Size = line.Size;
-    s.Font = line.Font;
-    s.Color = line.Color;
-    s.LineSpacing = line.LineSpacing;
-    s.MaxWidth = line.MaxWidth;
-    s.SkewX = line.SkewX;
-    s.SkewY = line.SkewY;
-    s.Link = line.Link;
-    s.LinkBorder = line.LinkBorder;
-    s.Underline = line.Underline;
-    s.Continues = continues;
-    return s;
-}
-
 uint64_t StringWidth(std::string_view text, const TWidths& widths) {
     uint64_t sum = 0;
     for (char c : text) sum += widths[static_cast<uint8_t>(c)];
@@ -40,8 +21,8 @@ uint64_t StringWidth(std::string_view text, const TWidths& widths) {
 }
 
 // Width at natural size, in points.
-double NaturalWidth(const TTextLine& s, const TWidths& widths) {
-    return s.Size * static_cast<double>(StringWidth(s.Text, widths)) / 1000.0;
+double NaturalWidth(std::string_view text, int32_t size, const TWidths& widths) {
+    return size * static_cast<double>(StringWidth(text, widths)) / 1000.0;
 }
 
 // Available width in thousandths of the size. A size of 0 or less cannot be
@@ -55,6 +36,40 @@ bool HasNonSpace(std::string_view text) {
 }
 
 } // namespace
+
+TTextLine TLineStore::operator[](std::size_t i) const {
+    TTextLine line;
+    static_cast<TLineStyle&>(line) = Style(i);
+    line.Text.assign(Text(i));
+    line.Continues = Continues(i);
+    return line;
+}
+
+void TLineStore::StartLine(const TLineStyle& style, bool continues) {
+    if (entries_.capacity() == 0) entries_.reserve(16);
+    if (styles_.empty() || !(styles_.back() == style)) styles_.push_back(style);
+    entries_.push_back({chars_.size(), static_cast<uint32_t>(styles_.size() - 1), continues});
+}
+
+void TLineStore::Rollback(const TMark& mark) noexcept {
+    chars_.resize(mark.Chars);
+    entries_.resize(mark.Lines);
+    styles_.resize(mark.Styles);
+    if (!entries_.empty()) entries_.back().End = mark.LastEnd;
+}
+
+TTextLine TSegmentList::operator[](std::size_t i) const {
+    TTextLine line;
+    const TSegment& s = items_[i];
+    static_cast<TLineStyle&>(line) = Style(i);
+    line.Text.assign(Text(i));
+    line.Continues = s.Continues;
+    line.Width = s.Width;
+    line.YOffset = s.YOffset;
+    line.LineWidth = s.LineWidth;
+    line.XOffset = s.XOffset;
+    return line;
+}
 
 TTextLine TPDFTextRes::DefaultLine() const {
     TTextLine line;
@@ -74,79 +89,92 @@ TTextLine TPDFTextRes::Segment(uint32_t k) const {
     return k >= 1 && k <= Segments.size() ? Segments[k - 1] : DefaultLine();
 }
 
-void TPDFTextRes::StartLine(std::string_view link, bool append, bool linkBorder) {
-    if (Lines.capacity() == 0) Lines.reserve(16);
-    TTextLine& line = Lines.emplace_back();
-    line.Font = Font;
-    line.Size = Size;
-    line.Color = Color;
-    line.LineSpacing = LineSpacing;
-    line.MaxWidth = MaxWidth;
-    line.SkewX = SkewX;
-    line.SkewY = SkewY;
-    line.Link.assign(link);
-    line.LinkBorder = linkBorder;
-    line.Underline = !IsStandardFont(Font) && Underline;
-    line.Continues = append;
+void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder) {
+    TLineStyle style;
+    style.Font = Font;
+    style.Size = Size;
+    style.Color = Color;
+    style.LineSpacing = LineSpacing;
+    style.MaxWidth = MaxWidth;
+    style.SkewX = SkewX;
+    style.SkewY = SkewY;
+    style.Link = link;
+    style.LinkBorder = linkBorder;
+    style.Underline = !IsStandardFont(Font) && Underline;
+    Lines.StartLine(style, append);
 }
 
-void TPDFTextRes::AddText(std::string_view text, std::string_view link, bool append, bool linkBorder) {
+void TPDFTextRes::AddText(std::string_view text, std::string_view uri, bool append, bool linkBorder) {
     // Standard fonts cannot be measured, so they carry no links.
-    if (IsStandardFont(Font)) link = {};
-    if (!link.empty() && (Lines.empty() || Lines.back().Link != link)) ++LinkCount;
-    StartLine(link, append, linkBorder);
+    if (IsStandardFont(Font)) uri = {};
+    const TLinkRef link(uri);
+    const bool newLink = !uri.empty() && (Lines.empty() || !(Lines.Style(Lines.size() - 1).Link == uri));
+    const TLineStore::TMark mark = Lines.Mark();
+    try {
+        StartLine(link, append, linkBorder);
 
-    // Breaks are rare: find each kind with memchr rather than testing every byte.
-    const auto next = [&](char c, std::size_t from) {
-        const void* p = from < text.size() ? std::memchr(text.data() + from, c, text.size() - from) : nullptr;
-        return p ? static_cast<std::size_t>(static_cast<const char*>(p) - text.data()) : text.size();
-    };
-    std::size_t cr = next('\r', 0), lf = next('\n', 0);
-    std::size_t run = 0; // start of the bytes not yet copied
-    while (cr < text.size() || lf < text.size()) {
-        const std::size_t i = std::min(cr, lf);
-        Lines.back().Text.append(text.substr(run, i - run));
-        run = i + 1;
-        if (i == cr) {
-            StartLine(link, append, linkBorder);
-            cr = next('\r', run);
-            if (lf == run && lf < text.size()) { // CR LF is one break
-                ++run;
+        // Breaks are rare: find each kind with memchr rather than testing every byte.
+        const auto next = [&](char c, std::size_t from) {
+            const void* p =
+                from < text.size() ? std::memchr(text.data() + from, c, text.size() - from) : nullptr;
+            return p ? static_cast<std::size_t>(static_cast<const char*>(p) - text.data()) : text.size();
+        };
+        std::size_t cr = next('\r', 0), lf = next('\n', 0);
+        std::size_t run = 0; // start of the bytes not yet copied
+        while (cr < text.size() || lf < text.size()) {
+            const std::size_t i = std::min(cr, lf);
+            Lines.Append(text.substr(run, i - run));
+            run = i + 1;
+            if (i == cr) {
+                StartLine(link, append, linkBorder);
+                cr = next('\r', run);
+                if (lf == run && lf < text.size()) { // CR LF is one break
+                    ++run;
+                    lf = next('\n', run);
+                }
+            } else {
+                StartLine(link, append, linkBorder);
                 lf = next('\n', run);
             }
-        } else {
-            StartLine(link, append, linkBorder);
-            lf = next('\n', run);
         }
+        Lines.Append(text.substr(run));
+    } catch (...) {
+        Lines.Rollback(mark);
+        throw;
     }
-    Lines.back().Text.append(text.substr(run));
+    if (newLink) ++LinkCount;
     if (!text.empty() && IsStandardFont(Font)) Alignment = 0;
 }
 
 void TPDFTextRes::SetAlignment(uint8_t alignment) {
+    const auto& styles = Lines.Styles();
     const bool standard =
-        std::any_of(Lines.begin(), Lines.end(), [](const TTextLine& l) { return IsStandardFont(l.Font); });
+        std::any_of(styles.begin(), styles.end(), [](const TLineStyle& l) { return IsStandardFont(l.Font); });
     Alignment = standard ? 0 : alignment;
 }
 
 TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double scale) {
-    Segments.clear();
-    Segments.reserve(Lines.size());
+    Segments.Clear();
+    Segments.Reserve(Lines.size());
 
-    // Widths of each line's font; a block with any unmeasurable line is not wrapped.
-    std::vector<const TWidths*> lineWidths;
-    lineWidths.reserve(Lines.size());
+    // Widths of each style's font; a block with any unmeasurable line is not wrapped.
+    const std::vector<TLineStyle>& styles = Lines.Styles();
+    std::vector<const TWidths*> styleWidths;
+    styleWidths.reserve(styles.size());
     bool measurable = true;
-    for (const TTextLine& line : Lines) {
-        const TPDFFontRes* font = IsStandardFont(line.Font)
+    for (const TLineStyle& style : styles) {
+        const TPDFFontRes* font = IsStandardFont(style.Font)
                                       ? nullptr
-                                      : fonts.Item(static_cast<uint32_t>(line.Font - kStandardFontCount));
+                                      : fonts.Item(static_cast<uint32_t>(style.Font - kStandardFontCount));
         if (!font) {
             measurable = false;
             break;
         }
-        lineWidths.push_back(&font->Font.Widths());
+        styleWidths.push_back(&font->Font.Widths());
     }
+    const auto widthsOf = [&](std::size_t line) -> const TWidths& {
+        return *styleWidths[static_cast<std::size_t>(&Lines.Style(line) - styles.data())];
+    };
 
     // Line breaks are decided at natural size, so a block wraps the same way at
     // every scale and the writer can count its link pieces once.
@@ -154,20 +182,28 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
     if (measurable) {
         double w = 0; // running natural width of the current visual line
         for (std::size_t k = 0; k < Lines.size(); ++k) {
-            const TTextLine& line = Lines[k];
-            const TWidths& widths = *lineWidths[k];
-            const std::string_view text = line.Text;
+            const TLineStyle& line = Lines.Style(k);
+            const bool continues = Lines.Continues(k);
+            const TWidths& widths = widthsOf(k);
+            const std::string_view text = Lines.Text(k);
+            const std::size_t base = Lines.Start(k);
+            const auto add = [&](std::size_t p, std::size_t end, bool more) -> TSegment& {
+                TSegment s;
+                s.Start = base + p;
+                s.Length = end - p;
+                s.Line = static_cast<uint32_t>(k);
+                s.Continues = more;
+                return Segments.Add(s);
+            };
             std::size_t p = 0;
             do {
                 bool placed = false;
                 TLineFit fit;
-                if (line.Continues && w > 0 && p == 0 && (line.MaxWidth > w || line.MaxWidth <= 0)) {
+                if (continues && w > 0 && p == 0 && (line.MaxWidth > w || line.MaxWidth <= 0)) {
                     fit = FitLine(text, p, Available(line.MaxWidth - w, line.Size), widths);
                     if (fit.Fits) {
-                        TTextLine& s =
-                            Segments.emplace_back(MakeSegment(line, text.substr(p, fit.End - p), true));
-                        const double natural = NaturalWidth(s, widths);
-                        s.Width = factor * natural;
+                        const double natural = NaturalWidth(text.substr(p, fit.End - p), line.Size, widths);
+                        add(p, fit.End, true).Width = factor * natural;
                         w += natural;
                         placed = true;
                     } else {
@@ -176,33 +212,38 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
                 }
                 if (!placed) {
                     fit = FitLine(text, p, Available(line.MaxWidth, line.Size), widths);
-                    TTextLine& s =
-                        Segments.emplace_back(MakeSegment(line, text.substr(p, fit.End - p), false));
-                    w = NaturalWidth(s, widths);
-                    s.Width = factor * w;
+                    w = NaturalWidth(text.substr(p, fit.End - p), line.Size, widths);
+                    add(p, fit.End, false).Width = factor * w;
                 }
                 p = fit.End;
                 while (p < text.size() && text[p] == ' ') ++p;
             } while (p < text.size());
         }
     } else {
-        for (const TTextLine& line : Lines) {
-            if (line.Continues && !Segments.empty())
-                Segments.back().Text.append(line.Text);
-            else
-                Segments.push_back(MakeSegment(line, line.Text, false));
+        // Continued lines run on in one segment; they are neighbours in the store's characters.
+        for (std::size_t k = 0; k < Lines.size(); ++k) {
+            if (Lines.Continues(k) && !Segments.empty()) {
+                TSegment& last = Segments.At(Segments.size() - 1);
+                last.Length = Lines.Start(k) + Lines.Text(k).size() - last.Start;
+            } else {
+                TSegment s;
+                s.Start = Lines.Start(k);
+                s.Length = Lines.Text(k).size();
+                s.Line = static_cast<uint32_t>(k);
+                Segments.Add(s);
+            }
         }
     }
 
     // Trailing spaces at the end of each visual line do not count.
     if (measurable) {
         for (std::size_t i = 0; i < Segments.size(); ++i) {
-            const bool lastOfLine = i + 1 == Segments.size() || !Segments[i + 1].Continues;
-            TTextLine& s = Segments[i];
-            if (!lastOfLine || !HasNonSpace(s.Text) || s.Text.back() != ' ') continue;
-            s.Text.erase(s.Text.find_last_not_of(' ') + 1);
-            const TPDFFontRes* font = fonts.Item(static_cast<uint32_t>(s.Font - kStandardFontCount));
-            s.Width = factor * NaturalWidth(s, font->Font.Widths());
+            const bool lastOfLine = i + 1 == Segments.size() || !Segments.At(i + 1).Continues;
+            const std::string_view text = Segments.Text(i);
+            if (!lastOfLine || !HasNonSpace(text) || text.back() != ' ') continue;
+            TSegment& s = Segments.At(i);
+            s.Length = text.find_last_not_of(' ') + 1;
+            s.Width = factor * NaturalWidth(Segments.Text(i), Segments.Style(i).Size, widthsOf(s.Line));
         }
     }
 
@@ -212,21 +253,21 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
     double advance = 0; // A: the distance added by the lines above
     for (std::size_t first = 0; first < Segments.size();) {
         std::size_t end = first + 1;
-        while (end < Segments.size() && Segments[end].Continues) ++end;
-        int32_t height = Segments[first].Size;
+        while (end < Segments.size() && Segments.At(end).Continues) ++end;
+        int32_t height = Segments.Style(first).Size;
         double lineWidth = 0;
         for (std::size_t i = first; i < end; ++i) {
-            height = std::max(height, Segments[i].Size);
-            Segments[i].XOffset = lineWidth;
-            lineWidth += Segments[i].Width;
+            height = std::max(height, Segments.Style(i).Size);
+            Segments.At(i).XOffset = lineWidth;
+            lineWidth += Segments.At(i).Width;
         }
         for (std::size_t i = first; i < end; ++i) {
-            Segments[i].LineWidth = lineWidth;
-            Segments[i].YOffset = height + advance;
+            Segments.At(i).LineWidth = lineWidth;
+            Segments.At(i).YOffset = height + advance;
         }
         size.Width = std::max(size.Width, lineWidth);
         size.Height = height + advance;
-        if (end < Segments.size()) advance += (1 + Segments[end].LineSpacing / 100.0) * height;
+        if (end < Segments.size()) advance += (1 + Segments.Style(end).LineSpacing / 100.0) * height;
         first = end;
     }
     return size;

@@ -26,7 +26,7 @@ public:
     TTextBlockSize Layout(const TObjList<TPDFFontRes>& fonts, double scale);
 
     // Frees the laid-out segments; the next layout rebuilds them.
-    void ReleaseSegments() { std::vector<TTextLine>().swap(Segments); }
+    void ReleaseSegments() { Segments.Release(); }
 
     // Written line or segment k (1-based); outside the range, an empty line in
     // the current attributes.
@@ -38,7 +38,8 @@ public:
     // Width of the widest line at natural size, or -1 when not measurable or empty.
     double BlockWidth(const TObjList<TPDFFontRes>& fonts);
 
-    // Records text in the current attributes: CR, LF and CR LF start new lines.
+    // Records text in the current attributes: CR, LF and CR LF start new lines. All lines of one
+    // call share one copy of the link. A failure (out of memory) leaves the lines as they were.
     void AddText(std::string_view text, std::string_view link, bool append, bool linkBorder);
 
     // Alignment put: any line in a standard font keeps the block left-aligned.
@@ -49,17 +50,17 @@ public:
     uint32_t Color = 0;
     double LineSpacing = 15.0;
     uint8_t Alignment = 0;
-    std::vector<TTextLine> Lines;
+    TLineStore Lines;
     double MaxWidth = -1;
     double SkewY = 0;
     double SkewX = 0;
     int32_t LinkCount = 0;
     bool Underline = false;
-    std::vector<TTextLine> Segments;
+    TSegmentList Segments{Lines};
 
 private:
     TTextLine DefaultLine() const;
-    void StartLine(std::string_view link, bool append, bool linkBorder);
+    void StartLine(const TLinkRef& link, bool append, bool linkBorder);
 };
 
 } // namespace pagelith

@@ -132,11 +132,38 @@ TEST(ResponseStream, WholeMultipleEndsWithAnEmptyChunk) {
 }
 
 TEST(ResponseStream, FileNamesCannotBreakTheHeader) {
-    EXPECT_EQ(ContentDisposition(u"a\r\nSet-Cookie: x=\"1\".pdf", true),
-              u"inline; filename=\"a__Set-Cookie: x=_1_.pdf\"");
-    EXPECT_EQ(ContentDisposition(u"\u20AC-\u4E2D-\xD83D\xDE00.pdf", false),
-              u"attachment; filename=\"\u20AC-?-?.pdf\"");
-    EXPECT_EQ(ContentDisposition(u"\xD800.pdf", false), u"attachment; filename=\"?.pdf\"");
+    const std::u16string longName = std::u16string(300, u'n') + u".pdf";
+    const std::u16string cutName = std::u16string(kMaxDispositionName - 4, u'n') + u".pdf";
+    const std::u16string longWide = u"\u00E9" + std::u16string(194, u'n') + u"\xD83D\xDE00" + u"x.pdf";
+    const struct {
+        std::u16string Name;
+        bool Inline;
+        std::u16string Value;
+    } cases[] = {
+        {u"a\r\nSet-Cookie: x=\"1\".pdf", true, u"inline; filename=\"a__Set-Cookie: x=_1_.pdf\""},
+        // The closing quote cannot be escaped, and only the last path component is sent.
+        {u"evil\\", false, u"attachment"},
+        {u"a\\b\\c.pdf", false, u"attachment; filename=\"c.pdf\""},
+        {u"/srv/reports/2024/q1.pdf", true, u"inline; filename=\"q1.pdf\""},
+        {u"..\\..\\x.pdf", true, u"inline; filename=\"x.pdf\""},
+        {u"folder/", true, u"inline"},
+        // Long names are cut, keeping the extension.
+        {longName, true, u"inline; filename=\"" + cutName + u"\""},
+        // Outside ASCII: the code-page name and the exact one in UTF-8.
+        {u"\u20AC-\u4E2D-\xD83D\xDE00.pdf", false,
+         u"attachment; filename=\"\u20AC-?-?.pdf\"; filename*=UTF-8''%E2%82%AC-%E4%B8%AD-%F0%9F%98%80.pdf"},
+        {u"\xD800.pdf", false, u"attachment; filename=\"?.pdf\"; filename*=UTF-8''%EF%BF%BD.pdf"},
+        {u"caf\u00E9 (1);x.pdf", true,
+         u"inline; filename=\"caf\u00E9 (1);x.pdf\"; filename*=UTF-8''caf%C3%A9%20%281%29%3Bx.pdf"},
+        // A cut never splits a surrogate pair.
+        {longWide, true,
+         u"inline; filename=\"\u00E9" + std::u16string(194, u'n') + u".pdf\"; filename*=UTF-8''%C3%A9" +
+             std::u16string(194, u'n') + u".pdf"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Name.begin(), c.Name.end()));
+        EXPECT_EQ(ContentDisposition(c.Name, c.Inline), c.Value);
+    }
 }
 
 TEST(ResponseStream, AFailingCallEndsItWithItsOwnCodeAndDescription) {

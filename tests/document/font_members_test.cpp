@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
+#include "base/file_bytes.h"
 #include "document/pagelith.h"
 #include "fonts/expected_metrics.h"
 #include "fonts/standard_fonts.h"
@@ -23,6 +26,24 @@ TEST(FontMembers, NumbersFollowTheLoadOrderAndFailuresUseNone) {
     EXPECT_EQ(doc.Fonts.Count(), 2u);
     EXPECT_EQ(doc.Fonts.Item(2)->Number, 16);
     EXPECT_EQ(doc.Fonts.Item(1)->BaseFontName(), "DejaVuSans");
+}
+
+// Names that are not regular files are refused at once, never waited on or read.
+TEST(FontMembers, OnlyRegularFilesOfABoundedSizeAreFonts) {
+    const std::string fifo = OutputPath("font.fifo");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string sparse = OutputPath("huge.ttf");
+    std::filesystem::remove(sparse);
+    std::filesystem::copy_file(test::kDejaVuSans.Path, sparse);
+    std::filesystem::resize_file(sparse, kMaxFontFileBytes + 1); // a real font, then far too long
+    TPagelith doc;
+    for (const std::string& name :
+         {fifo, std::string("/dev/zero"), std::string(PAGELITH_TEST_OUTPUT_DIR), sparse})
+        EXPECT_EQ(doc.AddFont(name), 0) << name;
+    EXPECT_EQ(doc.Fonts.Count(), 0u);
+    std::filesystem::resize_file(sparse, std::filesystem::file_size(test::kDejaVuSans.Path));
+    EXPECT_EQ(doc.AddFont(sparse), 15);
 }
 
 TEST(FontMembers, EmbedFlagOnlyForLoadedTrueTypeFonts) {

@@ -89,6 +89,29 @@ TEST(ContentStream, TextPlacementFrameWithoutSegments) {
     EXPECT_TRUE(ReadersAccept("text-frame.pdf", pdf));
 }
 
+// A size of 0 or less is written as the signed value the layout used, never as its unsigned wrap.
+TEST(ContentStream, TextSizesOfZeroOrLessAreWrittenSigned) {
+    const struct {
+        int32_t Size;
+        const char* Matrix;
+    } cases[] = {
+        {-1, "-1 0 0 -1 0 843"}, {0, "0 0 0 0 0 842"}, {-10, "-10 0 0 -10 0 852"}, {12, "12 0 0 12 0 830"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Size);
+        TPagelith doc;
+        doc.AddPage(0);
+        doc.CreateText();
+        doc.SetTextSize(c.Size);
+        doc.WriteText("sized");
+        doc.ApplyResource(1, 1);
+        const std::string pdf = SavePdf(doc);
+        const std::string content = ContentOf(pdf, 4);
+        EXPECT_NE(content.find(std::string(c.Matrix) + " Tm\r(sized)Tj"), std::string::npos) << content;
+        EXPECT_EQ(content.find("4294967"), std::string::npos);
+        EXPECT_TRUE(ReadersAccept("text-size.pdf", pdf));
+    }
+}
+
 TEST(ContentStream, LargeGraphicStreamsThroughDeflate) {
     TPagelith doc;
     doc.AddPage(0);

@@ -96,6 +96,18 @@ TEST(PdfWriter, InformationStringsAreTextStrings) {
     EXPECT_NE(out.find("\xce\x91\xce\xb8\xce\xae\xce\xbd\xce\xb1"), std::string::npos) << out;
 }
 
+// A bare CR in a literal string reads back as LF; escaped it stays a CR.
+TEST(PdfWriter, CarriageReturnsInStringsAreEscaped) {
+    TPagelith doc;
+    Fixed(doc).AddPage(0);
+    doc.Title = u"one\rtwo\r\n";
+    doc.Author = u"\r";
+    const std::string pdf = SavePdf(doc);
+    EXPECT_NE(pdf.find("/Title (one\\rtwo\\r\n)\r"), std::string::npos);
+    EXPECT_NE(pdf.find("/Author (\\r)\r"), std::string::npos);
+    EXPECT_TRUE(ReadersAccept("info-cr.pdf", pdf));
+}
+
 TEST(PdfWriter, CreationDateIsUtc) {
     EXPECT_EQ(PdfDate(kFixedTime), "D:20070305140309Z");
     EXPECT_EQ(PdfDate(0), "D:19700101000000Z");
@@ -208,9 +220,12 @@ TEST(PdfWriter, LinkedImageGetsAnAnnotation) {
     rotated->Angle = 1;
     const std::string pdf = SavePdf(doc);
     EXPECT_NE(pdf.find("/Annots [ 7 0 R ]"), std::string::npos);
-    EXPECT_NE(pdf.find("7 0 obj\r<< \r/A << /URI (http://example.com/a\\(b\\))/S /URI >> \r/Type /Annot \r"
+    // The annotation refers to its page's one action for that target, numbered right after it.
+    EXPECT_NE(pdf.find("7 0 obj\r<< \r/A 8 0 R \r/Type /Annot \r"
                        "/Subtype /Link \r/Rect [ 50 600 250 700 ] \r/C [ 0 0 0 ] \r/Border [ 0 0 1 ] \r"
                        "/H /I \r>> \rendobj"),
+              std::string::npos);
+    EXPECT_NE(pdf.find("8 0 obj\r<< /URI (http://example.com/a\\(b\\))/S /URI >> \rendobj"),
               std::string::npos);
     EXPECT_EQ(pdf.find("rotated"), std::string::npos);
     EXPECT_TRUE(ReadersAccept("image-link.pdf", pdf));

@@ -26,7 +26,9 @@ def kids(node):
 for number, page in enumerate(kids(value(value("1 0 R")["/Pages"])), 1):
     for ref in page.get("/Annots", []):
         a = value(ref)
-        uri = a["/A"]["/URI"]
+        action = a["/A"]
+        action = value(action) if isinstance(action, str) else action  # shared, indirect
+        uri = action["/URI"]
         uri = uri[2:] if uri.startswith("u:") else uri
         rect = " ".join(str(v) for v in a["/Rect"])
         print(f"{number}|{uri}|{rect}|{a['/Border'][2]}")

@@ -65,7 +65,9 @@ def annotations(path):
     result = []
     for ref in page.get("/Annots", []):
         a = value(ref)
-        uri = a["/A"]["/URI"]
+        action = a["/A"]
+        action = value(action) if isinstance(action, str) else action  # shared, indirect
+        uri = action["/URI"]
         result.append((uri[2:] if uri.startswith("u:") else uri, a["/Rect"], a["/Border"][2]))
     return result
 

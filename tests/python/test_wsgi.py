@@ -165,3 +165,54 @@ def test_headers_are_frozen_by_the_first_chunk():
         list(body)
     assert "already written" in caught.value.description
     assert started == ["200 OK"]
+
+
+def test_collected_response_refuses_a_second_binary_write(tmp_path):
+    """Buffered, a second BinaryWrite would add a second Content-Length and cut the PDF: it fails instead."""
+    seen = {}
+
+    def app(environ, start_response):
+        doc = pagelith.Dispatch(PROGID)
+        simple_document(doc)
+        with pagelith.wsgi.ResponseContext(start_response) as response:
+            doc.BinaryWrite()
+            try:
+                doc.BinaryWrite()
+            except pagelith.com_error as error:
+                seen["error"] = error
+        seen["expected"] = doc.StreamData()
+        return response.finish()
+
+    with serve(app) as url:
+        status, headers, body = fetch(url, tmp_path)
+    assert status.startswith("HTTP/1.1 200")
+    assert seen["error"].hresult < 0
+    assert "already written" in seen["error"].description
+    assert header(headers, "content-length") == str(len(body))  # exactly one
+    assert mask_creation_date(body) == mask_creation_date(seen["expected"])
+
+
+@pytest.mark.parametrize("name,disposition", [
+    # Only the last path component, with the exact name beside the code-page one when it is not ASCII.
+    ("..\\reports\\r\u00e9sum\u00e9 \u20ac.pdf",
+     'attachment; filename="r\u00e9sum\u00e9 \x80.pdf"; filename*=UTF-8\'\'r%C3%A9sum%C3%A9%20%E2%82%AC.pdf'),
+    ("/srv/out/\u4e2d.pdf", 'attachment; filename="?.pdf"; filename*=UTF-8\'\'%E4%B8%AD.pdf'),
+    # A trailing backslash would escape the closing quote.
+    ("report\\", "attachment"),
+    ('a\\b"c.pdf', 'attachment; filename="b_c.pdf"'),
+    ("n" * 400 + ".pdf", 'attachment; filename="%s.pdf"' % ("n" * 196)),
+])
+def test_content_disposition_as_sent(tmp_path, name, disposition):
+    @pagelith.wsgi.application
+    def app(environ, response):
+        doc = pagelith.Dispatch(PROGID)
+        simple_document(doc)
+        doc.StreamInline = 0
+        doc.StreamFileName = name
+        doc.BinaryWrite()
+
+    with serve(app) as url:
+        status, headers, body = fetch(url, tmp_path)
+    assert status.startswith("HTTP/1.1 200")
+    assert header(headers, "content-disposition") == disposition
+    assert body.startswith(b"%PDF-1.2")

@@ -1,0 +1,37 @@
+// Reading a whole file that must be a regular file: fonts and images come from names a script supplies,
+// and a FIFO, a device or a folder under such a name must never block the call or be read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pagelith {
+
+// Bounds on what is read whole. No real TrueType font comes near 256 MiB (table offsets are 32-bit
+// anyway), and an image file of more than 1 GiB could not become a bitmap within the bitmap bound.
+inline constexpr uint64_t kMaxFontFileBytes = uint64_t{256} << 20;
+inline constexpr uint64_t kMaxImageFileBytes = uint64_t{1} << 30;
+
+enum class TFileReadStatus {
+    Ok,
+    NotFound,   // no such file, an empty name or a name with a NUL
+    NotRegular, // a folder, FIFO, socket or device: neither waited for nor read
+    TooLarge,   // larger than the bound: refused before any byte is read
+    Failed,     // opened, but reading failed
+};
+
+struct TFileBytes {
+    TFileReadStatus Status = TFileReadStatus::NotFound;
+    std::vector<uint8_t> Bytes;
+    int Error = 0; // the system's error number when there was one
+};
+
+// The whole content of a regular file of at most maxBytes bytes. The name is as the file layer takes
+// it (UTF-8 on Linux, the ANSI code page on Windows).
+TFileBytes ReadRegularFile(const std::string& name, uint64_t maxBytes);
+
+// Whether the name is an existing regular file; asks without opening it.
+bool IsRegularFile(const std::string& name);
+
+} // namespace pagelith
