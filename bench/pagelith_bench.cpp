@@ -13,7 +13,7 @@
 #include "document/pagelith.h"
 #include "images/group4_encoder.h"
 #include "images/readers/tif_image.h"
-#include "pdf/byte_stream.h"
+#include "base/byte_stream.h"
 
 namespace {
 

@@ -539,7 +539,8 @@ HRESULT TPDFSvrDoc::AddImageBytes(VARIANT ImageData, LONG* Value) {
 }
 
 HRESULT TPDFSvrDoc::AddImageBMPHandle(LONG Handle, LONG* Value) {
-    return RunWithResult(callLock_, Value, [&] { return FBuilder.AddImageBMPHandle(Handle, PlatformBitmapHandles()); });
+    return RunWithResult(callLock_, Value,
+                         [&] { return FBuilder.AddImageBMPHandle(Handle, PlatformBitmapHandles()); });
 }
 
 HRESULT TPDFSvrDoc::get_ImageCount(BSTR FileName, LONG* Value) {

@@ -1,13 +1,11 @@
 // TPagelith members that add image resources and answer questions about pictures.
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
-#include "document/pagelith.h"
+#include "base/file_bytes.h"
 #include "base/pdf_error.h"
+#include "document/pagelith.h"
 #include "images/bitmap_handle_source.h"
 #include "images/image_intake.h"
 #include "images/image_res.h"
@@ -19,39 +17,22 @@ namespace pagelith {
 
 namespace {
 
-// No picture file the readers accept needs more memory than a working bitmap may take.
-constexpr std::streamoff kMaxImageFile = std::streamoff{1} << 30;
-
-bool IsFile(const std::string& name) {
-    if (name.empty() || name.find('\0') != std::string::npos) return false;
-#ifdef _WIN32
-    // Names are in the ANSI code page there, which only the stream's own open reads right; it
-    // refuses folders itself.
-    return true;
-#else
-    std::error_code ec;
-    return std::filesystem::is_regular_file(std::filesystem::path(name), ec);
-#endif
-}
-
-// The whole file; "File not found" (or notFound) when it is not there or is not a regular file.
+// The whole file; notFound when it is not there or is not a regular file (a FIFO, a device or a
+// folder is never waited for or read).
 std::vector<uint8_t> ReadWholeFile(const std::string& name, const std::string& notFound) {
-    if (!IsFile(name)) throw EPDFError(notFound);
-    errno = 0;
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
-        if (errno == ENOENT) throw EPDFError(notFound);
-        throw EPDFError("Cannot open file \"" + name + "\". " + std::strerror(errno));
+    TFileBytes file = ReadRegularFile(name, kMaxImageFileBytes);
+    switch (file.Status) {
+    case TFileReadStatus::Ok:
+        return std::move(file.Bytes);
+    case TFileReadStatus::NotFound:
+    case TFileReadStatus::NotRegular:
+        throw EPDFError(notFound);
+    case TFileReadStatus::TooLarge:
+        throw EPDFError("File is too large: " + name);
+    case TFileReadStatus::Failed:
+        break;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) throw EPDFError("Cannot read file \"" + name + "\"");
-    if (size > kMaxImageFile) throw EPDFError("File is too large: " + name);
-    in.seekg(0, std::ios::beg);
-    std::vector<uint8_t> bytes(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-        throw EPDFError("Cannot read file \"" + name + "\"");
-    return bytes;
+    throw EPDFError("Cannot read file \"" + name + "\". " + std::strerror(file.Error));
 }
 
 } // namespace

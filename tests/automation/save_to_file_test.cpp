@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "document/pagelith.h"
-#include "document/pdf_error.h"
+#include "base/pdf_error.h"
 #include "output/save_to_file.h"
 #include "support/pdf_check.h"
 

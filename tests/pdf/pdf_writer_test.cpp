@@ -103,7 +103,7 @@ TEST(PdfWriter, CarriageReturnsInStringsAreEscaped) {
     doc.Title = u"one\rtwo\r\n";
     doc.Author = u"\r";
     const std::string pdf = SavePdf(doc);
-    EXPECT_NE(pdf.find("/Title (one\\rtwo\\r\n)\r"), std::string::npos);
+    EXPECT_NE(pdf.find("/Title (one\\rtwo\\r\\n)\r"), std::string::npos);
     EXPECT_NE(pdf.find("/Author (\\r)\r"), std::string::npos);
     EXPECT_TRUE(ReadersAccept("info-cr.pdf", pdf));
 }
