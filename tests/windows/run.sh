@@ -108,10 +108,12 @@ windows_pdf=$work/out/scenario-windows.pdf
 linux_pdf=$work/out/scenario-linux.pdf
 font_file=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 run_script "$HERE/scripts/scenario.js" "$(winpath "$HERE/scenario.txt")" "$(winpath "$windows_pdf")" \
-    "$(winpath "$font_file")"
+    "$(winpath "$font_file")" "$(winpath "$HERE/images")"
 if grep -qa "/BaseFont /DejaVuSans" "$windows_pdf" && grep -qaF "/URI (http://example.com/\\(x\\))" "$windows_pdf"
 then pass "scenario has its TrueType font and escaped link"
 else fail "scenario lacks the TrueType font or the link: $windows_pdf"; fi
+images=$(grep -ac "/Subtype /Image" "$windows_pdf" || true)
+[[ $images == 7 ]] && pass "scenario has its seven pictures" || fail "scenario has $images pictures, expected 7"
 
 linux_build=""
 for dir in ${PAGELITH_LINUX_BUILD_DIR:-} "$ROOT/build" "$ROOT/build-asan"; do
@@ -124,7 +126,8 @@ else
     if grep -q '^SANITIZED = True' "$linux_build/python/pagelith/_config.py"; then
         py_env+=(LD_PRELOAD="$(g++ -print-file-name=libasan.so)" ASAN_OPTIONS=detect_leaks=0)
     fi
-    if env "${py_env[@]}" python3 "$HERE/scenario_linux.py" "$HERE/scenario.txt" "$linux_pdf" "$font_file"; then
+    if env "${py_env[@]}" python3 "$HERE/scenario_linux.py" "$HERE/scenario.txt" "$linux_pdf" "$font_file" \
+        "$HERE/images"; then
         if python3 - "$windows_pdf" "$linux_pdf" <<'PY'
 import re, sys
 def masked(path):

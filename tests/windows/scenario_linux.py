@@ -1,19 +1,21 @@
 """Runs the shared scenario through the Linux build's Python module and saves the PDF.
 
-Usage: scenario_linux.py SCENARIO OUTPUT.pdf FONT.ttf (with PYTHONPATH naming the build's python folder).
+Usage: scenario_linux.py SCENARIO OUTPUT.pdf FONT.ttf IMAGE_DIR (with PYTHONPATH naming the build's python
+folder).
 """
+import os
 import sys
 
 import pagelith
 
 
 def main():
-    scenario, output, font_file = sys.argv[1], sys.argv[2], sys.argv[3]
+    scenario, output, font_file, image_dir = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
     with open(scenario, encoding="ascii") as f:
         # The scenario's "\u00e9" escapes mean the same in Python as in JScript.
         code = f.read()
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
-    exec(compile(code, scenario, "exec"), {"d": doc, "fontFile": font_file})
+    exec(compile(code, scenario, "exec"), {"d": doc, "fontFile": font_file, "imageDir": image_dir + os.sep})
     doc.SaveToFile(output)
 
 

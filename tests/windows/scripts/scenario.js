@@ -1,12 +1,13 @@
 // Runs the shared scenario (one statement per line, valid JScript and Python) and saves the PDF.
-// Arguments: the scenario file, the output file, the TrueType font file.
+// Arguments: the scenario file, the output file, the TrueType font file, the picture folder.
 var failures = 0;
 try {
     var fso = new ActiveXObject("Scripting.FileSystemObject");
     var text = fso.OpenTextFile(WScript.Arguments(0), 1).ReadAll();
     var d = new ActiveXObject("PagelithASP.PDFSvrDoc");
     var fontFile = WScript.Arguments(2);
-    var g, t, p, q, r, f, u, s;
+    var imageDir = WScript.Arguments(3) + "\\";
+    var g, t, p, q, r, f, u, s, i1, i2, i3, i4, i5, i6, i7;
     eval(text);
     d.SaveToFile(WScript.Arguments(1));
 } catch (e) {

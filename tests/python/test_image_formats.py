@@ -1,0 +1,207 @@
+"""Pictures through the automation object end to end: each file format into a PDF, the PDF's image
+read back by independent decoders (poppler's pdfimages and pdftoppm, Pillow), and the failures a
+script sees."""
+
+import glob
+import io
+import os
+
+import pytest
+from PIL import Image, ImageDraw
+
+import pagelith
+from conftest import qpdf_check, run_tool
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PNGSUITE = os.path.normpath(os.path.join(HERE, "..", "..", "..", "shared", "corpus", "pngsuite"))
+
+
+def extracted(doc, tmp_path, name="doc"):
+    """Saves the document, checks it with qpdf and returns the first image pdfimages gives, as RGB."""
+    pdf = tmp_path / (name + ".pdf")
+    doc.SaveToFile(str(pdf))
+    qpdf_check(pdf)
+    prefix = tmp_path / name
+    result = run_tool("pdfimages", "-png", str(pdf), str(prefix))
+    assert result.returncode == 0, result.stderr
+    files = sorted(glob.glob(str(prefix) + "-*.png"))
+    assert files, "no image in %s" % pdf
+    return Image.open(files[0]).convert("RGB")
+
+
+def placed(doc, resource, page=1):
+    if doc.PageWidth(1) == 0:
+        doc.AddPage(0)
+    doc.ApplyResource(page, resource)
+    return resource
+
+
+def reference_rgb(path):
+    """What the document keeps of a PNG: 8-bit samples (16-bit keep their high byte), alpha dropped."""
+    image = Image.open(path)
+    if image.mode in ("I", "I;16", "I;16B"):
+        import numpy as np
+        a = (np.asarray(image, dtype=np.uint32) >> 8).astype(np.uint8)
+        return Image.fromarray(a, "L").convert("RGB")
+    return image.convert("RGB")
+
+
+def pngsuite_files():
+    if not os.path.isdir(PNGSUITE):
+        return []
+    return sorted(glob.glob(os.path.join(PNGSUITE, "*.png")) + glob.glob(os.path.join(PNGSUITE, "interlaced", "*.png")))
+
+
+@pytest.mark.skipif(not pngsuite_files(), reason="PngSuite is not beside the checkout")
+@pytest.mark.parametrize("path", pngsuite_files(), ids=os.path.basename)
+def test_pngsuite_pictures_reach_the_pdf_unchanged(doc, tmp_path, path):
+    doc.AddPage(0)
+    placed(doc, doc.AddImageFile(path))
+    got = extracted(doc, tmp_path)
+    assert got.size == Image.open(path).size
+    assert got.tobytes() == reference_rgb(path).tobytes()
+
+
+def test_alpha_merge_against_white(doc, tmp_path):
+    rgba = Image.new("RGBA", (4, 1))
+    rgba.putdata([(0, 0, 0, 128), (200, 200, 200, 64), (10, 20, 30, 0), (10, 20, 30, 255)])
+    buffer = io.BytesIO()
+    rgba.save(buffer, "PNG")
+    doc.MergeAlpha = True
+    doc.AddPage(0)
+    placed(doc, doc.AddImageBytes(buffer.getvalue()))
+    got = list(extracted(doc, tmp_path).getdata())
+    assert got == [(127, 127, 127), (241, 241, 241), (255, 255, 255), (10, 20, 30)]
+
+
+def test_every_format_through_files_and_bytes(doc, tmp_path):
+    picture = Image.new("RGB", (40, 24), (255, 255, 255))
+    draw = ImageDraw.Draw(picture)
+    draw.rectangle([4, 4, 20, 18], fill=(200, 0, 0))
+    draw.line([(0, 23), (39, 0)], fill=(0, 0, 160))
+    lossless = {"png": {}, "bmp": {}, "tiff": {"compression": "tiff_lzw"}, "pcx": {}}
+    for fmt, options in lossless.items():
+        path = tmp_path / ("pic." + fmt)
+        picture.save(path, **options)
+        for how in ("file", "bytes"):
+            d = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
+            d.AddPage(0)
+            r = d.AddImageFile(str(path)) if how == "file" else d.AddImageBytes(path.read_bytes())
+            assert (d.ImageWidth(r), d.ImageHeight(r)) == (40, 24), fmt
+            placed(d, r)
+            got = extracted(d, tmp_path, "%s-%s" % (fmt, how))
+            assert got.tobytes() == picture.tobytes(), (fmt, how)
+    for fmt in ("gif", "jpeg"):
+        path = tmp_path / ("pic." + fmt)
+        (picture.quantize(64) if fmt == "gif" else picture).save(path, quality=95)
+        doc.AddPage(0)
+        placed(doc, doc.AddImageFile(str(path)), doc.PageWidth(1) and 1)
+    assert doc.ImageCount(str(tmp_path / "pic.gif")) == 1
+
+
+def test_multi_picture_tiff_and_image_count(doc, tmp_path):
+    pages = [Image.new("L", (16, 8), v) for v in (10, 120, 240)]
+    path = tmp_path / "three.tif"
+    pages[0].save(path, save_all=True, append_images=pages[1:])
+    assert doc.ImageCount(str(path)) == 3
+    doc.AddPage(0)
+    doc.ImageReadNumber = 2
+    placed(doc, doc.AddImageFile(str(path)))
+    assert extracted(doc, tmp_path).getpixel((0, 0)) == (120, 120, 120)
+    doc.ImageReadNumber = 4
+    with pytest.raises(pagelith.com_error) as caught:
+        doc.AddImageFile(str(path))
+    assert caught.value.description == "TIFF file error - cannot find requested page"
+
+
+def render(doc, tmp_path, name):
+    """The first page rendered at 72 dpi as an RGB picture."""
+    pdf = tmp_path / (name + ".pdf")
+    doc.SaveToFile(str(pdf))
+    qpdf_check(pdf)
+    result = run_tool("pdftoppm", "-r", "72", "-png", "-singlefile", str(pdf), str(tmp_path / name))
+    assert result.returncode == 0, result.stderr
+    return Image.open(str(tmp_path / name) + ".png").convert("RGB")
+
+
+@pytest.mark.parametrize("photometric", ["min-is-white", "min-is-black"])
+def test_group4_passed_through_renders_as_decoded(doc, tmp_path, photometric):
+    bw = Image.new("1", (64, 32), 1)
+    ImageDraw.Draw(bw).rectangle([8, 8, 40, 24], fill=0)
+    path = tmp_path / "g4.tif"
+    bw.save(path, compression="group4")
+    if photometric == "min-is-white":
+        run_tool("tiffset", "-s", "262", "0", str(path))
+        # the same pixels as stored bits now mean the opposite: invert the expectation
+        bw = Image.eval(bw.convert("L"), lambda v: 255 - v).convert("1")
+    doc.AddPage(0)
+    r = doc.AddImageFile(str(path))
+    placed(doc, r)
+    page = render(doc, tmp_path, photometric)
+    shown = page.crop((0, 0, 64, 32)).convert("L").point(lambda v: 255 if v > 127 else 0)
+    assert shown.tobytes() == bw.convert("L").tobytes()
+
+
+def test_one_bit_picture_with_white_first_keeps_its_colours(doc, tmp_path):
+    bw = Image.new("P", (32, 16), 0)
+    bw.putpalette([255, 255, 255, 0, 0, 0])
+    ImageDraw.Draw(bw).rectangle([4, 4, 12, 12], fill=1)
+    path = tmp_path / "white-first.bmp"
+    bw.save(path, bits=1)
+    doc.AddPage(0)
+    placed(doc, doc.AddImageFile(str(path)))
+    page = render(doc, tmp_path, "white-first").crop((0, 0, 32, 16))
+    assert page.getpixel((0, 0)) == (255, 255, 255)
+    assert page.getpixel((8, 8)) == (0, 0, 0)
+
+
+def test_cmyk_jpeg_passed_through_renders_like_its_decode(doc, tmp_path):
+    picture = Image.new("RGB", (48, 32), (255, 255, 255))
+    ImageDraw.Draw(picture).rectangle([8, 8, 40, 24], fill=(0, 90, 200))
+    path = tmp_path / "cmyk.jpg"
+    picture.convert("CMYK").save(path, quality=95)
+    doc.AddPage(0)
+    placed(doc, doc.AddImageFile(str(path)))
+    page = render(doc, tmp_path, "cmyk").crop((0, 0, 48, 32))
+    for point in ((2, 2), (24, 16)):
+        got, want = page.getpixel(point), picture.getpixel(point)
+        assert max(abs(a - b) for a, b in zip(got, want)) <= 40, (point, got, want)
+
+
+@pytest.mark.parametrize("content, message", [
+    (b"", None),
+    (b"\x00", None),
+    (b"XYZW not a picture", "File is not a supported image format"),
+    (b"\x89PNG\r\n\x1a\n\x00\x00", None),
+    (b"II*\x00\x08\x00\x00\x00\x00\x00", None),
+    (b"\xff\xd8\xff\xe0garbage", None),
+    (b"GIF89a\x01", None),
+    (b"BM\x00\x00", None),
+])
+def test_bad_pictures_fail_cleanly_and_add_nothing(doc, tmp_path, content, message):
+    path = tmp_path / "bad.bin"
+    path.write_bytes(content)
+    for add in (lambda: doc.AddImageFile(str(path)), lambda: doc.AddImageBytes(content)):
+        with pytest.raises(pagelith.com_error) as caught:
+            add()
+        assert caught.value.description
+        if message:
+            assert caught.value.description == message
+    assert doc.CreateGraphic() == 1  # nothing was added before it
+
+
+def test_image_queries(doc, tmp_path):
+    picture = Image.new("RGB", (720, 10), (1, 2, 3))
+    path = tmp_path / "wide.png"
+    picture.save(path, dpi=(144, 144))
+    r = doc.AddImageFile(str(path))
+    assert doc.ImageWidth(r) == 720  # PNG resolutions are not taken over: 72 dpi
+    t = doc.CreateText()
+    assert doc.ImageWidth(t) == 0 and doc.ImageWidth(0) == 0
+    with pytest.raises(pagelith.com_error) as caught:
+        doc.ImageCount(str(tmp_path / "missing.tif"))
+    assert caught.value.description == "File not found: " + str(tmp_path / "missing.tif")
+    (tmp_path / "text.txt").write_bytes(b"hello")
+    with pytest.raises(pagelith.com_error) as caught:
+        doc.ImageCount(str(tmp_path / "text.txt"))
+    assert caught.value.description == "File is not a supported graphics format"
