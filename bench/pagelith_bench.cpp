@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_stream.h"
 #include "document/pagelith.h"
 #include "images/group4_encoder.h"
 #include "images/readers/tif_image.h"
-#include "base/byte_stream.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "base/byte_stream.h"
-#include "document/pagelith.h"
 #include "base/pdf_error.h"
+#include "document/pagelith.h"
 #include "output/native_text.h"
 
 #ifdef _WIN32

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "document/pagelith.h"
 #include "base/pdf_error.h"
+#include "document/pagelith.h"
 #include "output/save_to_file.h"
 #include "support/pdf_check.h"
 

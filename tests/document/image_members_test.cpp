@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <map>
 
-#include "document/pagelith.h"
 #include "base/pdf_error.h"
+#include "document/pagelith.h"
 #include "images/bitmap_handle_source.h"
 #include "images/image_res.h"
 #include "images/image_test_support.h"

@@ -2,8 +2,8 @@
 
 #include <regex>
 
-#include "document/pagelith.h"
 #include "base/pdf_error.h"
+#include "document/pagelith.h"
 #include "drawing/graphic_res.h"
 #include "images/image_res.h"
 #include "pdf/pdf_writer.h"
