@@ -12,17 +12,6 @@
 
 namespace pagelith::testing {
 
-// The message every missing reader and encoder answers until it is linked in.
-inline constexpr const char* kNotLinkedYet = "File is not a supported image format";
-
-#define PAGELITH_SKIP_UNTIL_LINKED(statement)                                                                \
-    try {                                                                                                    \
-        statement;                                                                                           \
-    } catch (const std::exception& e) {                                                                      \
-        if (std::string(e.what()) == ::pagelith::testing::kNotLinkedYet) GTEST_SKIP() << "not linked yet";   \
-        throw;                                                                                               \
-    }
-
 // A bitmap of format and size whose pixel at (x, y) takes f(x, y): a palette index, or 0xRRGGBB.
 template <class F> TBMPImage MakeBitmap(TPixelFormat format, int32_t w, int32_t h, F&& f) {
     TBMPImage b;

@@ -275,7 +275,7 @@ TEST(PrepareImage, BlackAndWhiteUnderGroup4HonoursEitherPaletteOrder) {
         MakeBitmap(TPixelFormat::Indexed1, 40, 8, [&](int x, int y) { return 1 - pattern(x, y); }),
         kWhiteBlack);
     TPDFImageRes a, b;
-    PAGELITH_SKIP_UNTIL_LINKED(PrepareImage({}, normal, a));
+    PrepareImage({}, normal, a);
     PrepareImage({}, flipped, b);
     EXPECT_EQ(a.Filter, 1);
     EXPECT_FALSE(a.Indexed);
