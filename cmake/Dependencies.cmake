@@ -6,7 +6,7 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
     "Where the static Windows builds of the dependencies live")
   set(PAGELITH_MINGW_JPEG "${PAGELITH_MINGW_DEPS}/libjpeg")
   string(REGEX MATCH "^[^-]+" pagelith_mingw_arch "${PAGELITH_MINGW_TRIPLE}")
-  if(NOT EXISTS "${PAGELITH_MINGW_JPEG}/.built")
+  if(NOT EXISTS "${PAGELITH_MINGW_JPEG}/.built-simd")
     message(STATUS "Building libjpeg for Windows into ${PAGELITH_MINGW_JPEG}")
     execute_process(
       COMMAND "${PROJECT_SOURCE_DIR}/cmake/scripts/mingw-libjpeg.sh" "${PAGELITH_MINGW_DEPS}" "${pagelith_mingw_arch}"

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config zlib1g-dev libjpeg62-turbo-dev
     libgtest-dev googletest libbenchmark-dev
     qpdf poppler-utils mupdf-tools
-    g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev nasm
     wine64 wine wine64-tools
     python3-pytest python3-waitress python3-fonttools python3-venv python3-pip
     fonts-dejavu-core fonts-liberation libhpdf-dev
