@@ -47,9 +47,10 @@ void TakeBitmapSize(const TBMPImage& bitmap, TPDFImageRes& image) {
     image.YResolution = DotsPerInch(bitmap.YPelsPerMeter);
 }
 
-// A picture file read into the working bitmap by its reader.
+// A picture file read into the working bitmap by its reader. The file's bytes outlive every reader
+// here, so none needs a copy of them.
 void Decode(TImageReader& reader, std::span<const uint8_t> data, TBMPImage& bitmap) {
-    reader.LoadFromBytes(data);
+    reader.LoadFromView(data);
     reader.AssignTo(bitmap);
 }
 
@@ -78,7 +79,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
               TPDFImageRes& image) {
     TTIFImage reader;
     reader.PictureNumber = settings.ImageReadNumber;
-    reader.LoadFromBytes(data);
+    reader.LoadFromView(data);
     image.Width = reader.Width();
     image.Height = reader.Height();
     image.XResolution = reader.XResolution();
@@ -106,7 +107,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
 bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
               TPDFImageRes& image) {
     TJPEGImageExtra reader;
-    reader.LoadFromBytes(data);
+    reader.LoadFromView(data);
     image.Width = reader.Width();
     image.Height = reader.Height();
     image.XResolution = reader.XDensity();

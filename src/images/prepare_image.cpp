@@ -222,7 +222,8 @@ void PrepareImage(const TImageSettings& settings, TBMPImage& bitmap, TPDFImageRe
     }
     const uint8_t code = gray ? settings.CompressionGray : settings.CompressionIndexed;
     if (code == kCompressDCT && gray) {
-        bitmap.ConvertTo24();
+        // The encoder reads palette entries itself: a 24-bit copy would triple the memory first, and
+        // a picture beyond JPEG's dimensions would be copied whole before it is refused.
         image.Data = EncodeJPEG(bitmap, true);
         image.Filter = kCompressDCT;
         image.GrayJPEG = true;

@@ -39,7 +39,7 @@ public:
 
     std::string Write() {
         Number();
-        file_.Buffer.reserve(4096 + std::size_t{doc_.Pages.Count()} * 256);
+        file_.Buffer.reserve(4096 + std::size_t{doc_.Pages.Count()} * 256 + PlacedImageBytes());
         file_.Out().Line("%PDF-1.2");
         Catalog();
         file_.Next = 3;
@@ -75,6 +75,17 @@ private:
         }
         text.ReleaseSegments(); // the content pass lays the block out again
         return links;
+    }
+
+    // The stream bytes of the images the pages place: reserved at once, the buffer is never moved
+    // while megabytes of samples are appended to it.
+    std::size_t PlacedImageBytes() const {
+        std::size_t total = 0;
+        for (const auto& res : doc_.Resources) {
+            const auto* image = dynamic_cast<const TPDFImageRes*>(res.get());
+            if (image && image->ObjectNumber != 0) total += image->Data.size() + image->Palette.size() + 512;
+        }
+        return total;
     }
 
     // One URI action per distinct target of the page, in first-use order.
@@ -354,8 +365,7 @@ std::string WritePdf(TPagelith& doc) {
 }
 
 void TPagelith::SaveToStream(TStream& dest) {
-    const std::string file = WritePdf(*this);
-    dest.Write(file);
+    dest.Take(WritePdf(*this));
 }
 
 } // namespace pagelith

@@ -185,5 +185,19 @@ TEST(Pagelith, CurrentResourceResolvedAtUse) {
     EXPECT_NE(doc.CurrentTextRes(), nullptr);
 }
 
+// A stream that already holds bytes keeps them: the saved file is appended, not swapped in.
+TEST(Pagelith, SaveAppendsToAStreamWithContent) {
+    TPagelith doc;
+    doc.Clock = [] { return testing::kFixedTime; };
+    doc.AddPage(0);
+    const std::string pdf = testing::SavePdf(doc);
+    TMemoryStream stream;
+    stream.Write("head");
+    doc.SaveToStream(stream);
+    EXPECT_EQ(stream.Data, "head" + pdf);
+    doc.SaveToStream(stream);
+    EXPECT_EQ(stream.Data, "head" + pdf + pdf);
+}
+
 } // namespace
 } // namespace pagelith

@@ -5,7 +5,9 @@
 
 #include "base/pdf_error.h"
 #include "images/image_test_support.h"
+#include "images/jpeg_encoder.h"
 #include "images/prepare_image.h"
+#include "images/readers/image_error.h"
 
 namespace pagelith {
 namespace {
@@ -265,6 +267,46 @@ TEST(PrepareImage, GrayJpegComesFromTheGrayLevels) {
     EXPECT_FALSE(image.Indexed);
     EXPECT_TRUE(image.Palette.empty());
     EXPECT_EQ(image.Data.substr(image.Data.size() - 2), "\xFF\xD9");
+}
+
+// The gray levels come from the palette, so the samples are those of the picture made 24-bit first,
+// for full and short palettes; the caller's bitmap is left as it was.
+TEST(PrepareImage, GrayJpegEqualsTheJpegOfThe24BitPicture) {
+    const auto ramp = [](int x, int y) { return uint32_t(x * 7 + y * 3); };
+    const struct {
+        TPixelFormat Format;
+        int Entries;
+    } cases[] = {{TPixelFormat::Indexed4, 16},
+                 {TPixelFormat::Indexed4, 5},
+                 {TPixelFormat::Indexed8, 256},
+                 {TPixelFormat::Indexed8, 40}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Entries);
+        TBMPImage b = WithPalette(MakeBitmap(c.Format, 37, 11, ramp), GrayRamp(c.Entries));
+        b.XPelsPerMeter = b.YPelsPerMeter = 11811;
+        TBMPImage wide = b;
+        wide.ConvertTo24();
+        TPDFImageRes image;
+        PrepareImage({.CompressionGray = 3}, b, image);
+        ASSERT_EQ(image.Filter, 3);
+        EXPECT_EQ(image.Data, EncodeJPEG(wide, true));
+        EXPECT_EQ(b.Format(), c.Format);
+    }
+}
+
+// Wider than JPEG allows: refused with the coder's message before any copy of the picture is made.
+TEST(PrepareImage, GrayJpegBeyondJpegDimensionsIsRefused) {
+    TBMPImage b = WithPalette(
+        MakeBitmap(TPixelFormat::Indexed4, 65501, 2, [](int x, int) { return uint32_t(x); }), GrayRamp(16));
+    TPDFImageRes image;
+    try {
+        PrepareImage({.CompressionGray = 3}, b, image);
+        FAIL() << "no error";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_NE(std::string(e.what()).find("65500"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(b.Format(), TPixelFormat::Indexed4);
+    EXPECT_TRUE(image.Data.empty());
 }
 
 // Group 4 codes bit 1 as white, so a white-first palette must be coded with its bits turned over.

@@ -18,6 +18,9 @@ public:
 
     // Reads the file's bytes; header errors are raised here.
     virtual void LoadFromBytes(std::span<const uint8_t> data) = 0;
+    // The same for a caller that keeps the bytes alive and unchanged for the reader's lifetime: a
+    // reader that would copy the whole file may keep a view of it instead.
+    virtual void LoadFromView(std::span<const uint8_t> data) { LoadFromBytes(data); }
     // Decodes into bitmap, choosing its pixel format and palette; decoding errors are raised here.
     virtual void AssignTo(TBMPImage& bitmap) = 0;
 

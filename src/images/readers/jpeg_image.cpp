@@ -99,12 +99,22 @@ uint8_t InkToChannel(uint32_t ink, uint32_t black) {
 } // namespace
 
 void TJPEGImageExtra::LoadFromBytes(std::span<const uint8_t> data) {
+    owned_.assign(data.begin(), data.end());
+    Load(owned_);
+}
+
+void TJPEGImageExtra::LoadFromView(std::span<const uint8_t> data) {
+    owned_.clear();
+    Load(data);
+}
+
+void TJPEGImageExtra::Load(std::span<const uint8_t> data) {
     width_ = height_ = xDensity_ = yDensity_ = rawXDensity_ = rawYDensity_ = 0;
     components_ = 0;
     densityUnit_ = 0;
     adobeInverted_ = false;
     metadata_ = {};
-    data_.assign(data.begin(), data.end());
+    data_ = data;
     TDecompressor d(data_);
     auto& c = d.Info();
     d.Run([&] {

@@ -15,6 +15,7 @@ public:
     TJPEGImageExtra() = default;
 
     void LoadFromBytes(std::span<const uint8_t> data) override;
+    void LoadFromView(std::span<const uint8_t> data) override;
     void AssignTo(TBMPImage& bitmap) override;
 
     uint32_t Width() const { return width_; }
@@ -31,7 +32,10 @@ public:
     const TJPEGMetadata& Metadata() const { return metadata_; }
 
 private:
-    std::vector<uint8_t> data_;
+    void Load(std::span<const uint8_t> data);
+
+    std::vector<uint8_t> owned_;    // the file's copy, unless the caller keeps the bytes
+    std::span<const uint8_t> data_; // the file being read
     uint32_t width_ = 0;
     uint32_t height_ = 0;
     int components_ = 0;

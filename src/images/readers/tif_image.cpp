@@ -79,7 +79,8 @@ void TTIFImage::Reset() {
     stripData_.clear();
     stripSizes_.clear();
     order_ = TByteReader::TOrder::LittleEndian;
-    file_.clear();
+    owned_.clear();
+    file_ = {};
     bitsPerSample_.assign(1, 1);
     bitsCount_ = 0;
     samplesPerPixel_ = 1;
@@ -100,6 +101,17 @@ void TTIFImage::Reset() {
 void TTIFImage::LoadFromBytes(std::span<const uint8_t> data) {
     Reset();
     try {
+        owned_.assign(data.begin(), data.end());
+        Load(owned_);
+    } catch (...) {
+        Reset();
+        throw;
+    }
+}
+
+void TTIFImage::LoadFromView(std::span<const uint8_t> data) {
+    Reset();
+    try {
         Load(data);
     } catch (...) {
         Reset();
@@ -109,7 +121,7 @@ void TTIFImage::LoadFromBytes(std::span<const uint8_t> data) {
 
 void TTIFImage::Load(std::span<const uint8_t> data) {
     order_ = ReadByteOrder(data, "File is not TIFF format");
-    file_.assign(data.begin(), data.end());
+    file_ = data;
     TByteReader reader(file_, order_);
     reader.Seek(4);
     uint32_t ifd = reader.U32();
@@ -398,7 +410,7 @@ uint64_t TTIFImage::RowBytes() const {
 
 std::span<const uint8_t> TTIFImage::StripBytes(uint32_t strip) const {
     if (stripSizes_[strip] == 0) return {};
-    return std::span<const uint8_t>(file_).subspan(stripOffsets_[strip], stripSizes_[strip]);
+    return file_.subspan(stripOffsets_[strip], stripSizes_[strip]);
 }
 
 void TTIFImage::AssignTo(TBMPImage& bitmap) {

@@ -18,6 +18,7 @@ public:
     int32_t PictureNumber = 1;
 
     void LoadFromBytes(std::span<const uint8_t> data) override;
+    void LoadFromView(std::span<const uint8_t> data) override;
     void AssignTo(TBMPImage& bitmap) override;
 
     uint32_t Width() const { return width_; }
@@ -74,7 +75,8 @@ private:
                           int32_t rows) const;
 
     TByteReader::TOrder order_ = TByteReader::TOrder::LittleEndian;
-    std::vector<uint8_t> file_;
+    std::vector<uint8_t> owned_;    // the file's copy, unless the caller keeps the bytes
+    std::span<const uint8_t> file_; // the file being read
     std::vector<uint16_t> bitsPerSample_;
     uint32_t bitsCount_ = 0; // count of the BitsPerSample tag, 0 when absent
     uint16_t samplesPerPixel_ = 1;
