@@ -309,7 +309,7 @@ void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
         reducedMask.resize(withMask ? width_ : 0);
     }
 
-    TPngInflater inflater(compressed_);
+    TPngInflater inflater(compressed_, FilteredSize());
     bool more = true;
     for (const TPass& p : interlace_ ? std::span<const TPass>(kAdam7) : std::span<const TPass>(kWholeImage)) {
         const uint32_t w = PassExtent(width_, p.X0, p.DX);
