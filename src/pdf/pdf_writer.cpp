@@ -39,7 +39,7 @@ public:
 
     std::string Write() {
         Number();
-        file_.Buffer.reserve(4096 + std::size_t{doc_.Pages.Count()} * 256);
+        file_.Buffer.reserve(ExpectedSize());
         file_.Out().Line("%PDF-1.2");
         Catalog();
         file_.Next = 3;
@@ -51,6 +51,15 @@ public:
     }
 
 private:
+    // Room for the pictures' data up front: growing the buffer past them copied the file over and over.
+    std::size_t ExpectedSize() const {
+        std::size_t size = 4096 + std::size_t{doc_.Pages.Count()} * 256;
+        for (const auto& res : doc_.Resources)
+            if (const auto* image = dynamic_cast<const TPDFImageRes*>(res.get()))
+                size += image->Data.size() + image->Palette.size() + 512;
+        return size;
+    }
+
     // What a text placement adds to its page's links: one slot per laid-out segment with a link, so
     // that the content pass never meets more links than it has slots, and its distinct targets.
     struct TTextLinks {
