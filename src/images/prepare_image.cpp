@@ -1,6 +1,9 @@
 #include "images/prepare_image.h"
 
+#include <cstring>
+#include <span>
 #include <string>
+#include <utility>
 
 #include "base/deflate.h"
 #include "base/pdf_error.h"
@@ -78,16 +81,26 @@ void Raw(const TBMPImage& bitmap, std::string& data) {
             [&](const uint8_t* row, std::size_t n) { data.append(reinterpret_cast<const char*>(row), n); });
 }
 
-// The samples are gathered first: the compressor takes the whole buffer in one call.
-void Flate(const TBMPImage& bitmap, std::string& data) {
-    std::string raw;
-    Raw(bitmap, raw);
+// The compressor takes the whole buffer in one call. The bitmap is spent once its samples are
+// out, so its rows are packed and turned to red-green-blue in place: no second copy of the picture.
+void Flate(TBMPImage& bitmap, std::string& data) {
+    const std::size_t length = RowLength(bitmap);
+    const std::size_t stride = bitmap.Stride();
+    const bool bgr = bitmap.Format() == TPixelFormat::Rgb24;
+    const std::span<uint8_t> pixels = bitmap.Pixels();
+    const auto height = static_cast<std::size_t>(bitmap.Height());
+    for (std::size_t y = 0; y < height; ++y) {
+        uint8_t* row = pixels.data() + y * length;
+        if (stride != length) std::memmove(row, pixels.data() + y * stride, length);
+        if (bgr)
+            for (std::size_t i = 0; i < length; i += 3) std::swap(row[i], row[i + 2]);
+    }
     data.clear();
-    AppendDeflated(data, raw);
+    AppendDeflated(data, std::string_view(reinterpret_cast<const char*>(pixels.data()), length * height));
 }
 
 // Samples and palette, raw or both compressed.
-void IndexedData(const TBMPImage& bitmap, bool flate, TPDFImageRes& image) {
+void IndexedData(TBMPImage& bitmap, bool flate, TPDFImageRes& image) {
     const std::string palette = PaletteBytes(bitmap, image.PaletteSize);
     if (flate) {
         Flate(bitmap, image.Data);
