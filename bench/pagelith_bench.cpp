@@ -8,6 +8,7 @@
 #include <exception>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/byte_stream.h"
@@ -16,6 +17,7 @@
 #include "images/group4_encoder.h"
 #include "images/readers/png_image.h"
 #include "images/readers/tif_image.h"
+#include "pdf/pdf_writer.h"
 
 namespace {
 
@@ -28,28 +30,27 @@ std::vector<uint8_t> ReadFile(const std::string& name) {
     return std::move(file.Bytes);
 }
 
+// The writer's buffer straight to disk, as saving to a file does.
 void Save(TPagelith& doc, const std::string& name) {
-    TMemoryStream pdf;
-    doc.SaveToStream(pdf);
+    const std::string pdf = WritePdf(doc);
     std::ofstream out(name, std::ios::binary);
-    out.write(pdf.Data.data(), static_cast<std::streamsize>(pdf.Data.size()));
+    out.write(pdf.data(), static_cast<std::streamsize>(pdf.size()));
     if (!out) throw std::runtime_error("cannot write " + name);
 }
 
 int TextReport(const std::string& linesFile, const std::string& outFile) {
     constexpr int kPages = 200, kLines = 50;
     const std::vector<uint8_t> bytes = ReadFile(linesFile);
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::vector<std::string> lines;
-    std::string line;
-    for (const uint8_t c : bytes) {
-        if (c == '\n') {
-            lines.push_back(std::move(line));
-            line.clear();
-        } else if (c != '\r') {
-            line += static_cast<char>(c);
-        }
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.emplace_back(line);
+        at = end + 1;
     }
-    if (!line.empty()) lines.push_back(std::move(line));
     if (lines.size() < std::size_t{kPages} * kLines) {
         std::fprintf(stderr, "pagelith-bench: need %d lines, got %zu\n", kPages * kLines, lines.size());
         return 1;

@@ -1,5 +1,6 @@
-# zlib and libjpeg (IJG 6b interface). For the Windows build both come as static
-# libraries: zlib from Debian's mingw package, libjpeg built from Debian's source.
+# zlib, libdeflate and libjpeg (IJG 6b interface). For the Windows build all come as static
+# libraries: zlib from Debian's mingw package, libdeflate and libjpeg built from Debian's source
+# (libdeflate of the same version as on Linux, so that both write the same bytes).
 if(CMAKE_CROSSCOMPILING AND WIN32)
   # Shared by every Windows build dir of the checkout, so the source is fetched once.
   set(PAGELITH_MINGW_DEPS "${PROJECT_SOURCE_DIR}/build-windows/deps" CACHE PATH
@@ -15,7 +16,17 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
       message(FATAL_ERROR "Could not build libjpeg for Windows")
     endif()
   endif()
-  list(PREPEND CMAKE_FIND_ROOT_PATH "${PAGELITH_MINGW_JPEG}")
+  set(PAGELITH_MINGW_DEFLATE "${PAGELITH_MINGW_DEPS}/libdeflate")
+  if(NOT EXISTS "${PAGELITH_MINGW_DEFLATE}/.built")
+    message(STATUS "Building libdeflate for Windows into ${PAGELITH_MINGW_DEFLATE}")
+    execute_process(
+      COMMAND "${PROJECT_SOURCE_DIR}/cmake/scripts/mingw-libdeflate.sh" "${PAGELITH_MINGW_DEPS}" "${pagelith_mingw_arch}"
+      RESULT_VARIABLE pagelith_deflate_result)
+    if(NOT pagelith_deflate_result EQUAL 0)
+      message(FATAL_ERROR "Could not build libdeflate for Windows")
+    endif()
+  endif()
+  list(PREPEND CMAKE_FIND_ROOT_PATH "${PAGELITH_MINGW_JPEG}" "${PAGELITH_MINGW_DEFLATE}")
   # Static archives only: an import library would pull in zlib1.dll or libjpeg-62.dll.
   set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
   set(ZLIB_USE_STATIC_LIBS ON)
@@ -24,8 +35,17 @@ endif()
 find_package(ZLIB REQUIRED)
 find_package(JPEG REQUIRED)
 
+find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h)
+find_library(LIBDEFLATE_LIBRARY NAMES deflate)
+if(NOT LIBDEFLATE_INCLUDE_DIR OR NOT LIBDEFLATE_LIBRARY)
+  message(FATAL_ERROR "libdeflate not found (Debian package libdeflate-dev)")
+endif()
+add_library(pagelith_libdeflate INTERFACE)
+target_include_directories(pagelith_libdeflate INTERFACE "${LIBDEFLATE_INCLUDE_DIR}")
+target_link_libraries(pagelith_libdeflate INTERFACE "${LIBDEFLATE_LIBRARY}")
+
 if(CMAKE_CROSSCOMPILING AND WIN32)
-  foreach(lib IN LISTS ZLIB_LIBRARIES JPEG_LIBRARIES)
+  foreach(lib IN LISTS ZLIB_LIBRARIES JPEG_LIBRARIES LIBDEFLATE_LIBRARY)
     if(lib MATCHES "\\.dll\\.a$")
       message(FATAL_ERROR "Windows build found an import library instead of a static one: ${lib}")
     endif()

@@ -1,9 +1,11 @@
 #include "images/prepare_image.h"
 
+#include <cstring>
+#include <span>
 #include <string>
+#include <utility>
 
-#include <zlib.h>
-
+#include "base/deflate.h"
 #include "base/pdf_error.h"
 #include "images/group4_encoder.h"
 #include "images/jpeg_encoder.h"
@@ -11,45 +13,6 @@
 namespace pagelith {
 
 namespace {
-
-// One zlib stream (default level, zlib format) appended to out as bytes arrive.
-class TZlibSink {
-public:
-    explicit TZlibSink(std::string& out) : out_(out) {
-        if (deflateInit(&z_, Z_DEFAULT_COMPRESSION) != Z_OK) throw EPDFError("Compression error");
-    }
-    ~TZlibSink() { deflateEnd(&z_); }
-    TZlibSink(const TZlibSink&) = delete;
-    TZlibSink& operator=(const TZlibSink&) = delete;
-
-    void Write(const uint8_t* bytes, std::size_t size) {
-        while (size > 0) {
-            const auto chunk = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-            Run(bytes, chunk, Z_NO_FLUSH);
-            bytes += chunk;
-            size -= chunk;
-        }
-    }
-    void Finish() { Run(nullptr, 0, Z_FINISH); }
-
-private:
-    void Run(const uint8_t* bytes, uInt size, int flush) {
-        z_.next_in = const_cast<Bytef*>(bytes);
-        z_.avail_in = size;
-        uint8_t buffer[32768];
-        int rc = Z_OK;
-        do {
-            z_.next_out = buffer;
-            z_.avail_out = sizeof buffer;
-            rc = deflate(&z_, flush);
-            if (rc == Z_STREAM_ERROR) throw EPDFError("Compression error");
-            out_.append(reinterpret_cast<const char*>(buffer), sizeof buffer - z_.avail_out);
-        } while (z_.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
-    }
-
-    std::string& out_;
-    z_stream z_{};
-};
 
 std::size_t RowLength(const TBMPImage& bitmap) {
     const auto width = static_cast<std::size_t>(bitmap.Width());
@@ -118,27 +81,30 @@ void Raw(const TBMPImage& bitmap, std::string& data) {
             [&](const uint8_t* row, std::size_t n) { data.append(reinterpret_cast<const char*>(row), n); });
 }
 
-void Flate(const TBMPImage& bitmap, std::string& data) {
+// The compressor takes the whole buffer in one call. The bitmap is spent once its samples are
+// out, so its rows are packed and turned to red-green-blue in place: no second copy of the picture.
+void Flate(TBMPImage& bitmap, std::string& data) {
+    const std::size_t length = RowLength(bitmap);
+    const std::size_t stride = bitmap.Stride();
+    const bool bgr = bitmap.Format() == TPixelFormat::Rgb24;
+    const std::span<uint8_t> pixels = bitmap.Pixels();
+    const auto height = static_cast<std::size_t>(bitmap.Height());
+    for (std::size_t y = 0; y < height; ++y) {
+        uint8_t* row = pixels.data() + y * length;
+        if (stride != length) std::memmove(row, pixels.data() + y * stride, length);
+        if (bgr)
+            for (std::size_t i = 0; i < length; i += 3) std::swap(row[i], row[i + 2]);
+    }
     data.clear();
-    TZlibSink sink(data);
-    EachRow(bitmap, [&](const uint8_t* row, std::size_t n) { sink.Write(row, n); });
-    sink.Finish();
-}
-
-std::string FlateBytes(const std::string& bytes) {
-    std::string out;
-    TZlibSink sink(out);
-    sink.Write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    sink.Finish();
-    return out;
+    AppendDeflated(data, std::string_view(reinterpret_cast<const char*>(pixels.data()), length * height));
 }
 
 // Samples and palette, raw or both compressed.
-void IndexedData(const TBMPImage& bitmap, bool flate, TPDFImageRes& image) {
+void IndexedData(TBMPImage& bitmap, bool flate, TPDFImageRes& image) {
     const std::string palette = PaletteBytes(bitmap, image.PaletteSize);
     if (flate) {
         Flate(bitmap, image.Data);
-        image.Palette = FlateBytes(palette);
+        image.Palette = DeflateZlib(palette);
     } else {
         Raw(bitmap, image.Data);
         image.Palette = palette;

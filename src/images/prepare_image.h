@@ -11,7 +11,8 @@ namespace pagelith {
 inline constexpr const char* kEmptyImage = "Image has no rows or columns";
 
 // Fills the encoding fields of image (Width, Height and resolution are the caller's). May bring
-// bitmap to 24-bit. An empty bitmap fails with EPDFError kEmptyImage and leaves image unchanged.
+// bitmap to 24-bit; Flate leaves its pixels spent. An empty bitmap fails with EPDFError kEmptyImage and
+// leaves image unchanged.
 void PrepareImage(const TImageSettings& settings, TBMPImage& bitmap, TPDFImageRes& image);
 
 // Pixels per metre to dots per inch, rounded; unknown (0) and negative values give 0.

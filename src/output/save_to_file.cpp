@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "base/byte_stream.h"
 #include "base/pdf_error.h"
 #include "document/pagelith.h"
 #include "output/native_text.h"
+#include "pdf/pdf_writer.h"
 
 #ifdef _WIN32
 #include "platform/com.h"
@@ -240,19 +240,19 @@ void SaveToFile(TPagelith& document, std::u16string_view fileName) {
     if (FolderLength(given) == given.size()) throw EPDFError(CannotCreate(target, kInvalidName));
 
     // The file is built whole before anything on disk is touched, and replaces the old one only once
-    // it is written whole: a failure anywhere leaves the old file as it was.
-    TMemoryStream pdf;
+    // it is written whole: a failure anywhere leaves the old file as it was. The writer's own
+    // buffer goes to disk: no second copy of the whole file.
 #ifdef _WIN32
     CheckTarget(target);
-    document.SaveToStream(pdf);
+    const std::string pdf = WritePdf(document);
     TTemporaryFile file(target);
 #else
     const std::string resolved = ResolvedTarget(target);
     const mode_t mode = CheckTarget(resolved, target);
-    document.SaveToStream(pdf);
+    const std::string pdf = WritePdf(document);
     TTemporaryFile file(resolved, target, mode);
 #endif
-    file.Write(pdf.Data);
+    file.Write(pdf);
     file.Commit();
 }
 

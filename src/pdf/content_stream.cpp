@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "base/deflate_writer.h"
 #include "base/pdf_string.h"
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
@@ -43,8 +42,8 @@ private:
 
 class TContentWriter {
 public:
-    TContentWriter(TDeflateWriter& z, TPagelith& doc, std::vector<TLinkSlot>& slots)
-        : z_(z), doc_(doc), slots_(slots) {}
+    TContentWriter(std::string& text, TPagelith& doc, std::vector<TLinkSlot>& slots)
+        : text_(text), doc_(doc), slots_(slots) {}
 
     void Placement(const TPDFObj& obj) {
         TPDFResource* res = doc_.Resource(static_cast<int32_t>(obj.ResourceIndex));
@@ -56,7 +55,7 @@ public:
             // The graphic's own line width and colours end with it: nothing placed later inherits them.
             if (auto* graphic = dynamic_cast<const TPDFGraphicRes*>(res)) {
                 Out().Line("q");
-                z_.Write(graphic->Content());
+                text_.append(graphic->Content());
                 Out().Line("Q");
             }
             break;
@@ -64,7 +63,6 @@ public:
             if (auto* text = dynamic_cast<TPDFTextRes*>(res)) Text(obj, *text);
             break;
         }
-        z_.Flush();
     }
 
     void UnderlineBars() {
@@ -73,12 +71,11 @@ public:
             if (i == 0 || u.Color != underlines_[i - 1].Color)
                 Out().Color(u.Color, true).EndLine().Color(u.Color, false).EndLine();
             Out().Operand(u.X).Operand(u.Y).Operand(u.Width).Number(u.Thickness).Line(" re").Line("B");
-            z_.Flush();
         }
     }
 
 private:
-    TOperatorText Out() { return TOperatorText(z_.Pending()); }
+    TOperatorText Out() { return TOperatorText(text_); }
 
     void RotationLine(double c, double s) {
         Out().Operand(c).Operand(s).Operand(-s).Operand(c).Line("0 0 cm");
@@ -160,11 +157,10 @@ private:
                 slot->Width = Nearest(seg.Width);
                 slot->Bottom = Nearest(y - 0.25 * size);
             }
-            std::string& out = z_.Pending();
+            std::string& out = text_;
             out.push_back('(');
             AppendEscaped(out, segments.Text(i));
             out.append(")Tj\r");
-            z_.Flush();
         }
         Out().Line("ET").Line("Q").Line("Q");
         // The pieces are rebuilt by every layout; holding those of every block
@@ -172,7 +168,7 @@ private:
         text.ReleaseSegments();
     }
 
-    TDeflateWriter& z_;
+    std::string& text_;
     TPagelith& doc_;
     TSlotCursor slots_;
     std::vector<TUnderline> underlines_;
@@ -183,13 +179,12 @@ private:
 void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots) {
     TStreamObject stream(file, TStreamLength::Separate);
     stream.Dictionary().Text("<< ");
-    stream.Deflate(
-        [&](TDeflateWriter& z) {
-            TContentWriter content(z, doc, slots);
-            for (const auto& obj : page.Placements) content.Placement(*obj);
-            content.UnderlineBars();
-        },
-        " /Filter /FlateDecode >>");
+    // Assembled whole, then compressed in one call.
+    std::string text;
+    TContentWriter content(text, doc, slots);
+    for (const auto& obj : page.Placements) content.Placement(*obj);
+    content.UnderlineBars();
+    stream.Deflate(text, " /Filter /FlateDecode >>");
 }
 
 } // namespace pagelith

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "base/deflate_writer.h"
 #include "document/pagelith.h"
 #include "fonts/standard_fonts.h"
 #include "pdf/pdf_file.h"
@@ -135,12 +134,8 @@ void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font) {
     TStreamObject stream(file, TStreamLength::Direct);
     stream.Dictionary().Line("<< /Filter /FlateDecode");
     const std::string tail = " /Length1 " + std::to_string(tt.FileSize()) + " >>";
-    stream.Deflate(
-        [&tt](TDeflateWriter& z) {
-            const auto bytes = tt.FileData();
-            z.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-        },
-        tail);
+    const auto bytes = tt.FileData();
+    stream.Deflate(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), tail);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "base/deflate_writer.h"
+#include "base/deflate.h"
 #include "pdf/pdf_file.h"
 
 namespace pagelith {
@@ -52,26 +52,16 @@ void TStreamObject::Copy(std::string_view data, std::string_view tail) {
     Finish(data.size());
 }
 
-void TStreamObject::Deflate(const std::function<void(TDeflateWriter&)>& produce, std::string_view tail) {
+void TStreamObject::Deflate(std::string_view data, std::string_view tail) {
     if (length_ != TStreamLength::Separate) {
         // The length comes before the data, so the data is compressed first.
-        std::string packed;
-        {
-            TDeflateWriter z(packed);
-            produce(z);
-            z.Finish();
-        }
-        Copy(packed, tail);
+        Copy(DeflateZlib(data), tail);
         return;
     }
     // Compressed straight into the file; the count goes into the object after this one.
     LengthEntry(0, tail);
     const std::size_t start = file_.Buffer.size();
-    {
-        TDeflateWriter z(file_.Buffer);
-        produce(z);
-        z.Finish();
-    }
+    AppendDeflated(file_.Buffer, data);
     Finish(file_.Buffer.size() - start);
 }
 

@@ -3,14 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string_view>
 
 #include "base/operator_text.h"
 
 namespace pagelith {
 
-class TDeflateWriter;
 class TPdfFile;
 
 enum class TStreamLength : uint8_t {
@@ -31,7 +29,8 @@ public:
     // Each body ends the object; `tail` is the text after the length value (" >>", say), which
     // ends that line. A separate length object is written right after.
     void Copy(std::string_view data, std::string_view tail);
-    void Deflate(const std::function<void(TDeflateWriter&)>& produce, std::string_view tail);
+    // Compresses data (zlib format) into the body.
+    void Deflate(std::string_view data, std::string_view tail);
 
 private:
     void LengthEntry(uint64_t size, std::string_view tail);

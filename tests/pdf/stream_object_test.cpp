@@ -4,7 +4,6 @@
 
 #include <zlib.h>
 
-#include "base/deflate_writer.h"
 #include "document/pagelith.h"
 #include "images/image_res.h"
 #include "pdf/image_objects.h"
@@ -61,7 +60,7 @@ TEST(StreamObject, DeflatedBodyCountsTheCompressedBytes) {
         TPdfFile file = NewFile();
         TStreamObject stream(file, length);
         stream.Dictionary().Line("<< /Filter /FlateDecode");
-        stream.Deflate([&](TDeflateWriter& z) { z.Write(text); }, " >>");
+        stream.Deflate(text, " >>");
         const std::string& b = file.Buffer;
         const auto data = b.find("stream\r\n") + 8;
         const auto end = b.find("endstream\r");

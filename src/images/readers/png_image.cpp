@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include "base/byte_reader.h"
 #include "images/readers/png_filters.h"
@@ -54,13 +54,7 @@ uint8_t KindOfChunk(std::span<const uint8_t> type) {
 }
 
 uint32_t Crc32(std::span<const uint8_t> bytes) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    while (!bytes.empty()) {
-        const std::size_t n = std::min<std::size_t>(bytes.size(), UINT_MAX);
-        crc = crc32(crc, bytes.data(), static_cast<uInt>(n));
-        bytes = bytes.subspan(n);
-    }
-    return static_cast<uint32_t>(crc);
+    return libdeflate_crc32(0, bytes.data(), bytes.size());
 }
 
 uint32_t Gray(uint8_t v) {
@@ -309,7 +303,7 @@ void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
         reducedMask.resize(withMask ? width_ : 0);
     }
 
-    TPngInflater inflater(compressed_);
+    TPngInflater inflater(compressed_, FilteredSize());
     bool more = true;
     for (const TPass& p : interlace_ ? std::span<const TPass>(kAdam7) : std::span<const TPass>(kWholeImage)) {
         const uint32_t w = PassExtent(width_, p.X0, p.DX);

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include <libdeflate.h>
 
 #include "images/readers/image_error.h"
 
@@ -12,15 +17,50 @@ const char* const kCorruptData = "Invalid compressed data in PNG image.";
 
 } // namespace
 
-TPngInflater::TPngInflater(std::span<const uint8_t> compressed) : rest_(compressed) {
+TPngInflater::TPngInflater(std::span<const uint8_t> compressed, uint64_t expected) : rest_(compressed) {
+    if (TryWhole(compressed, expected)) return;
     if (inflateInit(&stream_) != Z_OK) throw EInvalidGraphic("Cannot start decompressing PNG image data.");
+    streaming_ = true;
+}
+
+bool TPngInflater::TryWhole(std::span<const uint8_t> compressed, uint64_t expected) {
+    // The caller has checked expected against the data's size; the bound here keeps a 32-bit
+    // process from asking for a buffer it could not address.
+    if (expected == 0 || expected > SIZE_MAX / 4) return false;
+    const auto size = static_cast<std::size_t>(expected);
+    std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    if (!d) return false;
+    try {
+        whole_ = std::make_unique_for_overwrite<uint8_t[]>(size);
+    } catch (const std::bad_alloc&) {
+        return false; // zlib still gets the rows out batch by batch
+    }
+    std::size_t made = 0;
+    if (libdeflate_zlib_decompress(d.get(), compressed.data(), compressed.size(), whole_.get(), size,
+                                   &made) == LIBDEFLATE_SUCCESS) {
+        wholeSize_ = made;
+        return true;
+    }
+    // The one-call inflate has no partial result: the rows before a fault come from zlib.
+    whole_.reset();
+    return false;
 }
 
 TPngInflater::~TPngInflater() {
-    inflateEnd(&stream_);
+    if (streaming_) inflateEnd(&stream_);
 }
 
 std::size_t TPngInflater::Fill(std::span<uint8_t> out) {
+    if (streaming_) return FillStreaming(out);
+    const auto at = static_cast<std::size_t>(produced_);
+    const std::size_t n = std::min(out.size(), wholeSize_ - at);
+    if (n > 0) std::memcpy(out.data(), whole_.get() + at, n);
+    produced_ += n;
+    return n;
+}
+
+std::size_t TPngInflater::FillStreaming(std::span<uint8_t> out) {
     stream_.next_out = out.data();
     std::size_t wanted = out.size();
     while (wanted > 0) {

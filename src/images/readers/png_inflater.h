@@ -1,9 +1,11 @@
-// Inflates a PNG's concatenated image data on demand, a row at a time, so that no more is ever
-// produced than the rows that are asked for.
+// Inflates a PNG's concatenated image data. Well-formed data of the expected size is inflated
+// whole in one call; anything else (cut, corrupt, longer than expected) goes through zlib on
+// demand, a batch of rows at a time, so that no more is ever produced than the rows asked for.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include <zlib.h>
@@ -12,7 +14,8 @@ namespace pagelith {
 
 class TPngInflater {
 public:
-    explicit TPngInflater(std::span<const uint8_t> compressed);
+    // expected: the size of the filtered rows that the header promises.
+    TPngInflater(std::span<const uint8_t> compressed, uint64_t expected);
     ~TPngInflater();
     TPngInflater(const TPngInflater&) = delete;
     TPngInflater& operator=(const TPngInflater&) = delete;
@@ -23,6 +26,12 @@ public:
     uint64_t Produced() const { return produced_; }
 
 private:
+    bool TryWhole(std::span<const uint8_t> compressed, uint64_t expected);
+    std::size_t FillStreaming(std::span<uint8_t> out);
+
+    std::unique_ptr<uint8_t[]> whole_; // the whole data, when the one-call inflate succeeded
+    std::size_t wholeSize_ = 0;
+    bool streaming_ = false;
     z_stream stream_{};
     std::span<const uint8_t> rest_;
     uint64_t produced_ = 0;

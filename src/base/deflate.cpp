@@ -1,0 +1,66 @@
+#include "base/deflate.h"
+
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include <libdeflate.h>
+
+#include "base/pdf_error.h"
+
+namespace pagelith {
+
+namespace {
+
+struct TFreeCompressor {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+using TCompressor = std::unique_ptr<libdeflate_compressor, TFreeCompressor>;
+
+// A compressor's tables are large: one kept for the next call saves a fresh allocation (and the
+// page faults on it) for every page of a document. A caller that finds it busy makes its own.
+struct TSpareCompressor {
+    std::mutex Lock;
+    TCompressor Compressor;
+    int Level = 0;
+};
+
+TSpareCompressor& Spare() {
+    static TSpareCompressor spare;
+    return spare;
+}
+
+TCompressor NewCompressor(int level) {
+    TCompressor c(libdeflate_alloc_compressor(level));
+    if (!c) throw std::bad_alloc();
+    return c;
+}
+
+} // namespace
+
+void AppendDeflated(std::string& out, std::string_view data, int level) {
+    TSpareCompressor& spare = Spare();
+    std::unique_lock lock(spare.Lock, std::try_to_lock);
+    TCompressor own;
+    libdeflate_compressor* compressor = nullptr;
+    if (lock.owns_lock()) {
+        if (!spare.Compressor || spare.Level != level) {
+            spare.Compressor = NewCompressor(level);
+            spare.Level = level;
+        }
+        compressor = spare.Compressor.get();
+    } else {
+        own = NewCompressor(level);
+        compressor = own.get();
+    }
+    const std::size_t bound = libdeflate_zlib_compress_bound(compressor, data.size());
+    // Left uninitialised: zero-filling room for the bound cost more than copying the result over.
+    const auto room = std::make_unique_for_overwrite<char[]>(bound);
+    const std::size_t made =
+        libdeflate_zlib_compress(compressor, data.data(), data.size(), room.get(), bound);
+    // Cannot happen with room for the bound, but a zero would otherwise pass as an empty stream.
+    if (made == 0) throw EPDFError("Compression error");
+    out.append(room.get(), made);
+}
+
+} // namespace pagelith
