@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/byte_stream.h"
 #include "base/file_bytes.h"
 #include "document/pagelith.h"
 #include "images/group4_encoder.h"
