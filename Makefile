@@ -73,14 +73,18 @@ windows-check:
 
 # Windows tests under Wine: CTest in the Windows build (the link check, plus whatever
 # tests/windows/CMakeLists.txt adds), then tests/windows/run.sh when it exists.
+# The Wine prefix is made before the tests run in parallel: two programs starting in a prefix that does
+# not exist yet race to create it, and one of them fails.
 windows-test:
 	@if command -v wine >/dev/null; then \
+		[[ -f $(WIN_DIR)/wine/system.reg ]] || $(WINE_ENV) wineboot -i >/dev/null 2>&1 || true; \
 		$(WINE_ENV) ctest --test-dir $(WIN_DIR) --output-on-failure -j $(JOBS); \
 	else echo "windows-test: wine is not installed, skipping"; fi
 	@if [[ -x $(ROOT)/tests/windows/run.sh ]]; then \
 		$(WINE_ENV) WIN_BUILD_DIR=$(WIN_DIR) $(ROOT)/tests/windows/run.sh; fi
 	@if command -v wineserver >/dev/null; then $(WINE_ENV) wineserver -k 2>/dev/null || true; fi
 	@if [[ "$(HAVE_WINE32)" == yes ]]; then \
+		{ [[ -f $(WIN32_DIR)/wine/system.reg ]] || $(WINE32_ENV) wineboot -i >/dev/null 2>&1 || true; } && \
 		$(WINE32_ENV) ctest --test-dir $(WIN32_DIR) --output-on-failure -j $(JOBS) && \
 		$(WINE32_ENV) WIN_BUILD_DIR=$(WIN32_DIR) $(ROOT)/tests/windows/run.sh; \
 		status=$$?; $(WINE32_ENV) wineserver -k 2>/dev/null || true; exit $$status; \
