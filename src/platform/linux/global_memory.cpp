@@ -8,6 +8,7 @@
 
 #include "platform/bitmap_handles.h"
 #include "platform/com.h"
+#include "platform/global_packed_dib.h"
 
 namespace {
 
@@ -95,20 +96,7 @@ public:
     void DoneWithBitmap(intptr_t, bool) override {}
 
     bool UsePackedDIB(intptr_t handle, const std::function<void(std::span<const uint8_t>)>& use) override {
-        const auto memory = reinterpret_cast<HGLOBAL>(handle);
-        struct TRelease {
-            HGLOBAL Memory;
-            bool Locked = false;
-            ~TRelease() {
-                if (Locked) GlobalUnlock(Memory);
-                GlobalFree(Memory);
-            }
-        } release{memory};
-        const auto* bytes = static_cast<const uint8_t*>(GlobalLock(memory));
-        if (!bytes) return false;
-        release.Locked = true;
-        use(std::span<const uint8_t>(bytes, GlobalSize(memory)));
-        return true;
+        return UseGlobalPackedDIB(handle, use);
     }
 };
 
