@@ -5,6 +5,7 @@
 # Usage: mingw-libjpeg.sh DEPS_DIR [ARCH]   (ARCH x86_64, the default, or i686; installs into
 # DEPS_DIR/libjpeg; skipped when present)
 set -euo pipefail
+. "$(dirname "$0")/debian-source.sh"
 
 deps_dir=$(mkdir -p "${1:?usage: $0 DEPS_DIR}" && cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,46 +22,10 @@ flock 9
 [[ -f $stamp ]] && exit 0
 
 work="$deps_dir/libjpeg-work"
-apt_dir="$work/apt"
 rm -rf "$work" "$prefix"
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/sources.list.d" "$apt_dir/cache/archives/partial" "$work/src"
-
-# Use the mirror and release this machine already installs from.
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-mirror=""
-for f in /etc/apt/sources.list.d/*.sources; do
-    [[ -f $f ]] || continue
-    mirror=$(awk '/^URIs:/ { for (i = 2; i <= NF; i++) if ($i ~ /\/debian\/?$/) { print $i; exit } }' "$f")
-    [[ -n $mirror ]] && break
-done
-if [[ -z $mirror ]]; then
-    mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-        awk -v c="$codename" '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\// && $(i+1) == c) { print $i; exit } }')
-fi
-mirror=${mirror:-http://deb.debian.org/debian}
-
-keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-signed=""
-[[ -f $keyring ]] && signed="[signed-by=$keyring] "
-echo "deb-src ${signed}${mirror%/} $codename main" >"$apt_dir/sources.list"
-
-apt_opts=(
-    -o "Dir::Etc::sourcelist=$apt_dir/sources.list"
-    -o "Dir::Etc::sourceparts=$apt_dir/sources.list.d"
-    -o "Dir::State::Lists=$apt_dir/lists"
-    -o "Dir::Cache=$apt_dir/cache"
-    -o "APT::Sandbox::User=root"
-)
-
+fetch_debian_source libjpeg-turbo "$work"
+src=$debian_source
 log="$work/build.log"
-echo "libjpeg: fetching libjpeg-turbo source from $mirror ($codename)"
-(
-    apt-get "${apt_opts[@]}" -q update
-    cd "$work/src" && apt-get "${apt_opts[@]}" -q source libjpeg-turbo
-) >"$log" 2>&1 || { tail -n 30 "$log" >&2; echo "libjpeg: fetching the source failed" >&2; exit 1; }
-
-src=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
-[[ -n $src ]] || { echo "libjpeg: source directory not found" >&2; exit 1; }
 
 echo "libjpeg: building $(basename "$src") for mingw-w64 (static)"
 generator=()
