@@ -343,11 +343,11 @@ HRESULT TPDFSvrDoc::CreateText(LONG* Value) {
 }
 
 HRESULT TPDFSvrDoc::WriteText(BSTR Text) {
-    return Serialized(callLock_, [&] { FBuilder.WriteText(Ansi(Text)); });
+    return Serialized(callLock_, [&] { FBuilder.WriteText(BstrToU16(Text)); });
 }
 
 HRESULT TPDFSvrDoc::WriteLink(BSTR Text, BSTR Link) {
-    return Serialized(callLock_, [&] { FBuilder.WriteLink(Ansi(Text), Ansi(Link)); });
+    return Serialized(callLock_, [&] { FBuilder.WriteLink(BstrToU16(Text), Ansi(Link)); });
 }
 
 HRESULT TPDFSvrDoc::SetImageLink(LONG Page, LONG Index, BSTR Link) {
@@ -435,7 +435,7 @@ HRESULT TPDFSvrDoc::get_TextBlockWidth(double* Value) {
 }
 
 HRESULT TPDFSvrDoc::get_TextLineWidth(BSTR Text, double* Value) {
-    return GetValue(callLock_, Value, [&] { return FBuilder.TextLineWidth(Ansi(Text)); });
+    return GetValue(callLock_, Value, [&] { return FBuilder.TextLineWidth(BstrToU16(Text)); });
 }
 
 HRESULT TPDFSvrDoc::get_AppendText(VARIANT_BOOL* Value) {

@@ -56,6 +56,10 @@ public:
     bool MergeAlpha = false;
     uint32_t MergeAlphaColor = 0xFFFFFF;
     bool AppendText = false;
+    // Text from callers keeps every character in TrueType fonts (UTF-8 lines, composite fonts).
+    bool UnicodeText = false;
+    // Embedded TrueType fonts hold only the glyphs the document uses.
+    bool SubsetFonts = false;
 
     // The creation date's source; tests fix it.
     std::function<std::time_t()> Clock = [] { return std::time(nullptr); };
@@ -110,12 +114,17 @@ public:
     bool GetEmbedFont(int32_t fontNum) const;
     void SetEmbedFont(int32_t fontNum, bool embed);
     void SetFontOffset(int32_t fontNum, int16_t offset);
+    // The narrow forms take code-page text; the wide forms take a caller's text, which UnicodeText
+    // keeps whole in TrueType fonts.
     double TextLineWidth(std::string_view text) const;
+    double TextLineWidth(std::u16string_view text) const;
 
     // Text resources and links (document/text_members.cpp).
     int32_t CreateText();
     void WriteText(std::string_view text);
+    void WriteText(std::u16string_view text);
     void WriteLink(std::string_view text, std::string_view link);
+    void WriteLink(std::u16string_view text, std::string_view link);
     void SetImageLink(int32_t page, int32_t index, std::string_view link);
     int32_t GetTextFont() const;
     void SetTextFont(int32_t font);
@@ -155,6 +164,8 @@ public:
     void SaveToStream(TStream& dest);
 
 private:
+    // Adds a link's text through add, in the link format when LinkStandardFormat is on.
+    void AddLinkText(const std::function<void(TPDFTextRes&)>& add);
     // Appends a resource and returns its number, the list's new length.
     int32_t AppendResource(std::unique_ptr<TPDFResource> resource);
 };

@@ -16,11 +16,23 @@ void TPagelith::WriteText(std::string_view text) {
     if (TPDFTextRes* t = CurrentTextRes()) t->AddText(text, {}, AppendText, false);
 }
 
+void TPagelith::WriteText(std::u16string_view text) {
+    if (TPDFTextRes* t = CurrentTextRes()) t->AddWideText(text, {}, AppendText, false, UnicodeText);
+}
+
 void TPagelith::WriteLink(std::string_view text, std::string_view link) {
+    AddLinkText([&](TPDFTextRes& t) { t.AddText(text, link, AppendText, LinkBorder); });
+}
+
+void TPagelith::WriteLink(std::u16string_view text, std::string_view link) {
+    AddLinkText([&](TPDFTextRes& t) { t.AddWideText(text, link, AppendText, LinkBorder, UnicodeText); });
+}
+
+void TPagelith::AddLinkText(const std::function<void(TPDFTextRes&)>& add) {
     TPDFTextRes* t = CurrentTextRes();
     if (!t) return;
     if (!LinkStandardFormat) {
-        t->AddText(text, link, AppendText, LinkBorder);
+        add(*t);
         return;
     }
     // The text's own settings come back however the call ends.
@@ -42,7 +54,7 @@ void TPagelith::WriteLink(std::string_view text, std::string_view link) {
         t->Font = LinkFont;
     t->Size = LinkSize;
     t->Underline = LinkUnderline;
-    t->AddText(text, link, AppendText, LinkBorder);
+    add(*t);
 }
 
 void TPagelith::SetImageLink(int32_t page, int32_t index, std::string_view link) {

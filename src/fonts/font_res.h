@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/pdf_resource.h"
 #include "fonts/ticfont.h"
@@ -31,6 +33,13 @@ public:
     std::array<bool, 256> UsedChars{};
     uint16_t FirstChar = 0;
     uint16_t LastChar = 0;
+
+    // Working copies only: the entry writes the composite font of the document's Unicode text,
+    // whose glyphs it lists with the first character that chose each, in glyph order.
+    bool Unicode = false;
+    std::vector<std::pair<uint16_t, char32_t>> GlyphChars;
+    // The glyphs the embedded program keeps when the document subsets its fonts; empty: the whole font.
+    std::vector<uint16_t> SubsetGlyphs;
 };
 
 } // namespace pagelith

@@ -31,11 +31,14 @@ bool TicFont::Parse() {
     advanceWidths_.clear();
     leftSideBearings_.clear();
     segments_.clear();
+    groups_.clear();
+    bmpMetrics_.clear();
     name_.clear();
     TByteReader r(data_);
     if (!ReadDirectory(r)) return false;
     // A failed reader leaves valid_ false, and every cached width 0.
     valid_ = ReadName(r) && ReadHead(r) && ReadHhea(r) && ReadHmtx(r) && ReadCmap(r) && ReadPost(r);
+    if (valid_) ReadCmapGroups(r);
     CacheWidths();
     return valid_;
 }
@@ -162,8 +165,45 @@ bool TicFont::ReadCmap(TByteReader& r) {
     for (TSegment& s : segments_) s.IdDelta = r.U16();
     for (TSegment& s : segments_) s.IdRangeOffset = r.U16();
     glyphArrayPos_ = static_cast<uint32_t>(r.Position());
+    segmentsSorted_ =
+        std::is_sorted(segments_.begin(), segments_.end(),
+                       [](const TSegment& a, const TSegment& b) { return a.EndCode < b.EndCode; });
     valid_ = r.Ok();
     return valid_;
+}
+
+void TicFont::ReadCmapGroups(TByteReader& r) {
+    const auto t = FindTable("cmap");
+    if (!t) return;
+    r.Seek(uint64_t{t->Offset} + 2);
+    const uint16_t count = r.U16();
+    std::optional<uint32_t> subtable;
+    for (uint32_t i = 0; i < count && r.Ok(); ++i) {
+        const uint16_t platform = r.U16();
+        const uint16_t encoding = r.U16();
+        const uint32_t offset = r.U32();
+        const auto format = r.U16At(uint64_t{t->Offset} + offset);
+        if (!r.Ok() || format != 12) continue;
+        if ((platform == 3 && encoding == 10) || (platform == 0 && (encoding == 4 || encoding == 6))) {
+            subtable = offset;
+            if (platform == 3) break;
+        }
+    }
+    if (!subtable) return;
+    TByteReader g(data_);
+    g.Seek(uint64_t{t->Offset} + *subtable + 12);
+    const uint32_t n = g.U32();
+    // Each group takes 12 bytes of the file, so the count cannot ask for more than the file holds.
+    if (!g.Ok() || !g.Has(g.Position(), uint64_t{12} * n)) return;
+    std::vector<TGroup> groups(n);
+    for (TGroup& group : groups) {
+        group.StartCode = g.U32();
+        group.EndCode = g.U32();
+        group.StartGlyph = g.U32();
+    }
+    const bool sorted = std::is_sorted(
+        groups.begin(), groups.end(), [](const TGroup& a, const TGroup& b) { return a.EndCode < b.EndCode; });
+    if (g.Ok() && sorted) groups_ = std::move(groups);
 }
 
 bool TicFont::ReadPost(TByteReader& r) {
@@ -186,9 +226,20 @@ int32_t TicFont::Thousandths(int32_t v) const {
 
 uint16_t TicFont::GlyphOf(uint32_t c) const {
     if (!valid_ || segments_.empty()) return 0;
-    const uint32_t b = (c + static_cast<uint16_t>(charOffset_)) & 0xFFFFu;
+    return LookUpSegment(static_cast<uint16_t>((c + static_cast<uint16_t>(charOffset_)) & 0xFFFFu));
+}
+
+uint16_t TicFont::LookUpSegment(uint16_t b) const {
+    if (segments_.empty()) return 0;
+    // The first segment that ends at or after the code; a table out of order is searched in order.
     std::size_t j = 0;
-    while (j + 1 < segments_.size() && segments_[j].EndCode < b) ++j;
+    if (segmentsSorted_) {
+        const auto it = std::lower_bound(segments_.begin(), segments_.end() - 1, b,
+                                         [](const TSegment& s, uint16_t code) { return s.EndCode < code; });
+        j = static_cast<std::size_t>(it - segments_.begin());
+    } else {
+        while (j + 1 < segments_.size() && segments_[j].EndCode < b) ++j;
+    }
     const TSegment& s = segments_[j];
     if (s.EndCode < b || s.StartCode > b) return 0;
     if (s.IdRangeOffset == 0) return static_cast<uint16_t>(b + s.IdDelta);
@@ -196,6 +247,38 @@ uint16_t TicFont::GlyphOf(uint32_t c) const {
     const auto g = TByteReader(data_).U16At(rangePos + s.IdRangeOffset + 2 * (uint64_t{b} - s.StartCode));
     if (!g || *g == 0) return 0;
     return static_cast<uint16_t>(*g + s.IdDelta);
+}
+
+uint16_t TicFont::GlyphOfUnicode(char32_t c) const {
+    if (!valid_) return 0;
+    if (!groups_.empty()) {
+        const auto it = std::lower_bound(groups_.begin(), groups_.end(), c,
+                                         [](const TGroup& g, char32_t code) { return g.EndCode < code; });
+        if (it == groups_.end() || it->StartCode > c) return 0;
+        const uint64_t glyph = uint64_t{it->StartGlyph} + (c - it->StartCode);
+        return glyph <= 0xFFFF ? static_cast<uint16_t>(glyph) : 0;
+    }
+    return c <= 0xFFFF ? LookUpSegment(static_cast<uint16_t>(c)) : 0;
+}
+
+uint16_t TicFont::GlyphWidth(uint16_t glyph) const {
+    if (!valid_ || advanceWidths_.empty()) return 0;
+    const uint16_t advance = advanceWidths_[std::min<std::size_t>(glyph, advanceWidths_.size() - 1)];
+    return static_cast<uint16_t>(std::min<int32_t>(Thousandths(advance), 0xFFFF));
+}
+
+TicFont::TGlyphMetric TicFont::UnicodeMetric(char32_t c) const {
+    if (c > 0xFFFF) {
+        const uint16_t glyph = GlyphOfUnicode(c);
+        return {glyph, GlyphWidth(glyph)};
+    }
+    if (bmpMetrics_.empty()) bmpMetrics_.assign(0x10000, kUnknownMetric);
+    uint32_t& known = bmpMetrics_[c];
+    if (known == kUnknownMetric) {
+        const uint16_t glyph = GlyphOfUnicode(c);
+        known = (uint32_t{glyph} << 16) | GlyphWidth(glyph);
+    }
+    return {static_cast<uint16_t>(known >> 16), static_cast<uint16_t>(known & 0xFFFF)};
 }
 
 void TicFont::SetCharOffset(int16_t offset) {
@@ -208,10 +291,7 @@ void TicFont::CacheWidths() {
 }
 
 uint16_t TicFont::LookUpWidth(uint8_t c) const {
-    if (!valid_ || advanceWidths_.empty()) return 0;
-    const uint16_t glyph = GlyphOf(c);
-    const uint16_t advance = advanceWidths_[std::min<std::size_t>(glyph, advanceWidths_.size() - 1)];
-    return static_cast<uint16_t>(std::min<int32_t>(Thousandths(advance), 0xFFFF));
+    return GlyphWidth(GlyphOf(c));
 }
 
 uint32_t TicFont::StringWidth(std::string_view text) const {

@@ -42,9 +42,22 @@ public:
     // Advance width of a single-byte character, in thousandths of an em.
     uint16_t CharWidth(uint8_t c) const { return widths_[c]; }
     const std::array<uint16_t, 256>& Widths() const { return widths_; }
+    // Glyph of a single-byte character: the code plus CharOffset, looked up in the format 4 cmap.
     uint16_t GlyphOf(uint32_t c) const;
     // Sum of the character widths of every byte.
     uint32_t StringWidth(std::string_view text) const;
+
+    // Glyph of a Unicode character (format 12 cmap where the font has one, else format 4; no
+    // CharOffset), 0 when the font lacks it.
+    uint16_t GlyphOfUnicode(char32_t c) const;
+    // Advance width of a glyph in thousandths of an em; glyphs past the metrics take the last one's.
+    uint16_t GlyphWidth(uint16_t glyph) const;
+    // The glyph and its width for a Unicode character; layout asks this once per character.
+    struct TGlyphMetric {
+        uint16_t Glyph = 0;
+        uint16_t Width = 0;
+    };
+    TGlyphMetric UnicodeMetric(char32_t c) const;
 
     // Added to every character code before the cmap look-up.
     int16_t CharOffset() const { return charOffset_; }
@@ -63,6 +76,11 @@ public:
     int32_t Thousandths(int32_t v) const;
 
 private:
+    struct TGroup {
+        uint32_t StartCode = 0;
+        uint32_t EndCode = 0;
+        uint32_t StartGlyph = 0;
+    };
     struct TSegment {
         uint16_t EndCode = 0;
         uint16_t StartCode = 0;
@@ -78,6 +96,9 @@ private:
     bool ReadHmtx(TByteReader& r);
     bool ReadCmap(TByteReader& r);
     bool ReadPost(TByteReader& r);
+    // The optional full-range Unicode table; a font without a readable one keeps format 4 only.
+    void ReadCmapGroups(TByteReader& r);
+    uint16_t LookUpSegment(uint16_t code) const;
     uint16_t LookUpWidth(uint8_t c) const;
     // Every layout measures byte by byte, so the 256 widths are kept ready.
     void CacheWidths();
@@ -92,6 +113,11 @@ private:
     std::vector<TSegment> segments_;
     uint32_t glyphArrayPos_ = 0;
     uint16_t segCount_ = 0;
+    bool segmentsSorted_ = true;
+    std::vector<TGroup> groups_;
+    // Glyph (high half) and width (low half) of each BMP character met so far, kUnknownMetric until then.
+    static constexpr uint32_t kUnknownMetric = 0xFFFFFFFFu;
+    mutable std::vector<uint32_t> bmpMetrics_;
     bool valid_ = false;
     int16_t xMin_ = 0, yMin_ = 0, xMax_ = 0, yMax_ = 0;
     int16_t ascender_ = 0, descender_ = 0;

@@ -1,10 +1,10 @@
 // The line-fitting rule: how much of a text fits into an available width.
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <string_view>
+
+#include "text/char_widths.h"
 
 namespace pagelith {
 
@@ -18,7 +18,6 @@ struct TLineFit {
 // the character that overflows. An available width of 0 or less takes the
 // whole rest. Never returns a piece shorter than one character unless the rest
 // is empty, so only a single character can be wider than available.
-TLineFit FitLine(std::string_view text, std::size_t p, double available,
-                 const std::array<uint16_t, 256>& widths);
+TLineFit FitLine(std::string_view text, std::size_t p, double available, const TCharWidths& widths);
 
 } // namespace pagelith

@@ -42,6 +42,8 @@ struct TLineStyle {
     TLinkRef Link;
     bool LinkBorder = false;
     bool Underline = false;
+    // The line's bytes are UTF-8 for a TrueType font's Unicode cmap, not code-page text.
+    bool Unicode = false;
     friend bool operator==(const TLineStyle&, const TLineStyle&) = default;
 };
 

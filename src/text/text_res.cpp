@@ -1,9 +1,10 @@
 #include "text/text_res.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
+#include "base/ansi_text.h"
+#include "base/utf8_text.h"
 #include "fonts/font_res.h"
 #include "fonts/standard_fonts.h"
 #include "text/line_fit.h"
@@ -12,17 +13,9 @@ namespace pagelith {
 
 namespace {
 
-using TWidths = std::array<uint16_t, 256>;
-
-uint64_t StringWidth(std::string_view text, const TWidths& widths) {
-    uint64_t sum = 0;
-    for (char c : text) sum += widths[static_cast<uint8_t>(c)];
-    return sum;
-}
-
 // Width at natural size, in points.
-double NaturalWidth(std::string_view text, int32_t size, const TWidths& widths) {
-    return size * static_cast<double>(StringWidth(text, widths)) / 1000.0;
+double NaturalWidth(std::string_view text, int32_t size, const TCharWidths& widths) {
+    return size * static_cast<double>(widths.Width(text)) / 1000.0;
 }
 
 // Available width in thousandths of the size. A size of 0 or less cannot be
@@ -89,7 +82,7 @@ TTextLine TPDFTextRes::Segment(uint32_t k) const {
     return k >= 1 && k <= Segments.size() ? Segments[k - 1] : DefaultLine();
 }
 
-void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder) {
+void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder, bool unicode) {
     TLineStyle style;
     style.Font = Font;
     style.Size = Size;
@@ -101,17 +94,19 @@ void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder) 
     style.Link = link;
     style.LinkBorder = linkBorder;
     style.Underline = !IsStandardFont(Font) && Underline;
+    style.Unicode = unicode;
     Lines.StartLine(style, append);
 }
 
-void TPDFTextRes::AddText(std::string_view text, std::string_view uri, bool append, bool linkBorder) {
+void TPDFTextRes::AddText(std::string_view text, std::string_view uri, bool append, bool linkBorder,
+                          bool unicode) {
     // Standard fonts cannot be measured, so they carry no links.
     if (IsStandardFont(Font)) uri = {};
     const TLinkRef link(uri);
     const bool newLink = !uri.empty() && (Lines.empty() || !(Lines.Style(Lines.size() - 1).Link == uri));
     const TLineStore::TMark mark = Lines.Mark();
     try {
-        StartLine(link, append, linkBorder);
+        StartLine(link, append, linkBorder, unicode);
 
         // Breaks are rare: find each kind with memchr rather than testing every byte.
         const auto next = [&](char c, std::size_t from) {
@@ -126,14 +121,14 @@ void TPDFTextRes::AddText(std::string_view text, std::string_view uri, bool appe
             Lines.Append(text.substr(run, i - run));
             run = i + 1;
             if (i == cr) {
-                StartLine(link, append, linkBorder);
+                StartLine(link, append, linkBorder, unicode);
                 cr = next('\r', run);
                 if (lf == run && lf < text.size()) { // CR LF is one break
                     ++run;
                     lf = next('\n', run);
                 }
             } else {
-                StartLine(link, append, linkBorder);
+                StartLine(link, append, linkBorder, unicode);
                 lf = next('\n', run);
             }
         }
@@ -144,6 +139,15 @@ void TPDFTextRes::AddText(std::string_view text, std::string_view uri, bool appe
     }
     if (newLink) ++LinkCount;
     if (!text.empty() && IsStandardFont(Font)) Alignment = 0;
+}
+
+void TPDFTextRes::AddWideText(std::u16string_view text, std::string_view link, bool append, bool linkBorder,
+                              bool unicode) {
+    // Standard fonts have no Unicode cmap to look characters up in.
+    if (unicode && !IsStandardFont(Font))
+        AddText(WideToUtf8(text), link, append, linkBorder, true);
+    else
+        AddText(WideToAnsi(text), link, append, linkBorder, false);
 }
 
 void TPDFTextRes::SetAlignment(uint8_t alignment) {
@@ -159,7 +163,7 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
 
     // Widths of each style's font; a block with any unmeasurable line is not wrapped.
     const std::vector<TLineStyle>& styles = Lines.Styles();
-    std::vector<const TWidths*> styleWidths;
+    std::vector<TCharWidths> styleWidths;
     styleWidths.reserve(styles.size());
     bool measurable = true;
     for (const TLineStyle& style : styles) {
@@ -170,10 +174,10 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
             measurable = false;
             break;
         }
-        styleWidths.push_back(&font->Font.Widths());
+        styleWidths.emplace_back(font->Font, style.Unicode);
     }
-    const auto widthsOf = [&](std::size_t line) -> const TWidths& {
-        return *styleWidths[static_cast<std::size_t>(&Lines.Style(line) - styles.data())];
+    const auto widthsOf = [&](std::size_t line) -> const TCharWidths& {
+        return styleWidths[static_cast<std::size_t>(&Lines.Style(line) - styles.data())];
     };
 
     // Line breaks are decided at natural size, so a block wraps the same way at
@@ -184,7 +188,7 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
         for (std::size_t k = 0; k < Lines.size(); ++k) {
             const TLineStyle& line = Lines.Style(k);
             const bool continues = Lines.Continues(k);
-            const TWidths& widths = widthsOf(k);
+            const TCharWidths& widths = widthsOf(k);
             const std::string_view text = Lines.Text(k);
             const std::size_t base = Lines.Start(k);
             const auto add = [&](std::size_t p, std::size_t end, bool more) -> TSegment& {

@@ -40,7 +40,13 @@ public:
 
     // Records text in the current attributes: CR, LF and CR LF start new lines. All lines of one
     // call share one copy of the link. A failure (out of memory) leaves the lines as they were.
-    void AddText(std::string_view text, std::string_view link, bool append, bool linkBorder);
+    // With unicode, text is UTF-8 and the current font a TrueType font.
+    void AddText(std::string_view text, std::string_view link, bool append, bool linkBorder,
+                 bool unicode = false);
+    // Caller's text: kept whole as UTF-8 when unicode is asked for and the current font is a TrueType
+    // font, else converted to the code page.
+    void AddWideText(std::u16string_view text, std::string_view link, bool append, bool linkBorder,
+                     bool unicode);
 
     // Alignment put: any line in a standard font keeps the block left-aligned.
     void SetAlignment(uint8_t alignment);
@@ -60,7 +66,7 @@ public:
 
 private:
     TTextLine DefaultLine() const;
-    void StartLine(const TLinkRef& link, bool append, bool linkBorder);
+    void StartLine(const TLinkRef& link, bool append, bool linkBorder, bool unicode);
 };
 
 } // namespace pagelith

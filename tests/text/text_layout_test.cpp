@@ -262,8 +262,9 @@ TEST(TextLayout, AppendedFirstLineStartsTheBlock) {
 }
 
 TEST(LineFit, BoundaryCases) {
-    std::array<uint16_t, 256> w{};
-    w.fill(100);
+    std::array<uint16_t, 256> widths{};
+    widths.fill(100);
+    const TCharWidths w(widths);
     EXPECT_EQ(FitLine("abc", 0, 0, w).End, 3u);
     EXPECT_EQ(FitLine("abc", 0, -5, w).End, 3u);
     EXPECT_EQ(FitLine("abc", 0, 300, w).End, 3u);
@@ -290,7 +291,7 @@ TEST(LineFit, PiecesStayWithinTheWidth) {
         for (int i = static_cast<int>(next() % 20); i > 0; --i) text.push_back("ab c"[next() % 4]);
         const double available = static_cast<double>(next() % 3000);
         for (std::size_t p = 0; p < text.size();) {
-            const TLineFit fit = FitLine(text, p, available, w);
+            const TLineFit fit = FitLine(text, p, available, TCharWidths(w));
             ASSERT_GT(fit.End, p) << round;
             uint64_t width = 0;
             for (std::size_t i = p; i < fit.End; ++i) width += w[static_cast<uint8_t>(text[i])];

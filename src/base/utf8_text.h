@@ -1,0 +1,20 @@
+// UTF-8, the form in which text that keeps every character is stored between the caller and the
+// writer.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace pagelith {
+
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// A surrogate without its partner becomes U+FFFD.
+std::string WideToUtf8(std::u16string_view text);
+void AppendUtf8(std::string& out, char32_t c);
+
+// The code point at i, moving i past it; a malformed or cut sequence gives U+FFFD for one byte.
+char32_t NextCodePoint(std::string_view text, std::size_t& i);
+
+} // namespace pagelith
