@@ -24,8 +24,11 @@ constexpr std::size_t kGlyphHeaderSize = 10;
 constexpr uint32_t kChecksumMagic = 0xB1B0AFBA;
 
 // Tables the subset carries over byte for byte.
-constexpr std::array<TTag, 6> kCopiedTables = {MakeTag("OS/2"), MakeTag("cvt "), MakeTag("fpgm"),
-                                               MakeTag("prep"), MakeTag("gasp"), MakeTag("name")};
+constexpr std::array<TTag, 5> kCopiedTables = {MakeTag("OS/2"), MakeTag("cvt "), MakeTag("fpgm"),
+                                               MakeTag("prep"), MakeTag("gasp")};
+// Family, style, unique and full names, version and PostScript name, with the copyright: what a
+// reader may show. Licence texts and descriptions often outweigh the outlines of a subset.
+constexpr uint16_t kLastKeptNameId = 6;
 
 class TTableDirectory {
 public:
@@ -216,6 +219,45 @@ std::vector<uint8_t> SubsetPost(std::optional<std::span<const uint8_t>> post) {
     return w.Take();
 }
 
+// Keeps the records of the first name IDs, each with its own copy of its string; a table whose
+// records can't be read stays as it is.
+std::vector<uint8_t> SubsetName(std::span<const uint8_t> name) {
+    TByteReader r(name);
+    r.Seek(2);
+    const uint16_t count = r.U16(), storage = r.U16();
+    struct TRecord {
+        std::array<uint16_t, 4> Ids; // platform, encoding, language, name
+        std::span<const uint8_t> Text;
+    };
+    std::vector<TRecord> kept;
+    for (uint32_t i = 0; i < count; ++i) {
+        TRecord record{};
+        for (uint16_t& id : record.Ids) id = r.U16();
+        const uint16_t length = r.U16(), offset = r.U16();
+        if (!r.Ok() || !r.Has(uint64_t{storage} + offset, length)) return {name.begin(), name.end()};
+        // Languages above 0x8000 refer to the tags of format 1, which is not kept.
+        if (record.Ids[3] > kLastKeptNameId || record.Ids[2] >= 0x8000) continue;
+        record.Text = r.Bytes(uint64_t{storage} + offset, length);
+        kept.push_back(record);
+    }
+    if (kept.size() > (0xFFFF - 6) / 12) return {name.begin(), name.end()};
+    TSfntWriter w;
+    w.U16(0);
+    w.U16(static_cast<uint16_t>(kept.size()));
+    w.U16(static_cast<uint16_t>(6 + 12 * kept.size()));
+    std::size_t offset = 0;
+    for (const TRecord& record : kept) {
+        for (uint16_t id : record.Ids) w.U16(id);
+        w.U16(static_cast<uint16_t>(record.Text.size()));
+        w.U16(static_cast<uint16_t>(offset));
+        offset += record.Text.size();
+        // Offsets are 16-bit; what follows is a name table nobody would write.
+        if (offset > 0xFFFF) return {name.begin(), name.end()};
+    }
+    for (const TRecord& record : kept) w.Bytes(record.Text);
+    return w.Take();
+}
+
 std::vector<uint8_t> Assemble(uint32_t version, std::vector<TOutputTable> tables) {
     std::sort(tables.begin(), tables.end(), [](const TOutputTable& a, const TOutputTable& b) {
         return std::memcmp(a.Tag.data(), b.Tag.data(), 4) < 0;
@@ -311,6 +353,7 @@ std::vector<uint8_t> SubsetTrueType(std::span<const uint8_t> font, std::span<con
         {MakeTag("cmap"),
          SubsetCmap(dir.Find(MakeTag("cmap")).value_or(std::span<const uint8_t>{}), keep, kept)});
     tables.push_back({MakeTag("post"), SubsetPost(dir.Find(MakeTag("post")))});
+    if (const auto name = dir.Find(MakeTag("name"))) tables.push_back({MakeTag("name"), SubsetName(*name)});
     for (const TTag& tag : kCopiedTables)
         if (const auto t = dir.Find(tag)) tables.push_back({tag, {t->begin(), t->end()}});
     return Assemble(dir.Version(), std::move(tables));

@@ -8,6 +8,7 @@ import struct
 import sys
 
 from fontTools.ttLib import TTFont
+from PIL import Image, ImageDraw, ImageFont
 
 KEPT_TABLES = {"glyf", "loca", "head", "hhea", "hmtx", "maxp", "cmap", "post", "name",
                "OS/2", "cvt ", "fpgm", "prep", "gasp"}
@@ -51,6 +52,14 @@ def raw_outlines(path):
         offsets = [2 * o for o in struct.unpack(">%dH" % (len(loca) // 2), loca)]
     glyf = tables["glyf"]
     return [glyf[offsets[i]:offsets[i + 1]] for i in range(len(offsets) - 1)], data, tables
+
+
+def render(path, code):
+    """A hinted FreeType rendering of one character; each alone, as kerning tables are not kept."""
+    font = ImageFont.truetype(path, 37)
+    image = Image.new("L", (80, 80))
+    ImageDraw.Draw(image).text((10, 10), chr(code), font=font, fill=255)
+    return image.tobytes()
 
 
 def check_file_structure(data, faults):
@@ -135,6 +144,15 @@ def check(original_path, subset_path, ids):
         faults.append("no (3,1) format 4 subtable: %s" % formats)
     if any(code > 0xFFFF for code in expected) != (formats.get((3, 10)) == 12):
         faults.append("(3,10) format 12 subtable: %s" % formats)
+
+    def names(font):
+        return sorted((n.platformID, n.platEncID, n.langID, n.nameID, n.string)
+                      for n in font["name"].names if n.nameID <= 6)
+    if names(original) != names(subset):
+        faults.append("name records differ")
+    for code in sorted(expected):
+        if render(original_path, code) != render(subset_path, code):
+            faults.append("U+%04X renders differently" % code)
 
     for fault in faults:
         print(fault)
