@@ -3,9 +3,13 @@
 #include <cmath>
 
 #include "base/pdf_string.h"
+#include "base/utf8_text.h"
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
+#include "fonts/font_res.h"
+#include "fonts/standard_fonts.h"
 #include "images/image_res.h"
+#include "pdf/font_objects.h"
 #include "pdf/stream_object.h"
 #include "text/text_res.h"
 
@@ -129,11 +133,10 @@ private:
         for (std::size_t i = 0; i < segments.size(); ++i) {
             const TSegment& seg = segments.At(i);
             const TLineStyle& style = segments.Style(i);
-            if (i == 0 || style.Font != segments.Style(i - 1).Font) {
-                if (style.Font <= 14)
-                    Out().Text("/SF").Integer(style.Font).Line(" 1 Tf");
-                else
-                    Out().Text("/TT").Integer(int64_t{style.Font} - 14).Line(" 1 Tf");
+            if (i == 0 || style.Font != segments.Style(i - 1).Font ||
+                style.Unicode != segments.Style(i - 1).Unicode) {
+                AppendFontResourceName(text_, style.Font, style.Unicode);
+                Out().Line(" 1 Tf");
             }
             // Signed, as the layout measured it: a size of 0 or less is written as it stands.
             const double size = obj.Scale * style.Size / 100;
@@ -157,15 +160,35 @@ private:
                 slot->Width = Nearest(seg.Width);
                 slot->Bottom = Nearest(y - 0.25 * size);
             }
-            std::string& out = text_;
-            out.push_back('(');
-            AppendEscaped(out, segments.Text(i));
-            out.append(")Tj\r");
+            if (style.Unicode)
+                AppendGlyphString(style.Font, segments.Text(i));
+            else
+                AppendLiteralString(segments.Text(i));
+            text_.append("Tj\r");
         }
         Out().Line("ET").Line("Q").Line("Q");
         // The pieces are rebuilt by every layout; holding those of every block
         // until the save ends would double the memory the text takes.
         text.ReleaseSegments();
+    }
+
+    void AppendLiteralString(std::string_view bytes) {
+        text_.push_back('(');
+        AppendEscaped(text_, bytes);
+        text_.push_back(')');
+    }
+
+    // The glyph IDs of a UTF-8 line, two bytes each, as the composite font's Identity-H encoding reads them.
+    void AppendGlyphString(int32_t fontNumber, std::string_view utf8) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        const TPDFFontRes* font = doc_.Fonts.Item(static_cast<uint32_t>(fontNumber - kStandardFontCount));
+        text_.push_back('<');
+        for (std::size_t k = 0; k < utf8.size();) {
+            const char32_t c = NextCodePoint(utf8, k);
+            const uint16_t glyph = font ? font->Font.UnicodeMetric(c).Glyph : 0;
+            for (int shift = 12; shift >= 0; shift -= 4) text_.push_back(kHex[(glyph >> shift) & 0xF]);
+        }
+        text_.push_back('>');
     }
 
     std::string& text_;

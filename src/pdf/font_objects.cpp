@@ -1,69 +1,174 @@
 #include "pdf/font_objects.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "base/utf8_text.h"
+#include "base/win_ansi_encoding.h"
 #include "document/pagelith.h"
 #include "fonts/standard_fonts.h"
+#include "fonts/truetype_subset.h"
 #include "pdf/pdf_file.h"
 #include "pdf/stream_object.h"
+#include "pdf/to_unicode_cmap.h"
 #include "text/text_res.h"
 
 namespace pagelith {
 
-TPDFFontRes* TDocumentFonts::Find(int32_t number) const {
-    auto it = byNumber_.find(number);
-    return it == byNumber_.end() ? nullptr : it->second;
+namespace {
+int64_t FontKey(int32_t number, bool unicode) {
+    return int64_t{number} * 2 + (unicode ? 1 : 0);
+}
+} // namespace
+
+TPDFFontRes* TDocumentFonts::Find(int32_t number, bool unicode) const {
+    auto it = byKey_.find(FontKey(number, unicode));
+    return it == byKey_.end() ? nullptr : it->second;
 }
 
-TPDFFontRes& TDocumentFonts::Add(int32_t number) {
+TPDFFontRes& TDocumentFonts::Add(int32_t number, bool unicode) {
     auto entry = std::make_unique<TPDFFontRes>();
     if (!IsStandardFont(number)) {
         if (const TPDFFontRes* loaded = doc_.Fonts.Item(static_cast<uint32_t>(number - kStandardFontCount)))
             entry->Assign(*loaded);
-        entry->UsedChars = UsedChars();
-        uint16_t first = 255, last = 0;
-        for (uint16_t c = 0; c <= 254; ++c)
-            if (entry->UsedChars[c]) {
-                first = c;
-                break;
-            }
-        for (uint16_t c = 255; c >= 1; --c)
-            if (entry->UsedChars[c]) {
-                last = c;
-                break;
-            }
-        entry->FirstChar = first;
-        entry->LastChar = last < first ? first : last;
+        const TicFont& font = entry->Font;
+        if (unicode) {
+            entry->Unicode = true;
+            // Glyph IDs mean nothing in any other font, so the program always goes with them.
+            entry->Embed = true;
+            for (char32_t c : UnicodeChars(number)) entry->GlyphChars.emplace_back(font.GlyphOfUnicode(c), c);
+            // The first character of each glyph stands for it.
+            std::stable_sort(entry->GlyphChars.begin(), entry->GlyphChars.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            entry->GlyphChars.erase(
+                std::unique(entry->GlyphChars.begin(), entry->GlyphChars.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                entry->GlyphChars.end());
+            if (doc_.SubsetFonts && entry->Embed)
+                for (const auto& [glyph, c] : entry->GlyphChars) entry->SubsetGlyphs.push_back(glyph);
+        } else {
+            entry->UsedChars = UsedChars();
+            uint16_t first = 255, last = 0;
+            for (uint16_t c = 0; c <= 254; ++c)
+                if (entry->UsedChars[c]) {
+                    first = c;
+                    break;
+                }
+            for (uint16_t c = 255; c >= 1; --c)
+                if (entry->UsedChars[c]) {
+                    last = c;
+                    break;
+                }
+            entry->FirstChar = first;
+            entry->LastChar = last < first ? first : last;
+            if (doc_.SubsetFonts && entry->Embed)
+                for (uint16_t c = 0; c < 256; ++c) {
+                    if (!entry->UsedChars[c]) continue;
+                    // Both the glyph the widths measured and the one a reader finds for the
+                    // encoding's character.
+                    entry->SubsetGlyphs.push_back(font.GlyphOf(c));
+                    entry->SubsetGlyphs.push_back(
+                        font.GlyphOfUnicode(WinAnsiToUnicode(static_cast<uint8_t>(c))));
+                }
+        }
+        if (!entry->SubsetGlyphs.empty()) {
+            std::sort(entry->SubsetGlyphs.begin(), entry->SubsetGlyphs.end());
+            entry->SubsetGlyphs.erase(std::unique(entry->SubsetGlyphs.begin(), entry->SubsetGlyphs.end()),
+                                      entry->SubsetGlyphs.end());
+        }
     }
     entry->Number = number;
     TPDFFontRes& ref = *entry;
     entries_.push_back(std::move(entry));
-    byNumber_.emplace(number, &ref);
+    byKey_.emplace(FontKey(number, ref.Unicode), &ref);
     return ref;
 }
 
-const std::array<bool, 256>& TDocumentFonts::UsedChars() {
-    if (usedChars_) return *usedChars_;
-    std::array<bool, 256>& used = usedChars_.emplace();
-    used.fill(false);
-    // A text placed many times is scanned once.
-    std::vector<bool> scanned(std::size_t{doc_.Resources.Count()} + 1, false);
-    for (const auto& page : doc_.Pages)
+// Every text placed somewhere, once, however often it is placed.
+template <class TVisit> void ForEachPlacedText(const TPagelith& doc, TVisit visit) {
+    std::vector<bool> scanned(std::size_t{doc.Resources.Count()} + 1, false);
+    for (const auto& page : doc.Pages)
         for (const auto& obj : page->Placements) {
             if (obj->Kind != kTextPlacement || obj->ResourceIndex >= scanned.size() ||
                 scanned[obj->ResourceIndex])
                 continue;
             scanned[obj->ResourceIndex] = true;
-            const auto* text = dynamic_cast<const TPDFTextRes*>(doc_.Resources.Item(obj->ResourceIndex));
-            if (!text) continue;
-            for (char c : text->Lines.Chars()) used[static_cast<uint8_t>(c)] = true;
+            if (const auto* text = dynamic_cast<const TPDFTextRes*>(doc.Resources.Item(obj->ResourceIndex)))
+                visit(*text);
         }
+}
+
+namespace {
+bool HasUnicodeLines(const TPDFTextRes& text) {
+    const auto& styles = text.Lines.Styles();
+    return std::any_of(styles.begin(), styles.end(), [](const TLineStyle& s) { return s.Unicode; });
+}
+} // namespace
+
+const std::array<bool, 256>& TDocumentFonts::UsedChars() {
+    if (usedChars_) return *usedChars_;
+    std::array<bool, 256>& used = usedChars_.emplace();
+    used.fill(false);
+    ForEachPlacedText(doc_, [&](const TPDFTextRes& text) {
+        if (!HasUnicodeLines(text)) {
+            for (char c : text.Lines.Chars()) used[static_cast<uint8_t>(c)] = true;
+            return;
+        }
+        for (std::size_t k = 0; k < text.Lines.size(); ++k)
+            if (!text.Lines.Style(k).Unicode)
+                for (char c : text.Lines.Text(k)) used[static_cast<uint8_t>(c)] = true;
+    });
     return used;
+}
+
+const std::vector<char32_t>& TDocumentFonts::UnicodeChars(int32_t number) {
+    if (!unicodeChars_) GatherUnicodeChars();
+    static const std::vector<char32_t> kNone;
+    const auto it = unicodeChars_->find(number);
+    return it == unicodeChars_->end() ? kNone : it->second;
+}
+
+void TDocumentFonts::GatherUnicodeChars() {
+    // One bit per code point and font: a document's text sets each bit many times.
+    std::map<int32_t, std::vector<uint64_t>> seen;
+    ForEachPlacedText(doc_, [&](const TPDFTextRes& text) {
+        if (!HasUnicodeLines(text)) return;
+        for (std::size_t k = 0; k < text.Lines.size(); ++k) {
+            const TLineStyle& style = text.Lines.Style(k);
+            if (!style.Unicode) continue;
+            std::vector<uint64_t>& bits = seen[style.Font];
+            if (bits.empty()) bits.assign((0x10FFFF + 64) / 64, 0);
+            const std::string_view line = text.Lines.Text(k);
+            for (std::size_t i = 0; i < line.size();) {
+                const char32_t c = NextCodePoint(line, i);
+                bits[c >> 6] |= uint64_t{1} << (c & 63);
+            }
+        }
+    });
+    auto& chars = unicodeChars_.emplace();
+    for (const auto& [font, bits] : seen) {
+        std::vector<char32_t>& list = chars[font];
+        for (std::size_t w = 0; w < bits.size(); ++w)
+            for (uint64_t word = bits[w]; word != 0; word &= word - 1)
+                list.push_back(
+                    static_cast<char32_t>(w * 64 + static_cast<std::size_t>(__builtin_ctzll(word))));
+    }
 }
 
 int32_t FontObjectCount(const TPDFFontRes& font) {
     if (IsStandardFont(font.Number)) return 1;
+    if (font.Unicode) return 5;
     return font.Embed ? 3 : 2;
+}
+
+void AppendFontResourceName(std::string& out, int32_t number, bool unicode) {
+    if (IsStandardFont(number)) {
+        out += "/SF";
+        out += std::to_string(number);
+        return;
+    }
+    out += unicode ? "/TU" : "/TT";
+    out += std::to_string(int64_t{number} - kStandardFontCount);
 }
 
 void AppendPdfName(std::string& out, std::string_view name) {
@@ -98,8 +203,64 @@ int64_t WholeDegrees(double v) {
     return std::isfinite(t) ? static_cast<int64_t>(t) : 0; // from a 16.16 value: always finite
 }
 
+// The embedded program: the whole file, or the subset of the entry's glyphs with the six-letter
+// tag its name takes.
+struct TFontProgram {
+    std::vector<uint8_t> Subset;
+    std::string Name;
+};
+
+TFontProgram FontProgram(const TPDFFontRes& font) {
+    TFontProgram program;
+    program.Name = font.Font.Name();
+    if (!font.Embed || font.SubsetGlyphs.empty()) return program;
+    program.Subset = SubsetTrueType(font.Font.FileData(), font.SubsetGlyphs);
+    if (program.Subset.empty()) return program; // a font the subsetter cannot read goes in whole
+    // The same glyphs of the same font give the same tag, on every platform.
+    uint32_t hash = 2166136261u;
+    const auto mix = [&](uint8_t b) { hash = (hash ^ b) * 16777619u; };
+    for (char c : program.Name) mix(static_cast<uint8_t>(c));
+    for (uint16_t g : font.SubsetGlyphs) {
+        mix(static_cast<uint8_t>(g >> 8));
+        mix(static_cast<uint8_t>(g));
+    }
+    std::string tag(7, '+');
+    for (std::size_t i = 0; i < 6; ++i) {
+        tag[i] = static_cast<char>('A' + hash % 26);
+        hash /= 26;
+    }
+    program.Name = tag + program.Name;
+    return program;
+}
+
+void WriteDescriptor(TPdfFile& file, const TPDFFontRes& font, std::string_view name, int flags) {
+    const TicFont& tt = font.Font;
+    const int32_t n = file.BeginObject();
+    auto out = file.Out();
+    out.Line("<< /Type /FontDescriptor");
+    out.Text("/Ascent ").Integer(tt.Ascent()).EndLine().Line("/CapHeight 0");
+    out.Text("/Descent ").Integer(tt.Descent()).EndLine().Text("/Flags ").Integer(flags).EndLine();
+    out.Text("/FontBBox [ ").Integer(tt.XMin()).Text(" ").Integer(tt.YMin()).Text(" ");
+    out.Integer(tt.XMax()).Text(" ").Integer(tt.YMax()).Line(" ]");
+    out.Text("/FontName /");
+    AppendPdfName(file.Buffer, name);
+    out.EndLine().Text("/ItalicAngle ").Integer(WholeDegrees(tt.ItalicAngle())).EndLine().Line("/StemV 0");
+    if (font.Embed) out.Text("/FontFile2 ").Integer(int64_t{n} + 1).Line(" 0 R");
+    out.Line(">>");
+    file.EndObject();
+}
+
+void WriteFontFile(TPdfFile& file, const TPDFFontRes& font, const TFontProgram& program) {
+    const std::span<const uint8_t> bytes = program.Subset.empty() ? font.Font.FileData() : program.Subset;
+    TStreamObject stream(file, TStreamLength::Direct);
+    stream.Dictionary().Line("<< /Filter /FlateDecode");
+    const std::string tail = " /Length1 " + std::to_string(bytes.size()) + " >>";
+    stream.Deflate(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), tail);
+}
+
 void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font) {
     const TicFont& tt = font.Font;
+    const TFontProgram program = FontProgram(font);
     const int32_t n = file.BeginObject();
     auto out = file.Out();
     out.Line("<< /Type /Font").Line("/Subtype /TrueType");
@@ -113,29 +274,54 @@ void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font) {
             out.Text("0 ");
     }
     out.Line("]").Line("/Encoding /WinAnsiEncoding").Text("/BaseFont /");
-    AppendPdfName(file.Buffer, tt.Name());
+    AppendPdfName(file.Buffer, program.Name);
     out.EndLine().Text("/FontDescriptor ").Integer(int64_t{n} + 1).Line(" 0 R").Line(">>");
+    file.EndObject();
+    WriteDescriptor(file, font, program.Name, 32);
+    if (font.Embed) WriteFontFile(file, font, program);
+}
+
+// Type0 over a CIDFontType2 whose CIDs are the glyph IDs (Identity-H), so the content stream
+// carries glyph IDs and the ToUnicode map gives the characters back.
+void WriteCompositeFont(TPdfFile& file, const TPDFFontRes& font) {
+    const TicFont& tt = font.Font;
+    const TFontProgram program = FontProgram(font);
+    const int32_t n = file.BeginObject();
+    auto out = file.Out();
+    out.Line("<< /Type /Font").Line("/Subtype /Type0").Text("/BaseFont /");
+    AppendPdfName(file.Buffer, program.Name);
+    out.EndLine().Line("/Encoding /Identity-H");
+    out.Text("/DescendantFonts [ ").Integer(int64_t{n} + 1).Line(" 0 R ]");
+    out.Text("/ToUnicode ").Integer(int64_t{n} + 2).Line(" 0 R").Line(">>");
     file.EndObject();
 
     file.BeginObject();
-    out.Line("<< /Type /FontDescriptor");
-    out.Text("/Ascent ").Integer(tt.Ascent()).EndLine().Line("/CapHeight 0");
-    out.Text("/Descent ").Integer(tt.Descent()).EndLine().Line("/Flags 32");
-    out.Text("/FontBBox [ ").Integer(tt.XMin()).Text(" ").Integer(tt.YMin()).Text(" ");
-    out.Integer(tt.XMax()).Text(" ").Integer(tt.YMax()).Line(" ]");
-    out.Text("/FontName /");
-    AppendPdfName(file.Buffer, tt.Name());
-    out.EndLine().Text("/ItalicAngle ").Integer(WholeDegrees(tt.ItalicAngle())).EndLine().Line("/StemV 0");
-    if (font.Embed) out.Text("/FontFile2 ").Integer(int64_t{n} + 2).Line(" 0 R");
-    out.Line(">>");
+    out.Line("<< /Type /Font").Line("/Subtype /CIDFontType2").Text("/BaseFont /");
+    AppendPdfName(file.Buffer, program.Name);
+    out.EndLine().Line("/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>");
+    out.Text("/FontDescriptor ").Integer(int64_t{n} + 3).Line(" 0 R");
+    out.Text("/DW ").Integer(tt.GlyphWidth(0)).EndLine();
+    // Runs of consecutive glyphs share one array.
+    out.Text("/W [");
+    const auto& glyphs = font.GlyphChars;
+    for (std::size_t i = 0; i < glyphs.size();) {
+        std::size_t end = i + 1;
+        while (end < glyphs.size() && glyphs[end].first == glyphs[end - 1].first + 1) ++end;
+        out.Text(" ").Integer(glyphs[i].first).Text(" [");
+        for (std::size_t k = i; k < end; ++k) out.Text(" ").Integer(tt.GlyphWidth(glyphs[k].first));
+        out.Text(" ]");
+        i = end;
+    }
+    out.Line(" ]").Line("/CIDToGIDMap /Identity").Line(">>");
     file.EndObject();
 
-    if (!font.Embed) return;
-    TStreamObject stream(file, TStreamLength::Direct);
-    stream.Dictionary().Line("<< /Filter /FlateDecode");
-    const std::string tail = " /Length1 " + std::to_string(tt.FileSize()) + " >>";
-    const auto bytes = tt.FileData();
-    stream.Deflate(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), tail);
+    TStreamObject cmap(file, TStreamLength::Direct);
+    cmap.Dictionary().Line("<< /Filter /FlateDecode");
+    cmap.Deflate(ToUnicodeCMap(glyphs), " >>");
+
+    // Symbolic: the glyphs are reached through the glyph IDs, not a standard encoding.
+    WriteDescriptor(file, font, program.Name, 4);
+    if (font.Embed) WriteFontFile(file, font, program);
 }
 
 } // namespace
@@ -143,6 +329,8 @@ void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font) {
 void WriteFontObjects(TPdfFile& file, const TPDFFontRes& font) {
     if (IsStandardFont(font.Number))
         WriteStandardFont(file, font);
+    else if (font.Unicode)
+        WriteCompositeFont(file, font);
     else
         WriteTrueTypeFont(file, font);
 }

@@ -3,11 +3,13 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "fonts/font_res.h"
@@ -21,25 +23,34 @@ class TDocumentFonts {
 public:
     explicit TDocumentFonts(const TPagelith& doc) : doc_(doc) {}
 
-    // The entry for a font number, or null when no placed text used it yet.
-    TPDFFontRes* Find(int32_t number) const;
-    // Creates the entry for a font number met for the first time: TrueType
-    // entries are working copies of the document's record with the character
-    // range of all placed text.
-    TPDFFontRes& Add(int32_t number);
+    // The entry for a font number in the code page or for its Unicode text, or null when no
+    // placed text used it yet.
+    TPDFFontRes* Find(int32_t number, bool unicode = false) const;
+    // Creates the entry met for the first time: TrueType entries are working copies of the
+    // document's record with the characters of all placed text.
+    TPDFFontRes& Add(int32_t number, bool unicode = false);
 
 private:
-    // The byte values of every written line of every placed text, gathered once.
+    // The byte values of every written code-page line of every placed text, gathered once.
     const std::array<bool, 256>& UsedChars();
+    // The characters of the placed Unicode lines of one font, in code point order, gathered once.
+    const std::vector<char32_t>& UnicodeChars(int32_t number);
+    void GatherUnicodeChars();
 
     const TPagelith& doc_;
     std::vector<std::unique_ptr<TPDFFontRes>> entries_;
-    std::unordered_map<int32_t, TPDFFontRes*> byNumber_;
+    std::unordered_map<int64_t, TPDFFontRes*> byKey_;
     std::optional<std::array<bool, 256>> usedChars_;
+    std::optional<std::map<int32_t, std::vector<char32_t>>> unicodeChars_;
 };
 
-// Objects a font entry takes: 1 standard, 2 TrueType, 3 embedded TrueType.
+// Objects a font entry takes: 1 standard, 2 TrueType, 3 embedded TrueType, 5 composite (always
+// embedded).
 int32_t FontObjectCount(const TPDFFontRes& font);
+
+// The name that content streams and page resources give a font: SF, TT or TU (its Unicode text)
+// and a number.
+void AppendFontResourceName(std::string& out, int32_t number, bool unicode);
 
 // Writes the entry's objects, starting at the file's next number.
 void WriteFontObjects(TPdfFile& file, const TPDFFontRes& font);

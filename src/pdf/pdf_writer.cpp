@@ -137,8 +137,8 @@ private:
                     for (std::string_view uri : links.Targets) AddTarget(targets, seen, uri);
                 }
                 for (const TLineStyle& style : text->Lines.Styles()) {
-                    if (fonts_.Find(style.Font)) continue;
-                    TPDFFontRes& font = fonts_.Add(style.Font);
+                    if (fonts_.Find(style.Font, style.Unicode)) continue;
+                    TPDFFontRes& font = fonts_.Add(style.Font, style.Unicode);
                     font.ObjectNumber = next;
                     next += FontObjectCount(font);
                 }
@@ -189,10 +189,7 @@ private:
             if (page.Placements.TextPlacements > 0) {
                 out.Line("/Font <<");
                 for (const TPDFFontRes* font : PageFonts(page)) {
-                    if (font->Number <= 14)
-                        out.Text("/SF").Integer(font->Number);
-                    else
-                        out.Text("/TT").Integer(int64_t{font->Number} - 14);
+                    AppendFontResourceName(file_.Buffer, font->Number, font->Unicode);
                     out.Text(" ").Integer(font->ObjectNumber).Line(" 0 R ");
                 }
                 out.Line(">>");
@@ -250,7 +247,7 @@ private:
                 dynamic_cast<const TPDFTextRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
             if (!text) continue;
             for (const TLineStyle& style : text->Lines.Styles()) {
-                const TPDFFontRes* font = fonts_.Find(style.Font);
+                const TPDFFontRes* font = fonts_.Find(style.Font, style.Unicode);
                 if (!font) continue;
                 bool listed = false;
                 for (const TPDFFontRes* f : list) listed = listed || f == font;

@@ -1,0 +1,15 @@
+// The /ToUnicode CMap of a composite font: two-byte glyph codes back to the characters they show.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+
+namespace pagelith {
+
+// glyphChars: (glyph, character) pairs in glyph order; glyph 0 stands for missing characters and
+// maps to nothing.
+std::string ToUnicodeCMap(std::span<const std::pair<uint16_t, char32_t>> glyphChars);
+
+} // namespace pagelith
