@@ -1,5 +1,9 @@
 // The driver that the side-by-side comparisons time as a whole process:
 //   pagelith-bench w1 LINES.txt OUT.pdf       200 pages of 50 lines of text, a rule and a frame
+//   pagelith-bench w1 LINES.txt OUT.pdf FONT.ttf [embed] [subset] [unicode]
+//                                             the same in a TrueType font, the lines passed as a
+//                                             script passes them; the options set EmbedFont,
+//                                             SubsetFonts and UnicodeText
 //   pagelith-bench images OUT.pdf IMAGE...    one page per image file, default properties
 //   pagelith-bench g4 PAGE.tif...             TIFF decode, then the Group 4 encoder alone
 //   pagelith-bench decode IMAGE...            each file through its reader into the working bitmap
@@ -37,7 +41,23 @@ void Save(TPagelith& doc, const std::string& name) {
     if (!out) throw std::runtime_error("cannot write " + name);
 }
 
-int TextReport(const std::string& linesFile, const std::string& outFile) {
+// A line as a script hands it over: UTF-16 (the bench's input is ASCII or Latin-1).
+std::u16string Wide(std::string_view line) {
+    std::u16string wide(line.size(), u' ');
+    for (std::size_t i = 0; i < line.size(); ++i) wide[i] = static_cast<uint8_t>(line[i]);
+    return wide;
+}
+
+struct TReportFont {
+    std::string File; // empty: Helvetica
+    bool Embed = false;
+    bool Subset = false;
+    bool Unicode = false;
+};
+
+int TextReport(const std::string& linesFile, const std::string& outFile,
+               const TReportFont& fontOptions = {}) {
+    const std::string& fontFile = fontOptions.File;
     constexpr int kPages = 200, kLines = 50;
     const std::vector<uint8_t> bytes = ReadFile(linesFile);
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -55,6 +75,14 @@ int TextReport(const std::string& linesFile, const std::string& outFile) {
         return 1;
     }
     TPagelith doc;
+    int32_t font = 5; // Helvetica
+    if (!fontFile.empty()) {
+        font = doc.AddFont(fontFile);
+        if (font == 0) throw std::runtime_error("cannot load " + fontFile);
+        doc.SetEmbedFont(font, fontOptions.Embed);
+        doc.SubsetFonts = fontOptions.Subset;
+        doc.UnicodeText = fontOptions.Unicode;
+    }
     // The line width is a whole number of points in this model, so the rule is drawn 1 point wide.
     const int32_t graphic = doc.CreateGraphic();
     doc.DrawLine(50, 800, 545, 800);
@@ -63,10 +91,16 @@ int TextReport(const std::string& linesFile, const std::string& outFile) {
         doc.AddPage(0);
         doc.ApplyResource(p, graphic);
         const int32_t text = doc.CreateText();
-        doc.SetTextFont(5); // Helvetica
+        doc.SetTextFont(font);
         doc.SetTextSize(10);
         doc.SetTextLineSpacing(40); // 14 points between baselines at 10 points
-        for (int l = 0; l < kLines; ++l) doc.WriteText(lines[std::size_t((p - 1) * kLines + l)]);
+        for (int l = 0; l < kLines; ++l) {
+            const std::string& line = lines[std::size_t((p - 1) * kLines + l)];
+            if (fontFile.empty())
+                doc.WriteText(line);
+            else
+                doc.WriteText(Wide(line));
+        }
         // The first baseline lies one font size below the placement.
         doc.Locate(p, doc.ApplyResource(p, text), 56, 790);
     }
@@ -126,8 +160,10 @@ int DecodeOnly(const std::vector<std::string>& files) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: pagelith-bench w1 LINES.txt OUT.pdf | images OUT.pdf IMAGE... | g4 "
-                         "PAGE.tif... | decode IMAGE.png...\n");
+    std::fprintf(
+        stderr,
+        "usage: pagelith-bench w1 LINES.txt OUT.pdf [FONT.ttf [embed] [subset] [unicode]] | images OUT.pdf "
+        "IMAGE... | g4 PAGE.tif... | decode IMAGE.png...\n");
     return 2;
 }
 
@@ -137,6 +173,20 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
         if (args.size() == 3 && args[0] == "w1") return TextReport(args[1], args[2]);
+        if (args.size() >= 4 && args[0] == "w1") {
+            TReportFont font{args[3]};
+            for (std::size_t i = 4; i < args.size(); ++i) {
+                if (args[i] == "embed")
+                    font.Embed = true;
+                else if (args[i] == "subset")
+                    font.Subset = true;
+                else if (args[i] == "unicode")
+                    font.Unicode = true;
+                else
+                    return Usage();
+            }
+            return TextReport(args[1], args[2], font);
+        }
         if (args.size() >= 2 && args[0] == "images") return Images(args[1], {args.begin() + 2, args.end()});
         if (args.size() >= 2 && args[0] == "g4") return Group4({args.begin() + 1, args.end()});
         if (args.size() >= 2 && args[0] == "decode") return DecodeOnly({args.begin() + 1, args.end()});

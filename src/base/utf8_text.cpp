@@ -43,13 +43,9 @@ std::string WideToUtf8(std::u16string_view text) {
     return out;
 }
 
-char32_t NextCodePoint(std::string_view text, std::size_t& i) {
+char32_t DecodeMultiByte(std::string_view text, std::size_t& i) {
     const auto byte = [&](std::size_t k) { return static_cast<uint8_t>(text[k]); };
     const uint8_t b0 = byte(i);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
     const std::size_t length = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 0;
     if (length == 0 || b0 > 0xF4 || i + length > text.size()) {
         ++i;

@@ -15,6 +15,14 @@ std::string WideToUtf8(std::u16string_view text);
 void AppendUtf8(std::string& out, char32_t c);
 
 // The code point at i, moving i past it; a malformed or cut sequence gives U+FFFD for one byte.
-char32_t NextCodePoint(std::string_view text, std::size_t& i);
+char32_t DecodeMultiByte(std::string_view text, std::size_t& i);
+inline char32_t NextCodePoint(std::string_view text, std::size_t& i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+        ++i;
+        return b;
+    }
+    return DecodeMultiByte(text, i);
+}
 
 } // namespace pagelith

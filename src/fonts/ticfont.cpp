@@ -267,7 +267,7 @@ uint16_t TicFont::GlyphWidth(uint16_t glyph) const {
     return static_cast<uint16_t>(std::min<int32_t>(Thousandths(advance), 0xFFFF));
 }
 
-TicFont::TGlyphMetric TicFont::UnicodeMetric(char32_t c) const {
+TicFont::TGlyphMetric TicFont::LookUpMetric(char32_t c) const {
     if (c > 0xFFFF) {
         const uint16_t glyph = GlyphOfUnicode(c);
         return {glyph, GlyphWidth(glyph)};

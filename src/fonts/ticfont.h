@@ -57,7 +57,12 @@ public:
         uint16_t Glyph = 0;
         uint16_t Width = 0;
     };
-    TGlyphMetric UnicodeMetric(char32_t c) const;
+    TGlyphMetric UnicodeMetric(char32_t c) const {
+        if (c < 0x10000 && c < bmpMetrics_.size() && bmpMetrics_[c] != kUnknownMetric)
+            return {static_cast<uint16_t>(bmpMetrics_[c] >> 16),
+                    static_cast<uint16_t>(bmpMetrics_[c] & 0xFFFF)};
+        return LookUpMetric(c);
+    }
 
     // Added to every character code before the cmap look-up.
     int16_t CharOffset() const { return charOffset_; }
@@ -99,6 +104,7 @@ private:
     // The optional full-range Unicode table; a font without a readable one keeps format 4 only.
     void ReadCmapGroups(TByteReader& r);
     uint16_t LookUpSegment(uint16_t code) const;
+    TGlyphMetric LookUpMetric(char32_t c) const;
     uint16_t LookUpWidth(uint8_t c) const;
     // Every layout measures byte by byte, so the 256 widths are kept ready.
     void CacheWidths();

@@ -178,20 +178,24 @@ private:
         text_.push_back(')');
     }
 
-    // The glyph IDs of a UTF-8 line, two bytes each, as the composite font's Identity-H encoding reads them.
+    // The glyph IDs of a UTF-8 line, two bytes each, as the composite font's Identity-H encoding
+    // reads them; a literal string takes half the room of a hexadecimal one.
     void AppendGlyphString(int32_t fontNumber, std::string_view utf8) {
-        static constexpr char kHex[] = "0123456789ABCDEF";
         const TPDFFontRes* font = doc_.Fonts.Item(static_cast<uint32_t>(fontNumber - kStandardFontCount));
-        text_.push_back('<');
+        glyphs_.resize(2 * utf8.size()); // never more than two bytes per character
+        std::size_t n = 0;
         for (std::size_t k = 0; k < utf8.size();) {
             const char32_t c = NextCodePoint(utf8, k);
             const uint16_t glyph = font ? font->Font.UnicodeMetric(c).Glyph : 0;
-            for (int shift = 12; shift >= 0; shift -= 4) text_.push_back(kHex[(glyph >> shift) & 0xF]);
+            glyphs_[n++] = static_cast<char>(glyph >> 8);
+            glyphs_[n++] = static_cast<char>(glyph & 0xFF);
         }
-        text_.push_back('>');
+        glyphs_.resize(n);
+        AppendLiteralString(glyphs_);
     }
 
     std::string& text_;
+    std::string glyphs_;
     TPagelith& doc_;
     TSlotCursor slots_;
     std::vector<TUnderline> underlines_;
