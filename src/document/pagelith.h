@@ -56,6 +56,8 @@ public:
     bool MergeAlpha = false;
     uint32_t MergeAlphaColor = 0xFFFFFF;
     bool AppendText = false;
+    bool UnicodeText = false;
+    bool SubsetFonts = false;
 
     // The creation date's source; tests fix it.
     std::function<std::time_t()> Clock = [] { return std::time(nullptr); };
