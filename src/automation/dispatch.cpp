@@ -26,7 +26,7 @@ union TArg {
     VARIANT Variant;
 };
 
-using TThunk = HRESULT (*)(IPDFSvrDoc*, TArg* in, TArg* out);
+using TThunk = HRESULT (*)(IPDFSvrDoc2*, TArg* in, TArg* out);
 
 template <class T> constexpr TValueType TypeOf() {
     if constexpr (std::is_same_v<T, LONG>)
@@ -83,7 +83,8 @@ struct TSignature {
 
 template <auto Method> struct Invoker;
 
-template <class... A, HRESULT (STDMETHODCALLTYPE IPDFSvrDoc::*Method)(A...)> struct Invoker<Method> {
+// C is the interface that declares the entry: IPDFSvrDoc or IPDFSvrDoc2.
+template <class C, class... A, HRESULT (STDMETHODCALLTYPE C::*Method)(A...)> struct Invoker<Method> {
     static constexpr std::size_t N = sizeof...(A);
     using Last = std::tuple_element_t<N == 0 ? 0 : N - 1, std::tuple<A..., void>>;
     static constexpr bool HasOut = N > 0 && TOut<Last>::value;
@@ -97,13 +98,13 @@ template <class... A, HRESULT (STDMETHODCALLTYPE IPDFSvrDoc::*Method)(A...)> str
     }
 
     template <std::size_t... I>
-    static HRESULT Call(IPDFSvrDoc* object, TArg* in, TArg* out, std::index_sequence<I...>) {
+    static HRESULT Call(IPDFSvrDoc2* object, TArg* in, TArg* out, std::index_sequence<I...>) {
         (void)in;
         (void)out;
         return (object->*Method)(Pick<I, A>(in, out)...);
     }
 
-    static HRESULT Call(IPDFSvrDoc* object, TArg* in, TArg* out) {
+    static HRESULT Call(IPDFSvrDoc2* object, TArg* in, TArg* out) {
         return Call(object, in, out, std::make_index_sequence<N>{});
     }
 
@@ -134,7 +135,7 @@ template <auto Get, auto Put> constexpr TEntry Entry() {
 }
 
 // clang-format off
-constexpr std::array<TEntry, kMemberCount> kEntries = {{
+constexpr std::array<TEntry, kMembers.size()> kEntries = {{
     Entry<&IPDFSvrDoc::AddPage>(),
     Entry<&IPDFSvrDoc::AddImageFile>(),
     Entry<&IPDFSvrDoc::SaveToFile>(),
@@ -207,6 +208,8 @@ constexpr std::array<TEntry, kMemberCount> kEntries = {{
     Entry<&IPDFSvrDoc::get_MergeAlpha, &IPDFSvrDoc::put_MergeAlpha>(),
     Entry<&IPDFSvrDoc::get_MergeAlphaColor, &IPDFSvrDoc::put_MergeAlphaColor>(),
     Entry<&IPDFSvrDoc::get_AppendText, &IPDFSvrDoc::put_AppendText>(),
+    Entry<&IPDFSvrDoc2::get_UnicodeText, &IPDFSvrDoc2::put_UnicodeText>(),
+    Entry<&IPDFSvrDoc2::get_SubsetFonts, &IPDFSvrDoc2::put_SubsetFonts>(),
 }};
 // clang-format on
 
@@ -229,7 +232,7 @@ constexpr bool EntriesMatchMembers() {
     }
     return true;
 }
-static_assert(EntriesMatchMembers(), "IPDFSvrDoc and the member table disagree");
+static_assert(EntriesMatchMembers(), "The interfaces and the member table disagree");
 
 constexpr std::size_t kMaxArgs = 6;
 
@@ -454,7 +457,7 @@ HRESULT DispatchGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
     return hr;
 }
 
-HRESULT DispatchInvoke(IPDFSvrDoc* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+HRESULT DispatchInvoke(IPDFSvrDoc2* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                        EXCEPINFO* exception, UINT* argError) {
     const TMemberInfo* member = FindMember(id);
     if (!member) return DISP_E_MEMBERNOTFOUND;

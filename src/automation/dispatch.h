@@ -1,5 +1,5 @@
-// IDispatch for IPDFSvrDoc driven by the member table: names to DISPIDs, and Invoke with argument
-// coercion and the DISP_E_ results an automation client expects. The same on every platform.
+// IDispatch for IPDFSvrDoc and IPDFSvrDoc2 driven by the member table: names to DISPIDs, and Invoke with
+// argument coercion and the DISP_E_ results an automation client expects. The same on every platform.
 #pragma once
 
 #include "automation/ipdfsvrdoc.h"
@@ -13,7 +13,7 @@ HRESULT DispatchGetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids);
 
 // Calls the member `id` of object through its interface entry. A failing member gives
 // DISP_E_EXCEPTION, with *exception filled from the thread's error information when not null.
-HRESULT DispatchInvoke(IPDFSvrDoc* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+HRESULT DispatchInvoke(IPDFSvrDoc2* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                        EXCEPINFO* exception, UINT* argError);
 
 } // namespace pagelith

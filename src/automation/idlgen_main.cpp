@@ -1,6 +1,6 @@
-// Prints the interface as other builds need it, from the one member table: the IDL member
-// lines (no argument), the Python binding's member table (--python) or the member reference
-// (--markdown).
+// Prints the interfaces as other builds need them, from the one member table: the IDL member
+// lines of IPDFSvrDoc (no argument) or of another interface (--idl IPDFSvrDoc2), the Python
+// binding's member table (--python) or the member reference (--markdown).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -66,9 +66,19 @@ std::string PythonMembers() {
 
 int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "";
-    const std::string text = std::strcmp(mode, "--python") == 0     ? PythonMembers()
-                             : std::strcmp(mode, "--markdown") == 0 ? pagelith::MemberReferenceMarkdown()
-                                                                    : pagelith::IdlMemberDeclarations();
+    if (std::strcmp(mode, "--idl") == 0) {
+        for (const pagelith::TInterfaceInfo& info : pagelith::kInterfaces)
+            if (argc > 2 && info.Name == argv[2]) {
+                std::fputs(pagelith::IdlMemberDeclarations(info).c_str(), stdout);
+                return 0;
+            }
+        std::fputs("pagelith_idlgen: --idl needs the name of an interface\n", stderr);
+        return 2;
+    }
+    const std::string text = std::strcmp(mode, "--python") == 0 ? PythonMembers()
+                             : std::strcmp(mode, "--markdown") == 0
+                                 ? pagelith::MemberReferenceMarkdown()
+                                 : pagelith::IdlMemberDeclarations(pagelith::kDocInterface);
     std::fputs(text.c_str(), stdout);
     return 0;
 }

@@ -1,5 +1,6 @@
-// The dual interface of the server, laid out as its type library describes it: IDispatch's seven
-// entries, then one entry per method and per property accessor in member-table order.
+// The dual interfaces of the server, laid out as the type library describes them: IDispatch's seven
+// entries, then one entry per method and per property accessor in member-table order. IPDFSvrDoc is
+// published and never changes; members added later live on IPDFSvrDoc2.
 #pragma once
 
 #include "automation/guids.h"
@@ -127,5 +128,14 @@ struct IPDFSvrDoc : public IDispatch {
 };
 
 PAGELITH_COM_IID(IPDFSvrDoc);
+
+struct IPDFSvrDoc2 : public IPDFSvrDoc {
+    virtual HRESULT STDMETHODCALLTYPE get_UnicodeText(VARIANT_BOOL* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_UnicodeText(VARIANT_BOOL Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_SubsetFonts(VARIANT_BOOL* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_SubsetFonts(VARIANT_BOOL Value) = 0;
+};
+
+PAGELITH_COM_IID(IPDFSvrDoc2);
 
 } // namespace pagelith

@@ -120,6 +120,43 @@ constexpr std::array<std::string_view, 16> kPaperNames = {
     "11 × 17 portrait",   "11 × 17 landscape",   "Legal portrait",     "Legal landscape",
     "Statement portrait", "Statement landscape", "Executive portrait", "Executive landscape"};
 
+// What each member of IPDFSvrDoc2 does, in one sentence.
+struct TInterfaceNote {
+    std::string_view Member;
+    std::string_view Note;
+};
+
+constexpr std::array<TInterfaceNote, kMemberCount2> kDoc2Notes = {{
+    {"UnicodeText", "True makes text written in a TrueType font keep every character, also those beyond the "
+                    "8-bit code page; false (the default) writes text as before."},
+    {"SubsetFonts",
+     "True makes an embedded TrueType font carry only the glyphs that the document uses, so the "
+     "file is smaller; false (the default) embeds the whole font."},
+}};
+
+constexpr bool Doc2NotesNameItsMembers() {
+    for (std::size_t i = 0; i < kDoc2Notes.size(); ++i)
+        if (kDoc2Notes[i].Member != kDoc2Interface.Members[i].Name) return false;
+    return true;
+}
+static_assert(Doc2NotesNameItsMembers());
+
+bool OnDoc2Only(const TMemberInfo& m) {
+    return m.DispId >= kDoc2Interface.FirstDispId;
+}
+
+void AppendInterfaces(std::string& out) {
+    out +=
+        "## Interfaces\n\n"
+        "The object's default interface is `IPDFSvrDoc2`. It derives from `IPDFSvrDoc` and adds the members "
+        "below, from DISPID 0x111 on. `IPDFSvrDoc` itself is unchanged, so early-bound clients built "
+        "against it keep working; late-bound callers reach every member alike.\n\n";
+    for (const TInterfaceNote& note : kDoc2Notes)
+        out += "- [`" + std::string(note.Member) + "`](#" + Lower(note.Member) +
+               "): " + std::string(note.Note) + "\n";
+    out += "\n";
+}
+
 void AppendMembers(std::string& out) {
     out += "## Members\n\n"
            "| DISPID | Member | Kind | Parameters | Result |\n|---|---|---|---|---|\n";
@@ -140,6 +177,7 @@ void AppendMembers(std::string& out) {
         if (m.Result != TValueType::None) out += std::string(TypeName(m.Result)) + ".";
         out += "\n\n";
         if (!m.HelpString.empty()) out += std::string(m.HelpString) + "\n\n";
+        if (OnDoc2Only(m)) out += "Early-bound through `IPDFSvrDoc2` only.\n\n";
         if (const std::string_view note = UnitNote(m.Name); !note.empty())
             out += "Units: " + std::string(note) + "\n\n";
         if (m.HasPut() && m.ParamCount > 0)
@@ -188,7 +226,7 @@ std::string MemberReferenceMarkdown() {
         "# IPDFSvrDoc member reference\n\n"
         "One object, created by the ProgID \"PagelithASP.PDFSvrDoc\", builds one PDF document. Every member "
         "below is reachable late-bound (VBScript, JScript, Python's `pagelith.Dispatch`) and early-bound "
-        "through the dual interface `IPDFSvrDoc`.\n\n"
+        "through the dual interfaces `IPDFSvrDoc` and `IPDFSvrDoc2`.\n\n"
         "## Coordinates and placement\n\n"
         "- `AddPage(Page)` takes the position of the new page: 0, or a number past the last page, appends "
         "it; 1 makes it the first page. The new page has the size `DefaultPageSize` names (A4 portrait "
@@ -207,6 +245,7 @@ std::string MemberReferenceMarkdown() {
         "- Indexed properties (`PageSize`, `PageWidth`, `PageHeight`, `EmbedFont`) take their index first; "
         "from Python read them as `doc.PageWidth(1)` and write them as `doc.SetPageWidth(1, value)`.\n"
         "- Booleans read back as True/False in Python and -1/0 in scripts.\n\n";
+    AppendInterfaces(out);
     AppendMembers(out);
     AppendCodes(out);
     return out;

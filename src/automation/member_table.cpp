@@ -82,9 +82,9 @@ int FindParamByName(const TMemberInfo& m, std::u16string_view name) {
     return -1;
 }
 
-std::string IdlMemberDeclarations() {
+std::string IdlMemberDeclarations(const TInterfaceInfo& info) {
     std::string out;
-    for (const TMemberInfo& m : kMembers) {
+    for (const TMemberInfo& m : info.Members) {
         switch (m.Kind) {
         case TMemberKind::Method:
             AppendEntry(out, m, "", false);

@@ -1,4 +1,4 @@
-// The members of IPDFSvrDoc: the one description that the dispatch code, the interface
+// The members of IPDFSvrDoc and IPDFSvrDoc2: the one description that the dispatch code, the interface
 // declaration checks and the type-library text are all derived from.
 #pragma once
 
@@ -34,19 +34,25 @@ struct TMemberInfo {
     constexpr bool HasPut() const { return Kind == TMemberKind::GetPut; }
 };
 
+// IPDFSvrDoc, frozen as published.
 inline constexpr int32_t kFirstDispId = 0xC9;
 inline constexpr std::size_t kMemberCount = 72;
 inline constexpr std::size_t kVtableEntryCount = 114; // after IDispatch's seven
+// IPDFSvrDoc2 derives from IPDFSvrDoc; its own members follow in DISPID and vtable order.
+inline constexpr int32_t kFirstDispId2 = 0x111;
+inline constexpr std::size_t kMemberCount2 = 2;
+inline constexpr std::size_t kVtableEntryCount2 = 4; // after IPDFSvrDoc's
 
 namespace member_table_detail {
 using K = TMemberKind;
 using V = TValueType;
 } // namespace member_table_detail
 
+// Every member, IPDFSvrDoc's first, then IPDFSvrDoc2's.
 // clang-format off
-inline constexpr std::array<TMemberInfo, kMemberCount> kMembers = [] {
+inline constexpr std::array<TMemberInfo, kMemberCount + kMemberCount2> kMembers = [] {
     using namespace member_table_detail;
-    return std::array<TMemberInfo, kMemberCount>{
+    return std::array<TMemberInfo, kMemberCount + kMemberCount2>{
         TMemberInfo{0xC9, "AddPage", K::Method, 1, {{{"Page", V::Long}}}, V::None, "Adds a new page to the document."},
         TMemberInfo{0xCA, "AddImageFile", K::Method, 1, {{{"FileName", V::String}}}, V::Long, "Adds an image resource from file on disk."},
         TMemberInfo{0xCB, "SaveToFile", K::Method, 1, {{{"FileName", V::String}}}, V::None, "Saves PDF document to disk."},
@@ -119,21 +125,51 @@ inline constexpr std::array<TMemberInfo, kMemberCount> kMembers = [] {
         TMemberInfo{0x10E, "MergeAlpha", K::GetPut, 0, {{}}, V::Boolean, "Merge alpha channel with a single color."},
         TMemberInfo{0x10F, "MergeAlphaColor", K::GetPut, 0, {{}}, V::Color, "Color used for merging alpha channel."},
         TMemberInfo{0x110, "AppendText", K::GetPut, 0, {{}}, V::Boolean, "Append next line of text to previous line."},
+        // IPDFSvrDoc2
+        TMemberInfo{0x111, "UnicodeText", K::GetPut, 0, {{}}, V::Boolean, "Keep every character of text written in TrueType fonts."},
+        TMemberInfo{0x112, "SubsetFonts", K::GetPut, 0, {{}}, V::Boolean, "Embed only the glyphs that the document uses."},
     };
 }();
 // clang-format on
 
-constexpr bool MemberTableIsConsistent() {
+// One interface's own part of the table: what it adds to the interface it derives from.
+struct TInterfaceInfo {
+    std::string_view Name;
+    std::string_view Base;
+    int32_t FirstDispId;
+    std::span<const TMemberInfo> Members;
+    std::size_t VtableEntryCount; // after its base's entries
+};
+
+inline constexpr std::array<TInterfaceInfo, 2> kInterfaces = {{
+    {"IPDFSvrDoc", "IDispatch", kFirstDispId, std::span<const TMemberInfo>(kMembers).first(kMemberCount),
+     kVtableEntryCount},
+    {"IPDFSvrDoc2", "IPDFSvrDoc", kFirstDispId2, std::span<const TMemberInfo>(kMembers).subspan(kMemberCount),
+     kVtableEntryCount2},
+}};
+inline constexpr const TInterfaceInfo& kDocInterface = kInterfaces[0];
+inline constexpr const TInterfaceInfo& kDoc2Interface = kInterfaces[1];
+
+constexpr bool InterfaceIsConsistent(const TInterfaceInfo& info) {
     std::size_t entries = 0;
-    for (std::size_t i = 0; i < kMembers.size(); ++i) {
-        const TMemberInfo& m = kMembers[i];
-        if (m.DispId != kFirstDispId + static_cast<int32_t>(i)) return false;
+    for (std::size_t i = 0; i < info.Members.size(); ++i) {
+        const TMemberInfo& m = info.Members[i];
+        if (m.DispId != info.FirstDispId + static_cast<int32_t>(i)) return false;
         if (m.Kind != TMemberKind::Method && m.Result == TValueType::None) return false;
         for (std::size_t p = 0; p < m.Params.size(); ++p)
             if ((p < m.ParamCount) != (m.Params[p].Type != TValueType::None)) return false;
         entries += m.HasPut() ? 2 : 1;
     }
-    return entries == kVtableEntryCount;
+    return entries == info.VtableEntryCount;
+}
+
+// Both interfaces are consistent on their own, and IPDFSvrDoc2's DISPIDs continue IPDFSvrDoc's, so
+// the whole table is consecutive from kFirstDispId.
+constexpr bool MemberTableIsConsistent() {
+    for (const TInterfaceInfo& info : kInterfaces)
+        if (!InterfaceIsConsistent(info)) return false;
+    return kDocInterface.Members.size() == kMemberCount && kDoc2Interface.Members.size() == kMemberCount2 &&
+           kFirstDispId2 == kFirstDispId + static_cast<int32_t>(kMemberCount);
 }
 static_assert(MemberTableIsConsistent());
 
@@ -150,7 +186,7 @@ const TMemberInfo* FindMemberByName(std::u16string_view name);
 // Position of a parameter of m by case-insensitive name, or -1.
 int FindParamByName(const TMemberInfo& m, std::u16string_view name);
 
-// The IDL text of the interface's members, in vtable order, for the type-library build.
-std::string IdlMemberDeclarations();
+// The IDL text of an interface's own members, in vtable order, for the type-library build.
+std::string IdlMemberDeclarations(const TInterfaceInfo& info);
 
 } // namespace pagelith

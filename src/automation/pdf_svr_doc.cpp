@@ -128,8 +128,9 @@ HRESULT TPDFSvrDoc::Create(REFIID riid, void** object) {
 
 HRESULT TPDFSvrDoc::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_IPDFSvrDoc))
-        *object = static_cast<IPDFSvrDoc*>(this);
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        IsEqualIID(riid, IID_IPDFSvrDoc) || IsEqualIID(riid, IID_IPDFSvrDoc2))
+        *object = static_cast<IPDFSvrDoc2*>(this);
     else if (IsEqualIID(riid, IID_ISupportErrorInfo))
         *object = static_cast<ISupportErrorInfo*>(this);
     else if (IsEqualIID(riid, IID_IProvideClassInfo))
@@ -157,7 +158,7 @@ ULONG TPDFSvrDoc::Release() {
 HRESULT TPDFSvrDoc::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
 #ifdef _WIN32
-    *count = 1; // the embedded type library describes the interface
+    *count = 1; // the embedded type library describes the default interface
 #else
     *count = 0; // names and calls come from the member table; the type library is optional
 #endif
@@ -168,7 +169,7 @@ HRESULT TPDFSvrDoc::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     if (!info) return E_POINTER;
     *info = nullptr;
 #ifdef _WIN32
-    if (index == 0) return PagelithModuleTypeInfo(IID_IPDFSvrDoc, info);
+    if (index == 0) return PagelithModuleTypeInfo(IID_IPDFSvrDoc2, info);
 #else
     (void)index;
 #endif
@@ -189,7 +190,10 @@ HRESULT TPDFSvrDoc::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS*
 // ISupportErrorInfo
 
 HRESULT TPDFSvrDoc::InterfaceSupportsErrorInfo(REFIID riid) {
-    return IsEqualIID(riid, IID_IPDFSvrDoc) || IsEqualIID(riid, IID_IDispatch) ? S_OK : S_FALSE;
+    return IsEqualIID(riid, IID_IPDFSvrDoc) || IsEqualIID(riid, IID_IPDFSvrDoc2) ||
+                   IsEqualIID(riid, IID_IDispatch)
+               ? S_OK
+               : S_FALSE;
 }
 
 // IProvideClassInfo: there is no type information where the system has no type libraries.
@@ -446,6 +450,14 @@ HRESULT TPDFSvrDoc::put_AppendText(VARIANT_BOOL Value) {
     return Serialized(callLock_, [&] { FBuilder.AppendText = Value != 0; });
 }
 
+HRESULT TPDFSvrDoc::get_UnicodeText(VARIANT_BOOL* Value) {
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.UnicodeText); });
+}
+
+HRESULT TPDFSvrDoc::put_UnicodeText(VARIANT_BOOL Value) {
+    return Serialized(callLock_, [&] { FBuilder.UnicodeText = Value != 0; });
+}
+
 // Fonts
 
 HRESULT TPDFSvrDoc::AddFont(BSTR FontName, LONG* Value) {
@@ -465,6 +477,14 @@ HRESULT TPDFSvrDoc::SetFontOffset(LONG FontNum, LONG Offset) {
     return Serialized(callLock_, [&] {
         FBuilder.SetFontOffset(FontNum, static_cast<int16_t>(static_cast<uint16_t>(Offset)));
     });
+}
+
+HRESULT TPDFSvrDoc::get_SubsetFonts(VARIANT_BOOL* Value) {
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.SubsetFonts); });
+}
+
+HRESULT TPDFSvrDoc::put_SubsetFonts(VARIANT_BOOL Value) {
+    return Serialized(callLock_, [&] { FBuilder.SubsetFonts = Value != 0; });
 }
 
 // Links

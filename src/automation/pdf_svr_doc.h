@@ -11,7 +11,7 @@
 
 namespace pagelith {
 
-class TPDFSvrDoc final : public IPDFSvrDoc, public ISupportErrorInfo, public IProvideClassInfo {
+class TPDFSvrDoc final : public IPDFSvrDoc2, public ISupportErrorInfo, public IProvideClassInfo {
 public:
     TPDFSvrDoc();
     ~TPDFSvrDoc();
@@ -155,6 +155,12 @@ public:
     HRESULT STDMETHODCALLTYPE put_MergeAlphaColor(OleColor Value) override;
     HRESULT STDMETHODCALLTYPE get_AppendText(VARIANT_BOOL* Value) override;
     HRESULT STDMETHODCALLTYPE put_AppendText(VARIANT_BOOL Value) override;
+
+    // IPDFSvrDoc2
+    HRESULT STDMETHODCALLTYPE get_UnicodeText(VARIANT_BOOL* Value) override;
+    HRESULT STDMETHODCALLTYPE put_UnicodeText(VARIANT_BOOL Value) override;
+    HRESULT STDMETHODCALLTYPE get_SubsetFonts(VARIANT_BOOL* Value) override;
+    HRESULT STDMETHODCALLTYPE put_SubsetFonts(VARIANT_BOOL Value) override;
 
     TPagelith FBuilder;
     std::u16string StreamFileName;

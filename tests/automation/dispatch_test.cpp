@@ -18,7 +18,7 @@ std::u16string Wide(std::string_view ascii) {
 TEST(Dispatch, EveryMemberNameHasItsDispidInAnyLetterCase) {
     TScriptObject doc;
     ASSERT_NE(doc.Dispatch(), nullptr);
-    ASSERT_EQ(kMembers.size(), 72u);
+    ASSERT_EQ(kMembers.size(), 74u);
     for (std::size_t i = 0; i < kMembers.size(); ++i) {
         std::string upper(kMembers[i].Name), lower(kMembers[i].Name);
         for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -32,6 +32,8 @@ TEST(Dispatch, EveryMemberNameHasItsDispidInAnyLetterCase) {
     EXPECT_EQ(doc.Id(u"BinaryWrite"), 0xED);
     EXPECT_EQ(doc.Id(u"TEXTLINEWIDTH"), 0x10B);
     EXPECT_EQ(doc.Id(u"AppendText"), 0x110);
+    EXPECT_EQ(doc.Id(u"unicodetext"), 0x111);
+    EXPECT_EQ(doc.Id(u"SUBSETFONTS"), 0x112);
 }
 
 TEST(Dispatch, UnknownNamesAndParameterNames) {
@@ -66,7 +68,7 @@ TEST(Dispatch, UnknownNamesAndParameterNames) {
 TEST(Dispatch, InvokeKindsMustFitTheMember) {
     TScriptObject doc;
     EXPECT_EQ(doc.InvokeId(0xC8, DISPATCH_METHOD, {}).Hr, DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(doc.InvokeId(0x111, DISPATCH_METHOD, {}).Hr, DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(doc.InvokeId(0x113, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}).Hr, DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(doc.InvokeId(DISPID_UNKNOWN, DISPATCH_METHOD, {}).Hr, DISP_E_MEMBERNOTFOUND);
     // A method is not a property, a read-only property has no put.
     EXPECT_EQ(doc.Put(u"AddPage", {I4(1)}).Hr, DISP_E_MEMBERNOTFOUND);
@@ -201,7 +203,7 @@ TEST(Dispatch, ResultsMayBeDiscarded) {
 }
 
 TEST(Dispatch, IdlListsEveryInterfaceEntry) {
-    const std::string idl = IdlMemberDeclarations();
+    const std::string idl = IdlMemberDeclarations(kDocInterface);
     std::size_t entries = 0;
     for (std::size_t at = idl.find("HRESULT _stdcall"); at != std::string::npos;
          at = idl.find("HRESULT _stdcall", at + 1))
@@ -213,6 +215,14 @@ TEST(Dispatch, IdlListsEveryInterfaceEntry) {
     EXPECT_NE(
         idl.find(
             "[id(0x00000102)]\n    HRESULT _stdcall SetFontOffset([in] long FontNum, [in] long Offset);"),
+        std::string::npos);
+    EXPECT_EQ(idl.find("UnicodeText"), std::string::npos) << "IPDFSvrDoc stays as published";
+
+    const std::string idl2 = IdlMemberDeclarations(kDoc2Interface);
+    EXPECT_EQ(idl2.find("AddPage"), std::string::npos) << "only what IPDFSvrDoc2 adds";
+    EXPECT_NE(
+        idl2.find("[propput, id(0x00000112), helpstring(\"Embed only the glyphs that the document uses.\")]\n"
+                  "    HRESULT _stdcall SubsetFonts([in] VARIANT_BOOL);"),
         std::string::npos);
 }
 

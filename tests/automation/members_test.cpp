@@ -47,6 +47,8 @@ TEST(Members, NewObjectDefaults) {
                        {u"LinkBorder", 0},
                        {u"MergeAlpha", 0},
                        {u"AppendText", 0},
+                       {u"UnicodeText", 0},
+                       {u"SubsetFonts", 0},
                        {u"StreamInline", -1},
                        {u"TextUnderline", 0}};
     for (const auto& p : flags) EXPECT_EQ(doc.Get(p.Name).Boolean(), p.Value);
@@ -113,8 +115,9 @@ TEST(Members, CompressionPutsRejectSomeCodes) {
 
 TEST(Members, BooleansReadBackMinusOneExceptStreamInline) {
     TScriptObject doc;
-    for (const char16_t* name : {u"UseSourceCompression", u"ReleaseBMPHandle", u"LinkStandardFormat",
-                                 u"LinkUnderline", u"LinkBorder", u"MergeAlpha", u"AppendText"}) {
+    for (const char16_t* name :
+         {u"UseSourceCompression", u"ReleaseBMPHandle", u"LinkStandardFormat", u"LinkUnderline",
+          u"LinkBorder", u"MergeAlpha", u"AppendText", u"UnicodeText", u"SubsetFonts"}) {
         EXPECT_EQ(doc.Put(name, {Bool(0)}).Hr, S_OK);
         EXPECT_EQ(doc.Get(name).Boolean(), 0);
         EXPECT_EQ(doc.Put(name, {Bool(1)}).Hr, S_OK);

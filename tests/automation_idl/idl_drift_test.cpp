@@ -43,26 +43,38 @@ std::string UuidBefore(const std::string& keyword, const std::string& name) {
     return std::regex_search(Idl(), m, block) ? m[1].str() : std::string();
 }
 
+// IPDFSvrDoc's block is marked "members", a later interface's "members <name>".
 TEST(IdlDrift, MemberDeclarationsMatchTheMemberTable) {
     const std::string& idl = Idl();
     ASSERT_FALSE(idl.empty()) << "PagelithASP.idl not found";
-    const std::string begin = "    // BEGIN members\n";
-    const std::string end = "    // END members\n";
-    const auto from = idl.find(begin);
-    const auto to = idl.find(end);
-    ASSERT_NE(from, std::string::npos);
-    ASSERT_NE(to, std::string::npos);
-    ASSERT_EQ(idl.find(begin, from + 1), std::string::npos) << "one member block only";
-    const std::string committed = idl.substr(from + begin.size(), to - from - begin.size());
-    // On a mismatch the expected text is the block to paste into the IDL.
-    EXPECT_EQ(committed, pagelith::IdlMemberDeclarations());
+    for (const pagelith::TInterfaceInfo& info : pagelith::kInterfaces) {
+        SCOPED_TRACE(std::string(info.Name));
+        const std::string suffix = &info == &pagelith::kDocInterface ? "" : " " + std::string(info.Name);
+        const std::string begin = "    // BEGIN members" + suffix + "\n";
+        const std::string end = "    // END members" + suffix + "\n";
+        const auto from = idl.find(begin);
+        const auto to = idl.find(end);
+        ASSERT_NE(from, std::string::npos);
+        ASSERT_NE(to, std::string::npos);
+        ASSERT_LT(from, to);
+        ASSERT_EQ(idl.find(begin, from + 1), std::string::npos) << "one member block only";
+        const std::string committed = idl.substr(from + begin.size(), to - from - begin.size());
+        // On a mismatch the expected text is the block to paste into the IDL.
+        EXPECT_EQ(committed, pagelith::IdlMemberDeclarations(info));
+        // The block sits in the body of its own interface.
+        const auto body =
+            idl.rfind("interface " + std::string(info.Name) + " : " + std::string(info.Base), from);
+        ASSERT_NE(body, std::string::npos);
+        EXPECT_GT(idl.find("};", body), to) << "the interface closes before its block ends";
+    }
 }
 
 TEST(IdlDrift, LibraryInterfaceAndCoclassAttributes) {
     const auto guids = HeaderGuids();
-    ASSERT_EQ(guids.size(), 3u);
+    ASSERT_EQ(guids.size(), 4u);
     EXPECT_EQ(UuidBefore("library", "PagelithASP"), guids.at("LIBID_PagelithASP"));
     EXPECT_EQ(UuidBefore("interface", "IPDFSvrDoc"), guids.at("IID_IPDFSvrDoc"));
+    EXPECT_EQ(UuidBefore("interface", "IPDFSvrDoc2"), guids.at("IID_IPDFSvrDoc2"));
     EXPECT_EQ(UuidBefore("coclass", "PDFSvrDoc"), guids.at("CLSID_PDFSvrDoc"));
 
     const std::string& idl = Idl();
@@ -73,9 +85,12 @@ TEST(IdlDrift, LibraryInterfaceAndCoclassAttributes) {
         idl, std::regex(R"(helpstring\("Dispatch interface for PDFSvrDoc Object"\),\s*)"
                         R"(dual,\s*oleautomation\s*\]\s*interface IPDFSvrDoc : IDispatch)")));
     EXPECT_TRUE(std::regex_search(
+        idl, std::regex(R"(helpstring\("Dispatch interface for PDFSvrDoc Object, second version"\),\s*)"
+                        R"(dual,\s*oleautomation\s*\]\s*interface IPDFSvrDoc2 : IPDFSvrDoc)")));
+    EXPECT_TRUE(std::regex_search(
         idl,
         std::regex(
-            R"(helpstring\("PDFSvrDoc Object"\)\s*\]\s*coclass PDFSvrDoc\s*\{\s*\[default\] interface IPDFSvrDoc;)")));
+            R"(helpstring\("PDFSvrDoc Object"\)\s*\]\s*coclass PDFSvrDoc\s*\{\s*\[default\] interface IPDFSvrDoc2;\s*\};)")));
 }
 
 } // namespace

@@ -13,7 +13,7 @@ CO_E_CLASSSTRING = -2147221005  # 0x800401F3
 REGDB_E_CLASSNOTREG = -2147221164  # 0x80040154
 DISP_E_UNKNOWNNAME = -2147352570  # 0x80020006
 
-# The interface's members in DISPID order, from 201 on, one each.
+# The members in DISPID order, from 201 on, one each: IPDFSvrDoc's 72, then IPDFSvrDoc2's.
 MEMBERS = """
 AddPage AddImageFile SaveToFile ApplyResource ScaleObject Locate CreateGraphic DrawLine Rectangle CreateText
 WriteText Clear DeleteAllPages AddImageBMPHandle CurrentGraphic CurrentText LineWidth TextColor LineColor
@@ -23,10 +23,11 @@ BinaryWrite StreamFileName StreamInline StreamData AddImageBytes AddFont EmbedFo
 Keywords ImageCount TextLineSpacing TextAlign TextMaxWidth TextSkewX TextSkewY Ellipse Circle TextBlockHeight
 SetFontOffset WriteLink TextUnderline LinkStandardFormat LinkColor LinkFont LinkUnderline LinkSize LinkBorder
 TextLineWidth SetImageLink TextBlockWidth MergeAlpha MergeAlphaColor AppendText
+UnicodeText SubsetFonts
 """.split()
 
 BOOLEANS = ["UseSourceCompression", "ReleaseBMPHandle", "TextUnderline", "LinkStandardFormat", "LinkUnderline",
-            "LinkBorder", "MergeAlpha", "AppendText"]
+            "LinkBorder", "MergeAlpha", "AppendText", "UnicodeText", "SubsetFonts"]
 
 
 def raw_get(doc, name, *args):
@@ -79,7 +80,7 @@ def test_library_unloads_when_objects_are_gone():
 # Names -------------------------------------------------------------------------------------
 
 def test_all_members_have_their_dispids(doc):
-    assert len(MEMBERS) == 72
+    assert len(MEMBERS) == 74
     for offset, name in enumerate(MEMBERS):
         assert pagelith.dispid(doc, name) == 201 + offset, name
         assert pagelith.dispid(doc, name.upper()) == 201 + offset, name
@@ -152,6 +153,21 @@ def test_boolean_puts_read_back_as_minus_one(doc):
         assert raw_get(doc, name) == (pagelith._com.VT_BOOL, 0), name
         setattr(doc, name, True)
         assert getattr(doc, name) is True
+
+
+def test_second_interface_settings_late_bound(doc):
+    assert doc.UnicodeText is False and doc.SubsetFonts is False
+    doc.UnicodeText = True
+    assert doc.UnicodeText is True and doc.SubsetFonts is False
+    doc.subsetfonts = True
+    assert doc.SubsetFonts is True
+    doc.Clear()  # settings, not content: they stay
+    assert doc.UnicodeText is True and doc.SubsetFonts is True
+    doc.UnicodeText = False
+    doc.SubsetFonts = 0
+    assert (doc.UnicodeText, doc.SubsetFonts) == (False, False)
+    assert pagelith.dispid(doc, "UnicodeText") == 0x111
+    assert pagelith.dispid(doc, "SubsetFonts") == 0x112
 
 
 def test_stream_inline_keeps_the_value_given(doc):

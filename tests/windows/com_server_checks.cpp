@@ -13,7 +13,9 @@ namespace {
 
 using pagelith::CLSID_PDFSvrDoc;
 using pagelith::IID_IPDFSvrDoc;
+using pagelith::IID_IPDFSvrDoc2;
 using pagelith::IPDFSvrDoc;
+using pagelith::IPDFSvrDoc2;
 using pagelith::LIBID_PagelithASP;
 
 // The build names the DLL by its Unix path; Wine shows the Unix root as drive Z:.
@@ -151,6 +153,14 @@ TEST_F(ComServer, TypeLibraryAttributes) {
     INT flags = 0;
     EXPECT_EQ(coclass->GetImplTypeFlags(0, &flags), S_OK);
     EXPECT_TRUE(flags & IMPLTYPEFLAG_FDEFAULT);
+    HREFTYPE defaultRef = 0;
+    ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &defaultRef), S_OK);
+    Ref<ITypeInfo> defaultInterface;
+    ASSERT_EQ(coclass->GetRefTypeInfo(defaultRef, reinterpret_cast<ITypeInfo**>(defaultInterface.Out())),
+              S_OK);
+    ASSERT_EQ(defaultInterface->GetTypeAttr(&type), S_OK);
+    EXPECT_TRUE(IsEqualGUID(type->guid, IID_IPDFSvrDoc2));
+    defaultInterface->ReleaseTypeAttr(type);
 }
 
 VARTYPE TypeOf(pagelith::TValueType t) {
@@ -174,86 +184,114 @@ VARTYPE TypeOf(pagelith::TValueType t) {
     return VT_EMPTY;
 }
 
-// The vtable interface behind the dual interface: every entry in member-table order.
+struct TInterfaceCase {
+    const IID* Iid;
+    const pagelith::TInterfaceInfo* Info;
+    const wchar_t* Help;
+    const IID* Base;         // the interface the vtable form derives from
+    std::size_t BaseEntries; // entries after IDispatch's seven that the base holds
+};
+
+const TInterfaceCase kInterfaceCases[] = {
+    {&IID_IPDFSvrDoc, &pagelith::kDocInterface, L"Dispatch interface for PDFSvrDoc Object", &IID_IDispatch,
+     0},
+    {&IID_IPDFSvrDoc2, &pagelith::kDoc2Interface, L"Dispatch interface for PDFSvrDoc Object, second version",
+     &IID_IPDFSvrDoc, pagelith::kVtableEntryCount},
+};
+
+// The vtable interface behind each dual interface: its own entries in member-table order, after its
+// base's.
 TEST_F(ComServer, InterfaceFollowsTheMemberTable) {
     Ref<ITypeLib> library;
     ASSERT_EQ(LoadTypeLibEx(DllPath().c_str(), REGKIND_NONE, reinterpret_cast<ITypeLib**>(library.Out())),
               S_OK);
-    Ref<ITypeInfo> dispatch;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IPDFSvrDoc, reinterpret_cast<ITypeInfo**>(dispatch.Out())),
-              S_OK);
-    TYPEATTR* type = nullptr;
-    ASSERT_EQ(dispatch->GetTypeAttr(&type), S_OK);
-    EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FDUAL);
-    EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
-    dispatch->ReleaseTypeAttr(type);
-    BSTR help = nullptr;
-    ASSERT_EQ(dispatch->GetDocumentation(MEMBERID_NIL, nullptr, &help, nullptr, nullptr), S_OK);
-    EXPECT_EQ(Text(help), L"Dispatch interface for PDFSvrDoc Object");
-    SysFreeString(help);
+    for (const TInterfaceCase& c : kInterfaceCases) {
+        SCOPED_TRACE(std::string(c.Info->Name));
+        Ref<ITypeInfo> dispatch;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*c.Iid, reinterpret_cast<ITypeInfo**>(dispatch.Out())), S_OK);
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(dispatch->GetTypeAttr(&type), S_OK);
+        EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FDUAL);
+        EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
+        dispatch->ReleaseTypeAttr(type);
+        BSTR help = nullptr;
+        ASSERT_EQ(dispatch->GetDocumentation(MEMBERID_NIL, nullptr, &help, nullptr, nullptr), S_OK);
+        EXPECT_EQ(Text(help), c.Help);
+        SysFreeString(help);
 
-    HREFTYPE vtableRef = 0;
-    ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableRef), S_OK);
-    Ref<ITypeInfo> vtable;
-    ASSERT_EQ(dispatch->GetRefTypeInfo(vtableRef, reinterpret_cast<ITypeInfo**>(vtable.Out())), S_OK);
-    ASSERT_EQ(vtable->GetTypeAttr(&type), S_OK);
-    EXPECT_EQ(type->typekind, TKIND_INTERFACE);
-    EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
-    EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FDUAL);
-    EXPECT_EQ(type->cFuncs, pagelith::kVtableEntryCount);
-    EXPECT_EQ(type->cbSizeVft, (7 + pagelith::kVtableEntryCount) * sizeof(void*));
-    const UINT funcs = type->cFuncs;
-    vtable->ReleaseTypeAttr(type);
+        HREFTYPE vtableRef = 0;
+        ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableRef), S_OK);
+        Ref<ITypeInfo> vtable;
+        ASSERT_EQ(dispatch->GetRefTypeInfo(vtableRef, reinterpret_cast<ITypeInfo**>(vtable.Out())), S_OK);
+        ASSERT_EQ(vtable->GetTypeAttr(&type), S_OK);
+        EXPECT_EQ(type->typekind, TKIND_INTERFACE);
+        EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+        EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FDUAL);
+        EXPECT_EQ(type->cFuncs, c.Info->VtableEntryCount);
+        EXPECT_EQ(type->cbSizeVft, (7 + c.BaseEntries + c.Info->VtableEntryCount) * sizeof(void*));
+        EXPECT_EQ(type->cImplTypes, 1);
+        const UINT funcs = type->cFuncs;
+        vtable->ReleaseTypeAttr(type);
 
-    UINT index = 0;
-    for (const pagelith::TMemberInfo& m : pagelith::kMembers) {
-        const INVOKEKIND kinds[2] = {
-            m.Kind == pagelith::TMemberKind::Method ? INVOKE_FUNC : INVOKE_PROPERTYGET, INVOKE_PROPERTYPUT};
-        for (int k = 0; k < (m.HasPut() ? 2 : 1); ++k, ++index) {
-            ASSERT_LT(index, funcs);
-            SCOPED_TRACE(std::string(m.Name) + (k ? " put" : ""));
-            FUNCDESC* f = nullptr;
-            ASSERT_EQ(vtable->GetFuncDesc(index, &f), S_OK);
-            EXPECT_EQ(f->memid, m.DispId);
-            EXPECT_EQ(f->invkind, kinds[k]);
-            EXPECT_EQ(f->elemdescFunc.tdesc.vt, VT_HRESULT);
-            EXPECT_EQ(f->oVft, static_cast<SHORT>((7 + index) * sizeof(void*)));
-            const bool hasValue = m.Result != pagelith::TValueType::None;
-            ASSERT_EQ(f->cParams, m.ParamCount + (hasValue ? 1 : 0));
-            for (UINT p = 0; p < m.ParamCount; ++p) {
-                EXPECT_EQ(f->lprgelemdescParam[p].tdesc.vt, TypeOf(m.Params[p].Type)) << p;
-                EXPECT_TRUE(f->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FIN) << p;
-            }
-            if (hasValue) {
-                const TYPEDESC& value = f->lprgelemdescParam[m.ParamCount].tdesc;
-                const USHORT flags = f->lprgelemdescParam[m.ParamCount].paramdesc.wParamFlags;
-                if (k == 0) {
-                    EXPECT_EQ(value.vt, VT_PTR);
-                    if (value.vt == VT_PTR) {
-                        EXPECT_EQ(value.lptdesc->vt, TypeOf(m.Result));
-                    }
-                    EXPECT_TRUE(flags & PARAMFLAG_FRETVAL);
-                } else {
-                    EXPECT_EQ(value.vt, TypeOf(m.Result));
+        HREFTYPE baseRef = 0;
+        ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &baseRef), S_OK);
+        Ref<ITypeInfo> base;
+        ASSERT_EQ(vtable->GetRefTypeInfo(baseRef, reinterpret_cast<ITypeInfo**>(base.Out())), S_OK);
+        ASSERT_EQ(base->GetTypeAttr(&type), S_OK);
+        EXPECT_TRUE(IsEqualGUID(type->guid, *c.Base));
+        base->ReleaseTypeAttr(type);
+
+        UINT index = 0;
+        for (const pagelith::TMemberInfo& m : c.Info->Members) {
+            const INVOKEKIND kinds[2] = {m.Kind == pagelith::TMemberKind::Method ? INVOKE_FUNC
+                                                                                 : INVOKE_PROPERTYGET,
+                                         INVOKE_PROPERTYPUT};
+            for (int k = 0; k < (m.HasPut() ? 2 : 1); ++k, ++index) {
+                ASSERT_LT(index, funcs);
+                SCOPED_TRACE(std::string(m.Name) + (k ? " put" : ""));
+                FUNCDESC* f = nullptr;
+                ASSERT_EQ(vtable->GetFuncDesc(index, &f), S_OK);
+                EXPECT_EQ(f->memid, m.DispId);
+                EXPECT_EQ(f->invkind, kinds[k]);
+                EXPECT_EQ(f->elemdescFunc.tdesc.vt, VT_HRESULT);
+                EXPECT_EQ(f->oVft, static_cast<SHORT>((7 + c.BaseEntries + index) * sizeof(void*)));
+                const bool hasValue = m.Result != pagelith::TValueType::None;
+                ASSERT_EQ(f->cParams, m.ParamCount + (hasValue ? 1 : 0));
+                for (UINT p = 0; p < m.ParamCount; ++p) {
+                    EXPECT_EQ(f->lprgelemdescParam[p].tdesc.vt, TypeOf(m.Params[p].Type)) << p;
+                    EXPECT_TRUE(f->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FIN) << p;
                 }
+                if (hasValue) {
+                    const TYPEDESC& value = f->lprgelemdescParam[m.ParamCount].tdesc;
+                    const USHORT flags = f->lprgelemdescParam[m.ParamCount].paramdesc.wParamFlags;
+                    if (k == 0) {
+                        EXPECT_EQ(value.vt, VT_PTR);
+                        if (value.vt == VT_PTR) {
+                            EXPECT_EQ(value.lptdesc->vt, TypeOf(m.Result));
+                        }
+                        EXPECT_TRUE(flags & PARAMFLAG_FRETVAL);
+                    } else {
+                        EXPECT_EQ(value.vt, TypeOf(m.Result));
+                    }
+                }
+                vtable->ReleaseFuncDesc(f);
+
+                BSTR names[8] = {};
+                UINT count = 0;
+                ASSERT_EQ(vtable->GetNames(m.DispId, names, 8, &count), S_OK);
+                ASSERT_GE(count, 1u + m.ParamCount);
+                EXPECT_EQ(Text(names[0]), Text(m.Name));
+                for (UINT p = 0; p < m.ParamCount; ++p) EXPECT_EQ(Text(names[1 + p]), Text(m.Params[p].Name));
+                for (BSTR& n : names) SysFreeString(n);
+
+                BSTR doc = nullptr;
+                ASSERT_EQ(vtable->GetDocumentation(m.DispId, nullptr, &doc, nullptr, nullptr), S_OK);
+                EXPECT_EQ(Text(doc), Text(m.HelpString));
+                SysFreeString(doc);
             }
-            vtable->ReleaseFuncDesc(f);
-
-            BSTR names[8] = {};
-            UINT count = 0;
-            ASSERT_EQ(vtable->GetNames(m.DispId, names, 8, &count), S_OK);
-            ASSERT_GE(count, 1u + m.ParamCount);
-            EXPECT_EQ(Text(names[0]), Text(m.Name));
-            for (UINT p = 0; p < m.ParamCount; ++p) EXPECT_EQ(Text(names[1 + p]), Text(m.Params[p].Name));
-            for (BSTR& n : names) SysFreeString(n);
-
-            BSTR doc = nullptr;
-            ASSERT_EQ(vtable->GetDocumentation(m.DispId, nullptr, &doc, nullptr, nullptr), S_OK);
-            EXPECT_EQ(Text(doc), Text(m.HelpString));
-            SysFreeString(doc);
         }
+        EXPECT_EQ(index, funcs);
     }
-    EXPECT_EQ(index, funcs);
 }
 
 TEST_F(ComServer, ObjectGivesTheLibrarysTypeInformation) {
@@ -262,12 +300,20 @@ TEST_F(ComServer, ObjectGivesTheLibrarysTypeInformation) {
     UINT count = 0;
     ASSERT_EQ(doc->GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 1u);
-    Ref<ITypeInfo> info;
+    Ref<ITypeInfo> info; // the default interface's
     ASSERT_EQ(doc->GetTypeInfo(0, 0, reinterpret_cast<ITypeInfo**>(info.Out())), S_OK);
     TYPEATTR* type = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
-    EXPECT_TRUE(IsEqualGUID(type->guid, IID_IPDFSvrDoc));
+    EXPECT_TRUE(IsEqualGUID(type->guid, IID_IPDFSvrDoc2));
     info->ReleaseTypeAttr(type);
+    // Names of both interfaces' members resolve through it.
+    OLECHAR addPage[] = L"AddPage", subsetFonts[] = L"SubsetFonts";
+    LPOLESTR names[] = {addPage, subsetFonts};
+    MEMBERID ids[2] = {};
+    EXPECT_EQ(info->GetIDsOfNames(&names[0], 1, &ids[0]), S_OK);
+    EXPECT_EQ(info->GetIDsOfNames(&names[1], 1, &ids[1]), S_OK);
+    EXPECT_EQ(ids[0], 0xC9);
+    EXPECT_EQ(ids[1], 0x112);
     Ref<ITypeInfo> none;
     EXPECT_EQ(doc->GetTypeInfo(1, 0, reinterpret_cast<ITypeInfo**>(none.Out())), DISP_E_BADINDEX);
 
@@ -283,6 +329,7 @@ TEST_F(ComServer, ObjectGivesTheLibrarysTypeInformation) {
     Ref<ISupportErrorInfo> support;
     ASSERT_EQ(doc->QueryInterface(IID_ISupportErrorInfo, support.Out()), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IPDFSvrDoc), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IPDFSvrDoc2), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IClassFactory), S_FALSE);
 }
 

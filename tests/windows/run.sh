@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Windows tests under Wine, after the CTest programs: registration of PagelithASP.dll (from a folder
-# whose name holds a blank), the script scenarios through cscript, the byte comparison of one
-# scenario with the Linux build, and unregistration.
+# whose name holds a blank), a compiled client of the registered server, the script scenarios through
+# cscript, the byte comparison of one scenario with the Linux build, and unregistration.
 # Environment: WIN_BUILD_DIR (default build-windows), WINEPREFIX (default $WIN_BUILD_DIR/wine, made
 # once), PAGELITH_LINUX_BUILD_DIR (a Linux build with the Python module; default build, then build-asan).
 set -euo pipefail
@@ -41,6 +41,7 @@ dll=$(winpath "$work/server folder/PagelithASP.dll")
 
 CLSID='{1473525B-3B29-4D4C-A7DF-B533111ADB7A}'
 LIBID='{841FFC22-2655-412A-A30C-1DE930430EBD}'
+IID2='{36A99A5A-7B9F-4468-BD44-952D2471A16B}'
 PROGID='PagelithASP.PDFSvrDoc'
 
 # Leftovers of an interrupted run would hide what this registration writes.
@@ -79,8 +80,28 @@ expect_value "HKCR\\CLSID\\$CLSID\\Version" "" "2.3"
 expect_value "HKCR\\CLSID\\$CLSID\\TypeLib" "" "$LIBID"
 expect_value "HKCR\\TypeLib\\$LIBID\\2.3" "" "PagelithASP Library"
 expect_value "HKCR\\TypeLib\\$LIBID\\2.3\\409\\win64" "" "$dll"
+expect_value "HKCR\\Interface\\$IID2" "" "IPDFSvrDoc2"
+expect_value "HKCR\\Interface\\$IID2\\TypeLib" "" "$LIBID"
 subkeys=$(query "HKCR\\CLSID\\$CLSID" /s | grep -c "^HKEY_CLASSES_ROOT" || true)
 [[ $subkeys == 5 ]] && pass "class key and its four sub-keys" || fail "class key tree has $subkeys keys, expected 5"
+
+# --- A compiled early-bound client of the registered server ---
+checks=$WIN_BUILD_DIR/tests/windows/pagelith_registered_server_checks.exe
+if [[ ! -f $checks ]]; then
+    fail "$checks is not built"
+else
+    set +e
+    output=$(wine_out "$checks")
+    status=$?
+    set -e
+    if [[ $status -eq 0 ]]; then
+        printf '%s\n' "$output" | grep -E '^\[  PASSED  \]' | sed 's/^/    [registered checks] /' || true
+        pass "registered server checks"
+    else
+        printf '%s\n' "$output" | sed 's/^/    [registered checks] /'
+        fail "registered server checks (exit $status)"
+    fi
+fi
 
 # --- Script scenarios: each must print its RESULT line last and exit with its failure count ---
 run_script() { # script file, arguments...
@@ -155,7 +176,7 @@ fi
 
 # --- Unregistration removes every key ---
 if wine regsvr32 /u /s "$dll" >/dev/null 2>&1; then pass "regsvr32 /u"; else fail "regsvr32 /u failed"; fi
-for key in "HKCR\\CLSID\\$CLSID" "HKCR\\$PROGID" "HKCR\\TypeLib\\$LIBID"; do
+for key in "HKCR\\CLSID\\$CLSID" "HKCR\\$PROGID" "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID2"; do
     if query "$key" >/dev/null 2>&1; then fail "$key still there"; else pass "$key removed"; fi
 done
 

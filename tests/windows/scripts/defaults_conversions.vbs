@@ -10,7 +10,7 @@ Sub Check(ok, what)
 End Sub
 
 Dim d : Set d = CreateObject("PagelithASP.PDFSvrDoc")
-Check TypeName(d) = "IPDFSvrDoc", "type name " & TypeName(d)
+Check TypeName(d) = "IPDFSvrDoc2", "type name " & TypeName(d)
 
 ' Defaults
 Check d.Units = 0, "Units " & d.Units
