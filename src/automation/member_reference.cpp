@@ -127,11 +127,22 @@ struct TInterfaceNote {
 };
 
 constexpr std::array<TInterfaceNote, kMemberCount2> kDoc2Notes = {{
-    {"UnicodeText", "True makes text written in a TrueType font keep every character, also those beyond the "
-                    "8-bit code page; false (the default) writes text as before."},
+    {"UnicodeText",
+     "True keeps every character of text written in a TrueType font (`WriteText`, `WriteLink`, "
+     "`TextLineWidth`), also those beyond the 8-bit code page and beyond U+FFFF. Such text is written "
+     "with a composite font (Type0, Identity-H) that always embeds its TrueType program and carries a "
+     "ToUnicode map, so copying and searching give the characters back. Layout, wrapping, alignment, "
+     "underlines, links and the width properties measure the font's own glyphs; a character the font "
+     "lacks is drawn and measured as its glyph 0. `SetFontOffset` does not apply to such text. The "
+     "standard fonts (1 to 14) stay in the 8-bit code page (WinAnsi): there, characters outside it "
+     "become \"?\" as they always did. Set it before writing: each line keeps the form it was written "
+     "in. False (the default) writes exactly what earlier versions wrote."},
     {"SubsetFonts",
-     "True makes an embedded TrueType font carry only the glyphs that the document uses, so the "
-     "file is smaller; false (the default) embeds the whole font."},
+     "True makes every embedded TrueType font carry only the glyphs that the document's text uses, "
+     "plus glyph 0 and the parts of composite glyphs; its name gets a six-letter tag (`ABCDEF+Name`). "
+     "Glyph numbers stay those of the font, and pages render exactly as with the whole font. A two-page "
+     "invoice in two DejaVu fonts drops from about 715 KB to under 30 KB. A font that cannot be cut "
+     "down is embedded whole. False (the default) embeds whole fonts, as before."},
 }};
 
 constexpr bool Doc2NotesNameItsMembers() {
@@ -223,7 +234,7 @@ void AppendCodes(std::string& out) {
 std::string MemberReferenceMarkdown() {
     std::string out =
         "<!-- Generated from the automation member table by `pagelith_idlgen --markdown`; do not edit. -->\n"
-        "# IPDFSvrDoc member reference\n\n"
+        "# IPDFSvrDoc and IPDFSvrDoc2 member reference\n\n"
         "One object, created by the ProgID \"PagelithASP.PDFSvrDoc\", builds one PDF document. Every member "
         "below is reachable late-bound (VBScript, JScript, Python's `pagelith.Dispatch`) and early-bound "
         "through the dual interfaces `IPDFSvrDoc` and `IPDFSvrDoc2`.\n\n"
