@@ -133,6 +133,10 @@ run_script "$HERE/scripts/scenario.js" "$(winpath "$HERE/scenario.txt")" "$(winp
 if grep -qa "/BaseFont /DejaVuSans" "$windows_pdf" && grep -qaF "/URI (http://example.com/\\(x\\))" "$windows_pdf"
 then pass "scenario has its TrueType font and escaped link"
 else fail "scenario lacks the TrueType font or the link: $windows_pdf"; fi
+if grep -qaE "/BaseFont /[A-Z]{6}\+DejaVuSans" "$windows_pdf" && grep -qa "/Encoding /Identity-H" "$windows_pdf" &&
+    pdftotext -raw -enc UTF-8 "$windows_pdf" - | grep -q "→ ✓ 12 €"
+then pass "scenario has its Unicode paragraph in a subset composite font"
+else fail "scenario lacks the Unicode paragraph or its subset font: $windows_pdf"; fi
 images=$(grep -ac "/Subtype /Image" "$windows_pdf" || true)
 [[ $images == 7 ]] && pass "scenario has its seven pictures" || fail "scenario has $images pictures, expected 7"
 
