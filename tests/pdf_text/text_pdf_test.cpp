@@ -18,6 +18,7 @@ namespace {
 
 using pagelith::testing::ReadersAccept;
 using pagelith::testing::SavePdf;
+using pagelith::testing::TestName;
 using pagelith::testing::WriteFile;
 
 int Shell(const std::string& command, std::string* output) {
@@ -28,14 +29,6 @@ std::size_t Occurrences(const std::string& text, const std::string& what) {
     std::size_t n = 0;
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
-}
-
-std::string TestName() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& c : name)
-        if (c == '/') c = '_';
-    return name;
 }
 
 // Saves the document, checks it with qpdf and pdftoppm, and returns its path.

@@ -21,6 +21,7 @@ namespace {
 
 using pagelith::testing::ReadersAccept;
 using pagelith::testing::SavePdf;
+using pagelith::testing::TestName;
 using pagelith::testing::WriteFile;
 
 const std::string kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
@@ -29,14 +30,6 @@ const std::string kCjk = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf";
 
 int Shell(const std::string& command, std::string* output) {
     return pagelith::testing::Run(command, output);
-}
-
-std::string TestName() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& c : name)
-        if (c == '/') c = '_';
-    return name;
 }
 
 std::string SaveChecked(TPagelith& doc, const std::string& suffix = "") {

@@ -22,6 +22,15 @@ inline std::string SavePdf(TPagelith& doc) {
     return stream.Data;
 }
 
+// The running test's name as a file name: suite and test, "/" of parameterised tests made "_".
+inline std::string TestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return name;
+}
+
 inline std::filesystem::path OutputPath(const std::string& name) {
     std::filesystem::path dir = PAGELITH_TEST_OUTPUT_DIR;
     std::filesystem::create_directories(dir);
