@@ -38,7 +38,7 @@ TCompressor NewCompressor(int level) {
 
 } // namespace
 
-void AppendDeflated(std::string& out, std::string_view data, int level) {
+TDeflated Deflate(std::string_view data, int level) {
     TSpareCompressor& spare = Spare();
     std::unique_lock lock(spare.Lock, std::try_to_lock);
     TCompressor own;
@@ -55,12 +55,15 @@ void AppendDeflated(std::string& out, std::string_view data, int level) {
     }
     const std::size_t bound = libdeflate_zlib_compress_bound(compressor, data.size());
     // Left uninitialised: zero-filling room for the bound cost more than copying the result over.
-    const auto room = std::make_unique_for_overwrite<char[]>(bound);
-    const std::size_t made =
-        libdeflate_zlib_compress(compressor, data.data(), data.size(), room.get(), bound);
+    TDeflated out{std::make_unique_for_overwrite<char[]>(bound), 0};
+    out.Size = libdeflate_zlib_compress(compressor, data.data(), data.size(), out.Bytes.get(), bound);
     // Cannot happen with room for the bound, but a zero would otherwise pass as an empty stream.
-    if (made == 0) throw EPDFError("Compression error");
-    out.append(room.get(), made);
+    if (out.Size == 0) throw EPDFError("Compression error");
+    return out;
+}
+
+void AppendDeflated(std::string& out, std::string_view data, int level) {
+    out.append(Deflate(data, level).View());
 }
 
 } // namespace pagelith
