@@ -1,5 +1,6 @@
 #include "base/deflate.h"
 
+#include <array>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -17,17 +18,18 @@ struct TFreeCompressor {
 };
 using TCompressor = std::unique_ptr<libdeflate_compressor, TFreeCompressor>;
 
-// A compressor's tables are large: one kept for the next call saves a fresh allocation (and the
-// page faults on it) for every page of a document. A caller that finds it busy makes its own.
+// A compressor's tables are large: one kept per level for the next call saves a fresh allocation
+// (and the page faults on it) for every page of a document. A caller that finds it busy makes its own.
 struct TSpareCompressor {
     std::mutex Lock;
     TCompressor Compressor;
-    int Level = 0;
 };
 
-TSpareCompressor& Spare() {
-    static TSpareCompressor spare;
-    return spare;
+constexpr int kMaxLevel = 12;
+
+TSpareCompressor& Spare(int level) {
+    static std::array<TSpareCompressor, kMaxLevel + 1> spares;
+    return spares[static_cast<std::size_t>(level)];
 }
 
 TCompressor NewCompressor(int level) {
@@ -39,15 +41,13 @@ TCompressor NewCompressor(int level) {
 } // namespace
 
 TDeflated Deflate(std::string_view data, int level) {
-    TSpareCompressor& spare = Spare();
+    if (level < 0 || level > kMaxLevel) throw EPDFError("Compression error");
+    TSpareCompressor& spare = Spare(level);
     std::unique_lock lock(spare.Lock, std::try_to_lock);
     TCompressor own;
     libdeflate_compressor* compressor = nullptr;
     if (lock.owns_lock()) {
-        if (!spare.Compressor || spare.Level != level) {
-            spare.Compressor = NewCompressor(level);
-            spare.Level = level;
-        }
+        if (!spare.Compressor) spare.Compressor = NewCompressor(level);
         compressor = spare.Compressor.get();
     } else {
         own = NewCompressor(level);

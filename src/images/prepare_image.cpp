@@ -97,8 +97,8 @@ void Flate(TBMPImage& bitmap, std::string& data) {
         if (bgr)
             for (std::size_t i = 0; i < length; i += 3) std::swap(row[i], row[i + 2]);
     }
-    const TDeflated deflated =
-        Deflate(std::string_view(reinterpret_cast<const char*>(pixels.data()), length * height));
+    const TDeflated deflated = Deflate(
+        std::string_view(reinterpret_cast<const char*>(pixels.data()), length * height), kImageDeflateLevel);
     bitmap = TBMPImage{};
     data.assign(deflated.View());
 }
@@ -108,7 +108,7 @@ void IndexedData(TBMPImage& bitmap, bool flate, TPDFImageRes& image) {
     const std::string palette = PaletteBytes(bitmap, image.PaletteSize);
     if (flate) {
         Flate(bitmap, image.Data);
-        image.Palette = DeflateZlib(palette);
+        image.Palette = DeflateZlib(palette, kImageDeflateLevel);
     } else {
         Raw(bitmap, image.Data);
         image.Palette = palette;
