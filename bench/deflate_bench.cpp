@@ -77,8 +77,8 @@ void BM_DeflateFont(benchmark::State& state) {
     Run(state, data);
 }
 
-BENCHMARK(BM_DeflateContent)->Arg(1)->Arg(4)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DeflatePicture)->Arg(1)->Arg(4)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DeflateFont)->Arg(1)->Arg(4)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeflateContent)->Arg(1)->Arg(2)->Arg(4)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeflatePicture)->Arg(1)->Arg(2)->Arg(4)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeflateFont)->Arg(1)->Arg(2)->Arg(4)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "base/deflate.h"
 
+#include <array>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -17,17 +18,18 @@ struct TFreeCompressor {
 };
 using TCompressor = std::unique_ptr<libdeflate_compressor, TFreeCompressor>;
 
-// A compressor's tables are large: one kept for the next call saves a fresh allocation (and the
-// page faults on it) for every page of a document. A caller that finds it busy makes its own.
+// A compressor's tables are large: one kept per level for the next call saves a fresh allocation
+// (and the page faults on it) for every page of a document. A caller that finds it busy makes its own.
 struct TSpareCompressor {
     std::mutex Lock;
     TCompressor Compressor;
-    int Level = 0;
 };
 
-TSpareCompressor& Spare() {
-    static TSpareCompressor spare;
-    return spare;
+constexpr int kMaxLevel = 12;
+
+TSpareCompressor& Spare(int level) {
+    static std::array<TSpareCompressor, kMaxLevel + 1> spares;
+    return spares[static_cast<std::size_t>(level)];
 }
 
 TCompressor NewCompressor(int level) {
@@ -38,16 +40,14 @@ TCompressor NewCompressor(int level) {
 
 } // namespace
 
-void AppendDeflated(std::string& out, std::string_view data, int level) {
-    TSpareCompressor& spare = Spare();
+TDeflated Deflate(std::string_view data, int level) {
+    if (level < 0 || level > kMaxLevel) throw EPDFError("Compression error");
+    TSpareCompressor& spare = Spare(level);
     std::unique_lock lock(spare.Lock, std::try_to_lock);
     TCompressor own;
     libdeflate_compressor* compressor = nullptr;
     if (lock.owns_lock()) {
-        if (!spare.Compressor || spare.Level != level) {
-            spare.Compressor = NewCompressor(level);
-            spare.Level = level;
-        }
+        if (!spare.Compressor) spare.Compressor = NewCompressor(level);
         compressor = spare.Compressor.get();
     } else {
         own = NewCompressor(level);
@@ -55,12 +55,15 @@ void AppendDeflated(std::string& out, std::string_view data, int level) {
     }
     const std::size_t bound = libdeflate_zlib_compress_bound(compressor, data.size());
     // Left uninitialised: zero-filling room for the bound cost more than copying the result over.
-    const auto room = std::make_unique_for_overwrite<char[]>(bound);
-    const std::size_t made =
-        libdeflate_zlib_compress(compressor, data.data(), data.size(), room.get(), bound);
+    TDeflated out{std::make_unique_for_overwrite<char[]>(bound), 0};
+    out.Size = libdeflate_zlib_compress(compressor, data.data(), data.size(), out.Bytes.get(), bound);
     // Cannot happen with room for the bound, but a zero would otherwise pass as an empty stream.
-    if (made == 0) throw EPDFError("Compression error");
-    out.append(room.get(), made);
+    if (out.Size == 0) throw EPDFError("Compression error");
+    return out;
+}
+
+void AppendDeflated(std::string& out, std::string_view data, int level) {
+    out.append(Deflate(data, level).View());
 }
 
 } // namespace pagelith

@@ -83,6 +83,8 @@ void Raw(const TBMPImage& bitmap, std::string& data) {
 
 // The compressor takes the whole buffer in one call. The bitmap is spent once its samples are
 // out, so its rows are packed and turned to red-green-blue in place: no second copy of the picture.
+// It is freed before the result is kept, so that the result can take its place in the heap rather
+// than settle above it and hold the freed picture's memory in the process.
 void Flate(TBMPImage& bitmap, std::string& data) {
     const std::size_t length = RowLength(bitmap);
     const std::size_t stride = bitmap.Stride();
@@ -95,8 +97,10 @@ void Flate(TBMPImage& bitmap, std::string& data) {
         if (bgr)
             for (std::size_t i = 0; i < length; i += 3) std::swap(row[i], row[i + 2]);
     }
-    data.clear();
-    AppendDeflated(data, std::string_view(reinterpret_cast<const char*>(pixels.data()), length * height));
+    const TDeflated deflated = Deflate(
+        std::string_view(reinterpret_cast<const char*>(pixels.data()), length * height), kImageDeflateLevel);
+    bitmap = TBMPImage{};
+    data.assign(deflated.View());
 }
 
 // Samples and palette, raw or both compressed.
@@ -104,7 +108,7 @@ void IndexedData(TBMPImage& bitmap, bool flate, TPDFImageRes& image) {
     const std::string palette = PaletteBytes(bitmap, image.PaletteSize);
     if (flate) {
         Flate(bitmap, image.Data);
-        image.Palette = DeflateZlib(palette);
+        image.Palette = DeflateZlib(palette, kImageDeflateLevel);
     } else {
         Raw(bitmap, image.Data);
         image.Palette = palette;

@@ -11,7 +11,7 @@ namespace pagelith {
 inline constexpr const char* kEmptyImage = "Image has no rows or columns";
 
 // Fills the encoding fields of image (Width, Height and resolution are the caller's). May bring
-// bitmap to 24-bit; Flate leaves its pixels spent. An empty bitmap fails with EPDFError kEmptyImage and
+// bitmap to 24-bit; Flate frees it (left empty). An empty bitmap fails with EPDFError kEmptyImage and
 // leaves image unchanged.
 void PrepareImage(const TImageSettings& settings, TBMPImage& bitmap, TPDFImageRes& image);
 

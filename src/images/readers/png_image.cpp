@@ -8,8 +8,8 @@
 #include <libdeflate.h>
 
 #include "base/byte_reader.h"
-#include "images/readers/png_filters.h"
 #include "images/readers/png_inflater.h"
+#include "images/readers/png_rows.h"
 
 namespace pagelith {
 namespace {
@@ -28,21 +28,6 @@ enum : uint8_t { kIHDR = 1, kPLTE, kIDAT, kIEND, kbKGD, ktRNS, kpHYs, ktIME, kOt
 // One deflate code of two bits can stand for at most 258 bytes, so no stream inflates to more
 // than 1032 times its own size: image data that needs more cannot be complete.
 constexpr uint64_t kMaxInflateRatio = 1032;
-
-struct TPass {
-    uint32_t X0, Y0, DX, DY;
-};
-constexpr TPass kWholeImage[1] = {{0, 0, 1, 1}};
-constexpr TPass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                             {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-
-uint32_t PassExtent(uint32_t size, uint32_t start, uint32_t step) {
-    return size > start ? (size - start + step - 1) / step : 0;
-}
-
-uint64_t RowBytes(uint64_t width, uint32_t bitsPerPixel) {
-    return (width * bitsPerPixel + 7) / 8;
-}
 
 uint8_t KindOfChunk(std::span<const uint8_t> type) {
     static constexpr std::pair<const char*, uint8_t> kKnown[] = {
@@ -149,7 +134,7 @@ void TtsPNGImage::ReadHeader(std::span<const uint8_t> body) {
         throw EInvalidGraphic(kInvalid);
     // The decoder also holds two file rows, which for 16-bit samples are wider than the picture's.
     if (!TBMPImage::SizeAllowed(PngWorkingFormat(*kind), width, height) ||
-        RowBytes(width, PngBitsPerPixel(*kind)) > kMaxBitmapBytes / 4)
+        PngRowBytes(width, PngBitsPerPixel(*kind)) > kMaxBitmapBytes / 4)
         throw EInvalidGraphic(kTooLarge);
     width_ = width;
     height_ = height;
@@ -233,28 +218,15 @@ void TtsPNGImage::ReadPhysical(std::span<const uint8_t> body) {
     physY_ = metres ? y : 0;
 }
 
-// The inflated size of the whole picture: each row of each pass is a filter byte and its pixels.
 uint64_t TtsPNGImage::FilteredSize() const {
-    const uint32_t bits = PngBitsPerPixel(kind_);
-    uint64_t total = 0;
-    for (const TPass& p : interlace_ ? std::span<const TPass>(kAdam7) : std::span<const TPass>(kWholeImage)) {
-        const uint32_t w = PassExtent(width_, p.X0, p.DX);
-        const uint32_t h = PassExtent(height_, p.Y0, p.DY);
-        if (w != 0 && h != 0) total += uint64_t{h} * (1 + RowBytes(w, bits));
-    }
-    return total;
+    return PngFilteredSize({kind_, width_, height_, interlace_ != 0, {}});
 }
 
-void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
-    if (!loaded_) throw EInvalidGraphic(kInvalid);
-    const TPixelFormat format = PngWorkingFormat(kind_);
-    const auto width = static_cast<int32_t>(width_);
-    const auto height = static_cast<int32_t>(height_);
-    TBMPImage picture;
-    picture.SetSize(format, width, height, kTooLarge);
+namespace {
 
+void SetPalette(TPngPixelKind kind, const std::vector<TRGB>& palette, TBMPImage& picture) {
     using K = TPngPixelKind;
-    switch (kind_) {
+    switch (kind) {
     case K::Gray1:
         picture.Palette = {{0, 0, 0}, {255, 255, 255}};
         break;
@@ -273,75 +245,38 @@ void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
     case K::Palette2:
     case K::Palette4:
     case K::Palette8:
-        std::copy_n(palette_.begin(), std::min(palette_.size(), picture.Palette.size()),
+        std::copy_n(palette.begin(), std::min(palette.size(), picture.Palette.size()),
                     picture.Palette.begin());
         break;
     default:
         break;
     }
+}
 
+} // namespace
+
+void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
+    if (!loaded_) throw EInvalidGraphic(kInvalid);
+    const TPixelFormat format = PngWorkingFormat(kind_);
+    const auto width = static_cast<int32_t>(width_);
+    const auto height = static_cast<int32_t>(height_);
+    if (!TBMPImage::SizeAllowed(format, width, height)) throw EInvalidGraphic(kTooLarge);
+
+    TPngLayout layout{kind_, width_, height_, interlace_ != 0, {}};
     const bool withMask = alpha_.Kind == TAlpha::Mask;
-    TPngColorKey key;
     if (withMask && !PngHasAlphaChannel(kind_))
-        key = {true, alpha_.TransparentGray, alpha_.TransparentRed, alpha_.TransparentGreen,
-               alpha_.TransparentBlue};
+        layout.Key = {true, alpha_.TransparentGray, alpha_.TransparentRed, alpha_.TransparentGreen,
+                      alpha_.TransparentBlue};
     std::vector<uint8_t> mask(withMask ? std::size_t{width_} * height_ : 0);
 
-    const uint32_t bits = PngBitsPerPixel(kind_);
-    const uint32_t pixelBytes = std::max<uint32_t>(1, bits / 8);
-    // Rows are inflated several at a time, straight into the buffer where they are unfiltered:
-    // slot 0 holds the row above the batch, slots 1..n the batch itself. Batches of some tens of
-    // kilobytes keep zlib on its fast path even for narrow rows.
-    constexpr std::size_t kBatchBytes = 64 * 1024;
-    const auto fullLine = 1 + static_cast<std::size_t>(RowBytes(width_, bits));
-    const std::size_t batchRows = std::clamp<std::size_t>(kBatchBytes / fullLine, 1, height_);
-    std::vector<uint8_t> buffer(fullLine * (1 + batchRows));
-    // Adam7 rows are converted here first, then spread over the picture's row.
-    std::vector<uint8_t> reduced, reducedMask;
-    if (interlace_) {
-        reduced.resize(TBMPImage::StrideFor(format, width_));
-        reducedMask.resize(withMask ? width_ : 0);
-    }
-
     TPngInflater inflater(compressed_, FilteredSize());
-    bool more = true;
-    for (const TPass& p : interlace_ ? std::span<const TPass>(kAdam7) : std::span<const TPass>(kWholeImage)) {
-        const uint32_t w = PassExtent(width_, p.X0, p.DX);
-        const uint32_t h = PassExtent(height_, p.Y0, p.DY);
-        if (w == 0 || h == 0) continue;
-        const auto rowBytes = static_cast<std::size_t>(RowBytes(w, bits));
-        const std::size_t line = 1 + rowBytes;
-        std::fill_n(buffer.begin(), line, uint8_t{0});
-        for (uint32_t i = 0; i < h && more;) {
-            const std::size_t wanted = std::min<std::size_t>(batchRows, h - i);
-            const std::size_t got = inflater.Fill(std::span(buffer).subspan(line, wanted * line)) / line;
-            // A row that the data does not hold completely, and every row after a filter type
-            // above 4, stays as SetSize left it: zero.
-            more = got == wanted;
-            for (std::size_t r = 1; r <= got; ++r, ++i) {
-                const auto row = std::span(buffer).subspan(r * line, line);
-                const auto above = std::span<const uint8_t>(buffer).subspan((r - 1) * line + 1, rowBytes);
-                if (!UnfilterPngRow(row[0], row.subspan(1), above, pixelBytes)) {
-                    more = false;
-                    break;
-                }
-                const uint32_t y = p.Y0 + i * p.DY;
-                const auto maskRow = withMask
-                                         ? std::span<uint8_t>(mask).subspan(std::size_t{y} * width_, width_)
-                                         : std::span<uint8_t>();
-                if (!interlace_) {
-                    ConvertPngRow(kind_, row.subspan(1), w, picture.Row(int32_t(y)), maskRow, key);
-                } else {
-                    ConvertPngRow(kind_, row.subspan(1), w, reduced, reducedMask, key);
-                    ScatterPixels(format, reduced, w, picture.Row(int32_t(y)), p.X0, p.DX);
-                    if (withMask) ScatterPixels(TPixelFormat::Indexed8, reducedMask, w, maskRow, p.X0, p.DX);
-                }
-            }
-            if (more) std::copy_n(buffer.begin() + std::ptrdiff_t(wanted * line), line, buffer.begin());
-        }
-        if (!more) break;
+    TBMPImage picture;
+    if (interlace_ || !DecodePngInPlace(layout, inflater, picture, mask)) {
+        picture.SetSize(format, width, height, kTooLarge);
+        DecodePngBatched(layout, inflater, picture, mask);
     }
     if (inflater.Produced() == 0) throw EInvalidGraphic(kNoData);
+    SetPalette(kind_, palette_, picture);
 
     bitmap = std::move(picture);
     alphaMask_ = std::move(mask);

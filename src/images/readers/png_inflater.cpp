@@ -17,34 +17,25 @@ const char* const kCorruptData = "Invalid compressed data in PNG image.";
 
 } // namespace
 
-TPngInflater::TPngInflater(std::span<const uint8_t> compressed, uint64_t expected) : rest_(compressed) {
-    if (TryWhole(compressed, expected)) return;
-    if (inflateInit(&stream_) != Z_OK) throw EInvalidGraphic("Cannot start decompressing PNG image data.");
-    streaming_ = true;
-}
+TPngInflater::TPngInflater(std::span<const uint8_t> compressed, uint64_t expected)
+    : compressed_(compressed), expected_(expected), rest_(compressed) {}
 
-bool TPngInflater::TryWhole(std::span<const uint8_t> compressed, uint64_t expected) {
-    // The caller has checked expected against the data's size; the bound here keeps a 32-bit
-    // process from asking for a buffer it could not address.
-    if (expected == 0 || expected > SIZE_MAX / 4) return false;
-    const auto size = static_cast<std::size_t>(expected);
+// Inflates all the data into out in one call; false, with out spoilt, unless it is complete.
+bool TPngInflater::TryWhole(std::span<uint8_t> out) {
     std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
         libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
     if (!d) return false;
-    try {
-        whole_ = std::make_unique_for_overwrite<uint8_t[]>(size);
-    } catch (const std::bad_alloc&) {
-        return false; // zlib still gets the rows out batch by batch
-    }
     std::size_t made = 0;
-    if (libdeflate_zlib_decompress(d.get(), compressed.data(), compressed.size(), whole_.get(), size,
-                                   &made) == LIBDEFLATE_SUCCESS) {
-        wholeSize_ = made;
-        return true;
-    }
-    // The one-call inflate has no partial result: the rows before a fault come from zlib.
-    whole_.reset();
-    return false;
+    if (libdeflate_zlib_decompress(d.get(), compressed_.data(), compressed_.size(), out.data(), out.size(),
+                                   &made) != LIBDEFLATE_SUCCESS)
+        return false;
+    wholeSize_ = made;
+    return true;
+}
+
+void TPngInflater::StartStreaming() {
+    if (inflateInit(&stream_) != Z_OK) throw EInvalidGraphic("Cannot start decompressing PNG image data.");
+    streaming_ = true;
 }
 
 TPngInflater::~TPngInflater() {
@@ -52,6 +43,29 @@ TPngInflater::~TPngInflater() {
 }
 
 std::size_t TPngInflater::Fill(std::span<uint8_t> out) {
+    if (!started_) {
+        started_ = true;
+        // The caller has checked expected against the data's size; the bound here keeps a 32-bit
+        // process from asking for a buffer it could not address.
+        const bool sane = expected_ != 0 && expected_ <= SIZE_MAX / 4;
+        if (sane && out.size() >= expected_) {
+            direct_ = TryWhole(out.first(static_cast<std::size_t>(expected_)));
+            if (direct_) {
+                produced_ = wholeSize_;
+                return wholeSize_;
+            }
+        } else if (sane) {
+            try {
+                whole_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(expected_));
+            } catch (const std::bad_alloc&) {
+                // zlib still gets the rows out batch by batch
+            }
+            // The one-call inflate has no partial result: the rows before a fault come from zlib.
+            if (whole_ && !TryWhole({whole_.get(), static_cast<std::size_t>(expected_)})) whole_.reset();
+        }
+        if (!whole_) StartStreaming();
+    }
+    if (direct_) return 0;
     if (streaming_) return FillStreaming(out);
     const auto at = static_cast<std::size_t>(produced_);
     const std::size_t n = std::min(out.size(), wholeSize_ - at);

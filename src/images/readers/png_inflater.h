@@ -1,6 +1,7 @@
 // Inflates a PNG's concatenated image data. Well-formed data of the expected size is inflated
-// whole in one call; anything else (cut, corrupt, longer than expected) goes through zlib on
-// demand, a batch of rows at a time, so that no more is ever produced than the rows asked for.
+// whole in one call, straight into the caller's buffer when the first request is for all of it;
+// anything else (cut, corrupt, longer than expected) goes through zlib on demand, so that no more
+// is ever produced than the rows asked for.
 #pragma once
 
 #include <cstddef>
@@ -26,11 +27,16 @@ public:
     uint64_t Produced() const { return produced_; }
 
 private:
-    bool TryWhole(std::span<const uint8_t> compressed, uint64_t expected);
+    bool TryWhole(std::span<uint8_t> out);
+    void StartStreaming();
     std::size_t FillStreaming(std::span<uint8_t> out);
 
-    std::unique_ptr<uint8_t[]> whole_; // the whole data, when the one-call inflate succeeded
+    std::span<const uint8_t> compressed_;
+    uint64_t expected_ = 0;
+    bool started_ = false;
+    std::unique_ptr<uint8_t[]> whole_; // the whole data, inflated apart for small requests
     std::size_t wholeSize_ = 0;
+    bool direct_ = false; // the whole data went straight into the first request
     bool streaming_ = false;
     z_stream stream_{};
     std::span<const uint8_t> rest_;

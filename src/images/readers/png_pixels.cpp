@@ -108,6 +108,24 @@ uint32_t PngBitsPerPixel(TPngPixelKind kind) {
     return 8;
 }
 
+bool PngConvertsInPlace(TPngPixelKind kind) {
+    using K = TPngPixelKind;
+    switch (kind) {
+    case K::Gray1:
+    case K::Gray4:
+    case K::Gray8:
+    case K::Palette1:
+    case K::Palette4:
+    case K::Palette8:
+    case K::Rgb8:
+    case K::GrayAlpha8:
+    case K::RgbAlpha8:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool PngHasAlphaChannel(TPngPixelKind kind) {
     using K = TPngPixelKind;
     return kind == K::GrayAlpha8 || kind == K::GrayAlpha16 || kind == K::RgbAlpha8 || kind == K::RgbAlpha16;
@@ -153,9 +171,10 @@ void ConvertPngRow(TPngPixelKind kind, std::span<const uint8_t> raw, uint32_t wi
         return;
     case K::Rgb8:
         for (std::size_t x = 0; x < n; ++x) {
-            d[3 * x] = s[3 * x + 2];
-            d[3 * x + 1] = s[3 * x + 1];
-            d[3 * x + 2] = s[3 * x];
+            const uint8_t r = s[3 * x], g = s[3 * x + 1], b = s[3 * x + 2];
+            d[3 * x] = b;
+            d[3 * x + 1] = g;
+            d[3 * x + 2] = r;
         }
         return;
     case K::Rgb16:
@@ -173,8 +192,9 @@ void ConvertPngRow(TPngPixelKind kind, std::span<const uint8_t> raw, uint32_t wi
         return;
     case K::GrayAlpha8:
         for (std::size_t x = 0; x < n; ++x) {
-            d[x] = s[2 * x];
-            mask[x] = s[2 * x + 1];
+            const uint8_t v = s[2 * x], a = s[2 * x + 1];
+            d[x] = v;
+            mask[x] = a;
         }
         return;
     case K::GrayAlpha16:
@@ -185,10 +205,11 @@ void ConvertPngRow(TPngPixelKind kind, std::span<const uint8_t> raw, uint32_t wi
         return;
     case K::RgbAlpha8:
         for (std::size_t x = 0; x < n; ++x) {
-            d[3 * x] = s[4 * x + 2];
-            d[3 * x + 1] = s[4 * x + 1];
-            d[3 * x + 2] = s[4 * x];
-            mask[x] = s[4 * x + 3];
+            const uint8_t r = s[4 * x], g = s[4 * x + 1], b = s[4 * x + 2], a = s[4 * x + 3];
+            d[3 * x] = b;
+            d[3 * x + 1] = g;
+            d[3 * x + 2] = r;
+            mask[x] = a;
         }
         return;
     case K::RgbAlpha16:
@@ -206,7 +227,7 @@ void ConvertPngRow(TPngPixelKind kind, std::span<const uint8_t> raw, uint32_t wi
     case K::Palette4:
     case K::Palette8: {
         const std::size_t bytes = (n * PngBitsPerPixel(kind) + 7) / 8;
-        std::memcpy(d, s, std::min({bytes, raw.size(), row.size()}));
+        std::memmove(d, s, std::min({bytes, raw.size(), row.size()}));
         return;
     }
     }

@@ -33,6 +33,9 @@ TPixelFormat PngWorkingFormat(TPngPixelKind kind);
 // Bits of one pixel in the file's rows (samples × depth).
 uint32_t PngBitsPerPixel(TPngPixelKind kind);
 bool PngHasAlphaChannel(TPngPixelKind kind);
+// True for the 8-bit and smaller kinds whose working row is no wider than the file's: each pixel is
+// read before its place is written, so the conversion may run within one buffer.
+bool PngConvertsInPlace(TPngPixelKind kind);
 
 // A 16-bit transparent gray or RGB value: pixels equal to it get 0 in the mask, others 255.
 struct TPngColorKey {
@@ -42,6 +45,7 @@ struct TPngColorKey {
 
 // Converts one unfiltered file row of width pixels into row (working format) and, for kinds with an
 // alpha channel or an active key, into mask (width bytes). row and mask must be large enough.
+// For kinds where PngConvertsInPlace holds, row may overlap raw provided it starts no later.
 void ConvertPngRow(TPngPixelKind kind, std::span<const uint8_t> raw, uint32_t width, std::span<uint8_t> row,
                    std::span<uint8_t> mask, const TPngColorKey& key);
 

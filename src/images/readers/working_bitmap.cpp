@@ -27,6 +27,19 @@ void TBMPImage::SetSize(TPixelFormat format, int32_t width, int32_t height, cons
     Palette.assign(format == TPixelFormat::Rgb24 ? 0 : std::size_t{1} << BitsOf(format), TRGB{});
 }
 
+void TBMPImage::AdoptPixels(TPixelFormat format, int32_t width, int32_t height, std::vector<uint8_t>&& pixels,
+                            const char* message) {
+    if (!SizeAllowed(format, width, height)) throw EInvalidGraphic(message);
+    const std::size_t size = StrideFor(format, width) * static_cast<std::size_t>(height);
+    if (pixels.size() < size) throw EInvalidGraphic(message);
+    pixels.resize(size); // keeps the storage: the tail stays allocated until the picture goes
+    pixels_ = std::move(pixels);
+    format_ = format;
+    width_ = width;
+    height_ = height;
+    Palette.assign(format == TPixelFormat::Rgb24 ? 0 : std::size_t{1} << BitsOf(format), TRGB{});
+}
+
 bool TBMPImage::GrayPalette() const {
     return std::all_of(Palette.begin(), Palette.end(),
                        [](const TRGB& c) { return c.R == c.G && c.G == c.B; });

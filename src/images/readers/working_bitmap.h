@@ -42,6 +42,11 @@ public:
     void SetSize(TPixelFormat format, int32_t width, int32_t height,
                  const char* message = "Image is too large");
 
+    // Takes pixels, which hold the rows in this layout and possibly more, as the picture's rows: a
+    // reader that decodes within one buffer hands it over instead of copying it. Same checks as SetSize.
+    void AdoptPixels(TPixelFormat format, int32_t width, int32_t height, std::vector<uint8_t>&& pixels,
+                     const char* message = "Image is too large");
+
     std::span<uint8_t> Row(int32_t y) { return {pixels_.data() + Stride() * std::size_t(y), Stride()}; }
     std::span<const uint8_t> Row(int32_t y) const {
         return {pixels_.data() + Stride() * std::size_t(y), Stride()};

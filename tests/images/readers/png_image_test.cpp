@@ -220,6 +220,27 @@ TEST(PngKinds, EveryKindDecodesWithEveryFilterAndInterlace) {
                 }
 }
 
+// The file's rows are wider or narrower than the working rows, and the two share one buffer while
+// decoding: the bytes that pad each working row to four must still come out zero.
+TEST(PngKinds, WorkingRowPaddingIsZero) {
+    const std::pair<uint8_t, uint8_t> kinds[] = {{0, 8}, {0, 16}, {2, 8}, {2, 16}, {4, 8}, {6, 8}, {0, 2}};
+    for (const auto& [colorType, depth] : kinds)
+        for (const uint32_t width : {1u, 3u, 5u, 6u}) {
+            SCOPED_TRACE(testing::Message()
+                         << "type " << int(colorType) << " depth " << int(depth) << " width " << width);
+            const TPicture p = RandomPicture(width, 9, depth, colorType, 0, width + depth);
+            TtsPNGImage png;
+            TBMPImage bitmap;
+            ASSERT_EQ(Decode(EncodePng(p, {}, 4), bitmap, png), "");
+            const std::size_t used = (std::size_t{width} * TBMPImage::BitsOf(bitmap.Format()) + 7) / 8;
+            for (int32_t y = 0; y < bitmap.Height(); ++y) {
+                const auto row = bitmap.Row(y);
+                for (std::size_t i = used; i < row.size(); ++i)
+                    ASSERT_EQ(row[i], 0) << "row " << y << " byte " << i;
+            }
+        }
+}
+
 TEST(PngKinds, ImageDataSplitOverManySmallIdatChunks) {
     const TPicture p = RandomPicture(40, 30, 8, 2, 1, 7);
     TtsPNGImage png;
