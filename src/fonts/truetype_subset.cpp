@@ -44,14 +44,14 @@ public:
             r.U32(); // checksum
             const uint32_t offset = r.U32(), length = r.U32();
             if (!r.Ok() || !r.Has(offset, length)) return false;
-            // The first of repeated tags counts.
-            if (!Find(tag)) tables_.push_back({tag, r.Bytes(offset, length)});
+            tables_.push_back({tag, r.Bytes(offset, length)});
         }
         return r.Ok();
     }
 
     uint32_t Version() const { return version_; }
 
+    // The first of repeated tags counts.
     std::optional<std::span<const uint8_t>> Find(const TTag& tag) const {
         for (const auto& t : tables_)
             if (t.Tag == tag) return t.Bytes;
@@ -156,8 +156,9 @@ bool KeepComponents(const TGlyphLocations& locations, std::vector<uint8_t>& keep
                 height[top.Glyph] = static_cast<uint8_t>(h);
                 state[top.Glyph] = kDone;
                 stack.pop_back();
-                if (!stack.empty()) stack.back().Height = std::max(stack.back().Height, h + 1);
-                if (h + 1 > kMaxComponentDepth) return false;
+                if (stack.empty()) continue;
+                stack.back().Height = std::max(stack.back().Height, h + 1);
+                if (stack.back().Height > kMaxComponentDepth) return false;
                 continue;
             }
             const uint16_t c = top.Components[top.Next++];
