@@ -35,7 +35,12 @@ public:
 
     // Further code points would all be dropped.
     bool Full() const { return mappings_.size() >= 4 * limit_; }
-    std::span<const uint16_t> Kept() const { return kept_; }
+    // Maps the kept glyphs from first to last onto consecutive code points from firstCode.
+    void AddKeptRange(uint64_t first, uint64_t last, uint32_t firstCode) {
+        for (auto it = std::lower_bound(kept_.begin(), kept_.end(), first);
+             it != kept_.end() && *it <= last && !Full(); ++it)
+            Add(static_cast<uint32_t>(firstCode + (*it - first)), *it);
+    }
 
     // Sorted by code point; the first subtable read wins a code point mapped twice.
     std::vector<TMapping> Finish() {
@@ -65,7 +70,8 @@ bool ReadFormat0(TByteReader& r, TMappingCollector& out) {
     return true;
 }
 
-// Segments must ascend without overlapping, which bounds the walk to 65536 code points.
+// Segments must ascend without overlapping, which bounds the walk through glyph arrays to 65536
+// code points; the other segments are walked through the kept glyphs they cover.
 bool ReadFormat4(TByteReader& r, TMappingCollector& out) {
     r.Seek(6);
     const uint32_t segCount = r.U16() / 2u;
@@ -78,11 +84,16 @@ bool ReadFormat4(TByteReader& r, TMappingCollector& out) {
         const uint16_t delta = *r.U16At(deltas + 2 * i), rangeOffset = *r.U16At(rangeOffsets + 2 * i);
         if (start > end || start <= previousEnd) return true;
         previousEnd = end;
-        for (uint32_t c = start; c <= end && c != 0xFFFF; ++c) {
-            if (rangeOffset == 0) {
-                out.Add(c, (c + delta) & 0xFFFF);
-                continue;
-            }
+        if (start == 0xFFFF) continue; // it only closes the table
+        const uint32_t last = std::min<uint32_t>(end, 0xFFFE);
+        if (rangeOffset == 0) {
+            // Glyphs follow the code points modulo 65536, so the kept ones are found directly.
+            const uint32_t first = (start + delta) & 0xFFFF, span = last - start;
+            out.AddKeptRange(first, std::min<uint32_t>(first + span, 0xFFFF), start);
+            if (first + span > 0xFFFF) out.AddKeptRange(0, first + span - 0x10000, start + (0x10000 - first));
+            continue;
+        }
+        for (uint32_t c = start; c <= last && !out.Full(); ++c) {
             const auto g = r.U16At(rangeOffsets + 2 * i + rangeOffset + 2 * uint64_t{c - start});
             if (g && *g != 0) out.Add(c, (*g + delta) & 0xFFFF);
         }
@@ -99,22 +110,17 @@ bool ReadFormat6(TByteReader& r, TMappingCollector& out) {
     return true;
 }
 
-// Groups must ascend without overlapping; each is walked through the kept glyphs it covers, not
-// through its code points.
+// Groups must ascend without overlapping.
 bool ReadFormat12(TByteReader& r, TMappingCollector& out) {
     r.Seek(12);
     const uint32_t groups = r.U32();
     if (!r.Ok() || !r.Has(16, 12 * uint64_t{groups})) return false;
     int64_t previousEnd = -1;
-    const auto kept = out.Kept();
     for (uint32_t i = 0; i < groups && !out.Full(); ++i) {
         const uint32_t start = r.U32(), end = r.U32(), startGlyph = r.U32();
         if (start > end || end > kLastCodePoint || start <= previousEnd) return true;
         previousEnd = end;
-        const uint64_t lastGlyph = uint64_t{startGlyph} + (end - start);
-        for (auto it = std::lower_bound(kept.begin(), kept.end(), startGlyph);
-             it != kept.end() && *it <= lastGlyph; ++it)
-            out.Add(start + (*it - startGlyph), *it);
+        out.AddKeptRange(startGlyph, uint64_t{startGlyph} + (end - start), start);
     }
     return true;
 }

@@ -44,14 +44,14 @@ public:
             r.U32(); // checksum
             const uint32_t offset = r.U32(), length = r.U32();
             if (!r.Ok() || !r.Has(offset, length)) return false;
-            // The first of repeated tags counts.
-            if (!Find(tag)) tables_.push_back({tag, r.Bytes(offset, length)});
+            tables_.push_back({tag, r.Bytes(offset, length)});
         }
         return r.Ok();
     }
 
     uint32_t Version() const { return version_; }
 
+    // The first of repeated tags counts.
     std::optional<std::span<const uint8_t>> Find(const TTag& tag) const {
         for (const auto& t : tables_)
             if (t.Tag == tag) return t.Bytes;
@@ -156,8 +156,9 @@ bool KeepComponents(const TGlyphLocations& locations, std::vector<uint8_t>& keep
                 height[top.Glyph] = static_cast<uint8_t>(h);
                 state[top.Glyph] = kDone;
                 stack.pop_back();
-                if (!stack.empty()) stack.back().Height = std::max(stack.back().Height, h + 1);
-                if (h + 1 > kMaxComponentDepth) return false;
+                if (stack.empty()) continue;
+                stack.back().Height = std::max(stack.back().Height, h + 1);
+                if (stack.back().Height > kMaxComponentDepth) return false;
                 continue;
             }
             const uint16_t c = top.Components[top.Next++];
@@ -192,6 +193,7 @@ std::vector<uint8_t> SubsetHmtx(std::span<const uint8_t> hmtx, uint32_t longMetr
                                 std::span<const uint8_t> keep, uint32_t newCount) {
     const TByteReader r(hmtx);
     TSfntWriter w;
+    w.Reserve(4 * std::size_t{newCount});
     for (uint32_t g = 0; g < newCount; ++g) {
         const bool kept = keep[g] != 0;
         if (g < newLongMetrics) {
@@ -268,7 +270,10 @@ std::vector<uint8_t> Assemble(uint32_t version, std::vector<TOutputTable> tables
         power *= 2;
         ++log2;
     }
+    std::size_t total = 12 + 16 * tables.size();
+    for (const TOutputTable& t : tables) total += (t.Bytes.size() + 3) / 4 * 4;
     TSfntWriter w;
+    w.Reserve(total);
     w.U32(version);
     w.U16(static_cast<uint16_t>(count));
     w.U16(static_cast<uint16_t>(16 * power));
@@ -276,19 +281,24 @@ std::vector<uint8_t> Assemble(uint32_t version, std::vector<TOutputTable> tables
     w.U16(static_cast<uint16_t>(16 * count - 16 * power));
     uint64_t offset = 12 + 16 * uint64_t{count};
     std::optional<std::size_t> headOffset;
+    // Tables are padded, so the file's sum is the directory's plus the tables' own.
+    uint32_t fileSum = 0;
     for (const TOutputTable& t : tables) {
         for (char c : t.Tag) w.U8(static_cast<uint8_t>(c));
-        w.U32(SfntChecksum(t.Bytes));
+        const uint32_t checksum = SfntChecksum(t.Bytes);
+        fileSum += checksum;
+        w.U32(checksum);
         w.U32(static_cast<uint32_t>(offset));
         w.U32(static_cast<uint32_t>(t.Bytes.size()));
         if (t.Tag == MakeTag("head")) headOffset = static_cast<std::size_t>(offset);
         offset += (t.Bytes.size() + 3) / 4 * 4;
     }
+    fileSum += SfntChecksum(w.View());
     for (const TOutputTable& t : tables) {
         w.Bytes(t.Bytes);
         w.PadTo4();
     }
-    if (headOffset) w.Patch32(*headOffset + 8, kChecksumMagic - SfntChecksum(w.View()));
+    if (headOffset) w.Patch32(*headOffset + 8, kChecksumMagic - fileSum);
     return w.Take();
 }
 
@@ -324,6 +334,7 @@ std::vector<uint8_t> SubsetTrueType(std::span<const uint8_t> font, std::span<con
 
     // Outlines of glyphs that share bytes could otherwise be copied more often than glyf holds them.
     TSfntWriter glyfOut, locaOut;
+    locaOut.Reserve(4 * (std::size_t{newCount} + 1));
     uint64_t copied = 0;
     for (uint32_t g = 0; g < newCount; ++g) {
         locaOut.U32(static_cast<uint32_t>(glyfOut.Size()));

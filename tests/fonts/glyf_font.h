@@ -52,8 +52,9 @@ inline std::vector<uint8_t> CompositeOutline(const std::vector<uint16_t>& compon
     return b;
 }
 
-// A cmap with one (3,1) format 4 subtable of the given ranges (start, end, idDelta).
-inline std::vector<uint8_t> Format4Cmap(std::vector<std::array<uint16_t, 3>> ranges) {
+// A cmap with one (3,1) format 4 subtable, or (3,0) for a symbol font, of the given ranges (start, end,
+// idDelta).
+inline std::vector<uint8_t> Format4Cmap(std::vector<std::array<uint16_t, 3>> ranges, uint16_t encoding = 1) {
     using glyf_detail::Put16;
     using glyf_detail::Put32;
     ranges.push_back({0xFFFF, 0xFFFF, 1});
@@ -62,7 +63,7 @@ inline std::vector<uint8_t> Format4Cmap(std::vector<std::array<uint16_t, 3>> ran
     Put16(b, 0);
     Put16(b, 1);
     Put16(b, 3);
-    Put16(b, 1);
+    Put16(b, encoding);
     Put32(b, 12);
     Put16(b, 4);
     Put16(b, 16 + 8 * n);

@@ -214,6 +214,38 @@ TEST(TrueTypeSubset, ShortLocaAndSharedLastMetric) {
     EXPECT_EQ(reloaded.CharWidth('C'), 501); // the shared advance stays, though glyph 1 is dropped
 }
 
+TEST(TrueTypeSubset, SymbolFontKeepsItsSymbolMap) {
+    TGlyfFont f;
+    f.Outlines = {SimpleOutline(), SimpleOutline(), SimpleOutline(), SimpleOutline()};
+    f.Cmap = test::Format4Cmap({{0xF041, 0xF043, static_cast<uint16_t>(1 - 0xF041)}}, 0);
+    const std::vector<uint16_t> glyphs = {2};
+    const auto subset = SubsetTrueType(f.Build(), glyphs);
+    TicFont reloaded;
+    ASSERT_TRUE(reloaded.LoadFromBytes(subset));
+    reloaded.SetCharOffset(static_cast<int16_t>(0xF000));
+    EXPECT_EQ(reloaded.GlyphOf('B'), 2);
+    EXPECT_EQ(reloaded.GlyphOf('A'), 0);
+    // One (3,0) record and no Unicode one: the cmap has a single subtable.
+    const TByteReader r(subset);
+    std::optional<uint32_t> cmap;
+    for (uint32_t i = 0; i < r.U16At(4).value_or(0); ++i)
+        if (r.U32At(12 + 16 * i) == 0x636D6170) cmap = r.U32At(12 + 16 * i + 8); // 'cmap'
+    ASSERT_TRUE(cmap);
+    EXPECT_EQ(r.U16At(*cmap + 2), 1);
+    EXPECT_EQ(r.U16At(*cmap + 4), 3);
+    EXPECT_EQ(r.U16At(*cmap + 6), 0);
+}
+
+TEST(TrueTypeSubset, FirstOfRepeatedTablesCounts) {
+    TGlyfFont f;
+    f.Outlines = {SimpleOutline(), SimpleOutline(), SimpleOutline()};
+    auto font = f.Build();
+    // The first entry, the cmap, renamed: a head table too short to be one comes before the real one.
+    font = WithBytes(font, 12, {'h', 'e', 'a', 'd'});
+    const std::vector<uint16_t> glyphs = {1};
+    EXPECT_TRUE(SubsetTrueType(font, glyphs).empty());
+}
+
 struct TBrokenCase {
     const char* Name;
     std::vector<uint8_t> Font;
