@@ -33,11 +33,12 @@ std::vector<uint8_t> ReadFile(const std::string& name) {
     return std::move(file.Bytes);
 }
 
-// The writer's buffer straight to disk, as saving to a file does.
+// The writer's pieces straight to disk as they come, as saving to a file does (without its sync).
 void Save(TPagelith& doc, const std::string& name) {
-    const std::string pdf = WritePdf(doc);
     std::ofstream out(name, std::ios::binary);
-    out.write(pdf.data(), static_cast<std::streamsize>(pdf.size()));
+    WritePdf(doc, [&out](std::string_view piece) {
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    });
     if (!out) throw std::runtime_error("cannot write " + name);
 }
 

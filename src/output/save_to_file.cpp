@@ -239,20 +239,18 @@ void SaveToFile(TPagelith& document, std::u16string_view fileName) {
     const std::string given = NativeFileName(fileName);
     if (FolderLength(given) == given.size()) throw EPDFError(CannotCreate(target, kInvalidName));
 
-    // The file is built whole before anything on disk is touched, and replaces the old one only once
-    // it is written whole: a failure anywhere leaves the old file as it was. The writer's own
-    // buffer goes to disk: no second copy of the whole file.
+        // The writer hands the file over in pieces as it goes, into a temporary file that replaces the
+        // old one only once it is written whole: a failure anywhere leaves the old file as it was, and
+        // the whole file never sits in memory.
 #ifdef _WIN32
     CheckTarget(target);
-    const std::string pdf = WritePdf(document);
     TTemporaryFile file(target);
 #else
     const std::string resolved = ResolvedTarget(target);
     const mode_t mode = CheckTarget(resolved, target);
-    const std::string pdf = WritePdf(document);
     TTemporaryFile file(resolved, target, mode);
 #endif
-    file.Write(pdf);
+    WritePdf(document, [&file](std::string_view piece) { file.Write(piece); });
     file.Commit();
 }
 

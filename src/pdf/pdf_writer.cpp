@@ -37,16 +37,24 @@ class TPdfWriter {
 public:
     explicit TPdfWriter(TPagelith& doc) : doc_(doc), fonts_(doc) {}
 
-    std::string Write() {
+    // The whole file, or with a sink, the file in pieces through it (and an empty result).
+    std::string Write(TPdfSink sink = {}) {
         Number();
-        file_.Buffer.reserve(4096 + std::size_t{doc_.Pages.Count()} * 256 + PlacedImageBytes());
+        file_.Sink = std::move(sink);
+        // Built whole, the buffer takes the pictures too; passed on, it holds a few pages at a time.
+        file_.Buffer.reserve(file_.Sink ? 2 * kPassOnBytes
+                                        : 4096 + std::size_t{doc_.Pages.Count()} * 256 + PlacedImageBytes());
         file_.Out().Line("%PDF-1.2");
         Catalog();
         file_.Next = 3;
         std::size_t pageIndex = 0;
-        for (const auto& page : doc_.Pages) Page(*page, pageTargets_[pageIndex++]);
+        for (const auto& page : doc_.Pages) {
+            Page(*page, pageTargets_[pageIndex++]);
+            file_.Flush(kPassOnBytes);
+        }
         Info();
         CrossReference();
+        file_.Flush();
         return std::move(file_.Buffer);
     }
 
@@ -301,7 +309,7 @@ private:
     }
 
     void CrossReference() {
-        const int64_t start = static_cast<int64_t>(file_.Buffer.size());
+        const int64_t start = file_.Position();
         const int32_t size = infoNumber_ + 1;
         auto out = file_.Out();
         out.Line("xref").Text("0 ").Integer(size).EndLine().Line("0000000000 65535 f ");
@@ -315,6 +323,8 @@ private:
         out.Text("/Info ").Integer(int64_t{size} - 1).Line(" 0 R").Line("/Root 1 0 R").Line(">> ");
         out.Line("startxref").Integer(start).EndLine().Line("%%EOF");
     }
+
+    static constexpr std::size_t kPassOnBytes = 256 * 1024;
 
     TPagelith& doc_;
     TDocumentFonts fonts_;
@@ -359,6 +369,10 @@ std::string PdfDate(std::time_t t) {
 
 std::string WritePdf(TPagelith& doc) {
     return TPdfWriter(doc).Write();
+}
+
+void WritePdf(TPagelith& doc, const std::function<void(std::string_view)>& sink) {
+    TPdfWriter(doc).Write(sink);
 }
 
 void TPagelith::SaveToStream(TStream& dest) {

@@ -48,7 +48,7 @@ void TStreamObject::Finish(uint64_t size) {
 
 void TStreamObject::Copy(std::string_view data, std::string_view tail) {
     LengthEntry(data.size(), tail);
-    file_.Buffer.append(data);
+    file_.Append(data);
     Finish(data.size());
 }
 

@@ -1,0 +1,78 @@
+// The writer handing the file over in pieces gives the same bytes as building it whole.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "document/pagelith.h"
+#include "pdf/pdf_writer.h"
+#include "support/pdf_check.h"
+
+namespace pagelith {
+namespace {
+
+// An uncompressed 24-bit bottom-up BMP of w x h pixels in a pattern that compresses poorly.
+std::vector<uint8_t> Bmp(uint32_t w, uint32_t h) {
+    const uint32_t row = (w * 3 + 3) & ~3u;
+    const uint32_t size = 54 + row * h;
+    std::vector<uint8_t> b(size, 0);
+    const auto put32 = [&](std::size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, size);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    b[26] = 1;
+    b[28] = 24;
+    uint32_t seed = 7;
+    for (uint32_t i = 54; i < size; ++i)
+        b[i] = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    return b;
+}
+
+TEST(PdfSink, PiecesMakeTheSameFile) {
+    TPagelith doc;
+    doc.Clock = [] { return pagelith::testing::kFixedTime; };
+    doc.CompressionRGB = 0; // stored: each picture's data is large enough to bypass the buffer
+    const std::vector<uint8_t> picture = Bmp(160, 160);
+    for (int32_t page = 1; page <= 12; ++page) {
+        doc.AddPage(0);
+        doc.ApplyResource(page, doc.AddImageBytes(picture));
+        const int32_t text = doc.CreateText();
+        for (int line = 0; line < 60; ++line)
+            doc.WriteText("A line of text that makes the content stream longer");
+        doc.ApplyResource(page, text);
+    }
+    const std::string whole = WritePdf(doc);
+    std::vector<std::size_t> pieces;
+    std::string joined;
+    WritePdf(doc, [&](std::string_view piece) {
+        pieces.push_back(piece.size());
+        joined.append(piece);
+    });
+    EXPECT_EQ(joined, whole);
+    EXPECT_GT(pieces.size(), 12u); // pictures go on their own, text in a few pieces between
+    EXPECT_TRUE(pagelith::testing::ReadersAccept("PdfSink.PiecesMakeTheSameFile.pdf", joined));
+}
+
+TEST(PdfSink, AFailingSinkEndsTheWriting) {
+    TPagelith doc;
+    doc.AddPage(0);
+    doc.ApplyResource(1, doc.AddImageBytes(Bmp(200, 200)));
+    int calls = 0;
+    EXPECT_THROW(WritePdf(doc,
+                          [&](std::string_view) {
+                              ++calls;
+                              throw std::runtime_error("disk full");
+                          }),
+                 std::runtime_error);
+    EXPECT_EQ(calls, 1);
+}
+
+} // namespace
+} // namespace pagelith
