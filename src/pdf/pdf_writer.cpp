@@ -324,7 +324,7 @@ private:
         out.Line("startxref").Integer(start).EndLine().Line("%%EOF");
     }
 
-    static constexpr std::size_t kPassOnBytes = 256 * 1024;
+    static constexpr std::size_t kPassOnBytes = 32 * 1024;
 
     TPagelith& doc_;
     TDocumentFonts fonts_;
