@@ -100,3 +100,15 @@ def test_subset_programs_hold_the_used_glyphs_with_their_outlines(doc, tmp_path)
         drawn = sum(1 for g in program.getGlyphOrder() if kept[g].numberOfContours != 0)
         assert drawn <= len(used) + 40  # the used glyphs, glyph 0 and composite parts
     assert os.path.getsize(path) < 60_000
+
+
+def test_the_example_writes_a_readable_file(tmp_path):
+    import subprocess
+    import sys
+    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "unicode_text.py")
+    path = tmp_path / "example.pdf"
+    result = subprocess.run([sys.executable, example, str(path)], capture_output=True, text=True, timeout=120)
+    assert result.returncode == 0, result.stderr
+    qpdf_check(path)
+    text = run_tool("pdftotext", "-raw", "-enc", "UTF-8", str(path), "-", text=True).stdout
+    assert "Καλημέρα κόσμε" in text and "12 € → 10 € ✓" in text
