@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         font.SetCharOffset(static_cast<int16_t>(0xF000));
         (void)font.StringWidth("The quick brown fox");
         // Characters across the planes, including ones the cmap's groups end on.
-        for (char32_t c : {U'A', U'\u00E9', U'\u20AC', U'\uFFFF', U'\U00010000', U'\U0001D538', U'\U0010FFFF'})
+        for (char32_t c :
+             {U'A', U'\u00E9', U'\u20AC', U'\uFFFF', U'\U00010000', U'\U0001D538', U'\U0010FFFF'})
             (void)font.UnicodeMetric(c);
         for (uint32_t c = 0; c < 0x110000; c += 0x1111) (void)font.GlyphOfUnicode(c);
         (void)font.Ascent();
