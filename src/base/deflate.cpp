@@ -1,6 +1,8 @@
 #include "base/deflate.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -38,10 +40,32 @@ TCompressor NewCompressor(int level) {
     return c;
 }
 
+// A zlib stream of one stored block: no header flags but the check, LEN and its complement, the data,
+// the Adler-32 of the data.
+TDeflated Stored(std::string_view data) {
+    const auto n = static_cast<uint16_t>(data.size());
+    TDeflated out{std::make_unique_for_overwrite<char[]>(data.size() + 11), data.size() + 11};
+    char* p = out.Bytes.get();
+    const uint32_t adler = libdeflate_adler32(1, data.data(), data.size());
+    const std::array<uint8_t, 7> head = {0x78,
+                                         0x01,
+                                         0x01,
+                                         static_cast<uint8_t>(n & 0xFF),
+                                         static_cast<uint8_t>(n >> 8),
+                                         static_cast<uint8_t>(~n & 0xFF),
+                                         static_cast<uint8_t>((~n >> 8) & 0xFF)};
+    std::copy(head.begin(), head.end(), p);
+    std::copy(data.begin(), data.end(), p + head.size());
+    char* tail = p + head.size() + data.size();
+    for (int i = 0; i < 4; ++i) tail[i] = static_cast<char>(adler >> (24 - 8 * i));
+    return out;
+}
+
 } // namespace
 
 TDeflated Deflate(std::string_view data, int level) {
     if (level < 0 || level > kMaxLevel) throw EPDFError("Compression error");
+    if (data.size() <= kStoredBytes) return Stored(data);
     TSpareCompressor& spare = Spare(level);
     std::unique_lock lock(spare.Lock, std::try_to_lock);
     TCompressor own;

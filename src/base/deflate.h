@@ -24,6 +24,11 @@ inline constexpr int kDeflateLevel = 6;
 // quarter less time than level 6 for 5 % more bytes; level 1 would add 8 %.
 inline constexpr int kImageDeflateLevel = 2;
 
+// Data this short is stored, not compressed: compression could save a few dozen bytes at most, and
+// would set up a compressor's tables (hundreds of KB, each page of them a fault) in a process that
+// may compress nothing else, as when a document only passes scans through.
+inline constexpr std::size_t kStoredBytes = 128;
+
 // A zlib stream in a buffer sized for the worst case, of which only Size bytes were written (and,
 // for large data, only those pages touched).
 struct TDeflated {
