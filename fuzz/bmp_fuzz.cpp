@@ -2,17 +2,10 @@
 // EInvalidGraphic, without reading or writing outside the file or the picture.
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "images/readers/bmp_reader.h"
+#include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    pagelith::TBMPReader reader;
-    try {
-        reader.LoadFromBytes(std::span<const uint8_t>(data, size));
-        pagelith::TBMPImage bitmap;
-        reader.AssignTo(bitmap);
-    } catch (const pagelith::EInvalidGraphic&) {
-    }
-    return 0;
+    return FuzzReader<pagelith::TBMPReader>(data, size);
 }

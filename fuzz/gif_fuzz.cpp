@@ -2,9 +2,9 @@
 // without touching memory outside the input or the picture.
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "images/readers/gif_image.h"
+#include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // A first frame smaller than the screen is drawn into a picture of the screen's size,
@@ -13,12 +13,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         const uint32_t width = data[6] | (data[7] << 8), height = data[8] | (data[9] << 8);
         if (uint64_t{width} * height > (uint64_t{1} << 22)) return 0;
     }
-    pagelith::TGIFImage reader;
-    pagelith::TBMPImage bitmap;
-    try {
-        reader.LoadFromBytes(std::span<const uint8_t>(data, size));
-        reader.AssignTo(bitmap);
-    } catch (const pagelith::EInvalidGraphic&) {
-    }
-    return 0;
+    return FuzzReader<pagelith::TGIFImage>(data, size);
 }

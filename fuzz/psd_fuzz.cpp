@@ -2,17 +2,10 @@
 // without touching memory outside the input or the picture.
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "images/readers/psd_image.h"
+#include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    pagelith::TPSDImage reader;
-    pagelith::TBMPImage bitmap;
-    try {
-        reader.LoadFromBytes(std::span<const uint8_t>(data, size));
-        reader.AssignTo(bitmap);
-    } catch (const pagelith::EInvalidGraphic&) {
-    }
-    return 0;
+    return FuzzReader<pagelith::TPSDImage>(data, size);
 }

@@ -5,13 +5,14 @@
 #include <span>
 
 #include "fonts/ticfont.h"
+#include "text/char_widths.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     pagelith::TicFont font;
     if (font.LoadFromBytes(std::span<const uint8_t>(data, size))) {
         for (uint32_t c = 0; c < 256; ++c) font.GlyphOf(c);
         font.SetCharOffset(static_cast<int16_t>(0xF000));
-        (void)font.StringWidth("The quick brown fox");
+        (void)pagelith::TCharWidths(font, false).Width("The quick brown fox");
         // Characters across the planes, including ones the cmap's groups end on.
         for (char32_t c :
              {U'A', U'\u00E9', U'\u20AC', U'\uFFFF', U'\U00010000', U'\U0001D538', U'\U0010FFFF'})

@@ -4,6 +4,7 @@
 
 namespace pagelith {
 
+namespace {
 void AppendUtf8(std::string& out, char32_t c) {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacementCharacter;
     if (c < 0x80) {
@@ -22,6 +23,7 @@ void AppendUtf8(std::string& out, char32_t c) {
         out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
 }
+} // namespace
 
 std::string WideToUtf8(std::u16string_view text) {
     std::string out;

@@ -12,9 +12,9 @@ inline constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 // A surrogate without its partner becomes U+FFFD.
 std::string WideToUtf8(std::u16string_view text);
-void AppendUtf8(std::string& out, char32_t c);
 
 // The code point at i, moving i past it; a malformed or cut sequence gives U+FFFD for one byte.
+// DecodeMultiByte is the part for a lead byte of 0x80 or more.
 char32_t DecodeMultiByte(std::string_view text, std::size_t& i);
 inline char32_t NextCodePoint(std::string_view text, std::size_t& i) {
     const auto b = static_cast<unsigned char>(text[i]);

@@ -294,10 +294,4 @@ uint16_t TicFont::LookUpWidth(uint8_t c) const {
     return GlyphWidth(GlyphOf(c));
 }
 
-uint32_t TicFont::StringWidth(std::string_view text) const {
-    uint32_t sum = 0;
-    for (char ch : text) sum += CharWidth(static_cast<uint8_t>(ch));
-    return sum;
-}
-
 } // namespace pagelith

@@ -44,8 +44,6 @@ public:
     const std::array<uint16_t, 256>& Widths() const { return widths_; }
     // Glyph of a single-byte character: the code plus CharOffset, looked up in the format 4 cmap.
     uint16_t GlyphOf(uint32_t c) const;
-    // Sum of the character widths of every byte.
-    uint32_t StringWidth(std::string_view text) const;
 
     // Glyph of a Unicode character (format 12 cmap where the font has one, else format 4; no
     // CharOffset), 0 when the font lacks it.

@@ -19,6 +19,25 @@ namespace {
 int64_t FontKey(int32_t number, bool unicode) {
     return int64_t{number} * 2 + (unicode ? 1 : 0);
 }
+
+// Every text placed somewhere, once, however often it is placed.
+template <class TVisit> void ForEachPlacedText(const TPagelith& doc, TVisit visit) {
+    std::vector<bool> scanned(std::size_t{doc.Resources.Count()} + 1, false);
+    for (const auto& page : doc.Pages)
+        for (const auto& obj : page->Placements) {
+            if (obj->Kind != kTextPlacement || obj->ResourceIndex >= scanned.size() ||
+                scanned[obj->ResourceIndex])
+                continue;
+            scanned[obj->ResourceIndex] = true;
+            if (const auto* text = dynamic_cast<const TPDFTextRes*>(doc.Resources.Item(obj->ResourceIndex)))
+                visit(*text);
+        }
+}
+
+bool HasUnicodeLines(const TPDFTextRes& text) {
+    const auto& styles = text.Lines.Styles();
+    return std::any_of(styles.begin(), styles.end(), [](const TLineStyle& s) { return s.Unicode; });
+}
 } // namespace
 
 TPDFFontRes* TDocumentFonts::Find(int32_t number, bool unicode) const {
@@ -83,27 +102,6 @@ TPDFFontRes& TDocumentFonts::Add(int32_t number, bool unicode) {
     byKey_.emplace(FontKey(number, ref.Unicode), &ref);
     return ref;
 }
-
-// Every text placed somewhere, once, however often it is placed.
-template <class TVisit> void ForEachPlacedText(const TPagelith& doc, TVisit visit) {
-    std::vector<bool> scanned(std::size_t{doc.Resources.Count()} + 1, false);
-    for (const auto& page : doc.Pages)
-        for (const auto& obj : page->Placements) {
-            if (obj->Kind != kTextPlacement || obj->ResourceIndex >= scanned.size() ||
-                scanned[obj->ResourceIndex])
-                continue;
-            scanned[obj->ResourceIndex] = true;
-            if (const auto* text = dynamic_cast<const TPDFTextRes*>(doc.Resources.Item(obj->ResourceIndex)))
-                visit(*text);
-        }
-}
-
-namespace {
-bool HasUnicodeLines(const TPDFTextRes& text) {
-    const auto& styles = text.Lines.Styles();
-    return std::any_of(styles.begin(), styles.end(), [](const TLineStyle& s) { return s.Unicode; });
-}
-} // namespace
 
 const std::array<bool, 256>& TDocumentFonts::UsedChars() {
     if (usedChars_) return *usedChars_;

@@ -19,8 +19,6 @@ public:
     TCharWidths(const TicFont& font, bool unicode)
         : bytes_(&font.Widths()), font_(&font), unicode_(unicode) {}
 
-    bool Unicode() const { return unicode_; }
-
     // Width of the character at i in thousandths of an em, moving i past it.
     uint32_t Next(std::string_view text, std::size_t& i) const {
         if (!unicode_) return (*bytes_)[static_cast<uint8_t>(text[i++])];

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "fonts/synthetic_font.h"
+
 namespace pagelith::test {
 
 struct TGlyfFont {
@@ -25,14 +27,8 @@ struct TGlyfFont {
 };
 
 namespace glyf_detail {
-inline void Put16(std::vector<uint8_t>& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v >> 8));
-    b.push_back(static_cast<uint8_t>(v));
-}
-inline void Put32(std::vector<uint8_t>& b, uint32_t v) {
-    Put16(b, v >> 16);
-    Put16(b, v & 0xFFFF);
-}
+using detail::Put16;
+using detail::Put32;
 } // namespace glyf_detail
 
 // One contour of one point, without coordinates.

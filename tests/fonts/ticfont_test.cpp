@@ -7,6 +7,7 @@
 
 #include "fonts/expected_metrics.h"
 #include "fonts/synthetic_font.h"
+#include "text/char_widths.h"
 
 namespace pagelith {
 namespace {
@@ -71,7 +72,7 @@ TEST(TicFont, SyntheticMetricsAndAbcWidths) {
     TicFont font;
     ASSERT_TRUE(font.LoadFromBytes(f.Build()));
     EXPECT_EQ(font.Name(), "Synthetic-Regular");
-    EXPECT_EQ(font.StringWidth("abc"), 500u + 556u + 500u);
+    EXPECT_EQ(TCharWidths(font.Widths()).Width("abc"), 500u + 556u + 500u);
     EXPECT_EQ(font.CharWidth('z'), 600); // unmapped: glyph 0
     EXPECT_EQ(font.GlyphOf('z'), 0);
     EXPECT_EQ(font.GlyphOf('b'), 2);

@@ -3,15 +3,27 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "images/readers/image_error.h"
 #include "images/readers/working_bitmap.h"
 
 namespace pagelith::test {
+
+// The message a reader call fails with, or "(no error)".
+inline std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EInvalidGraphic& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
 
 inline std::string FixturePath(const std::string& relative) {
     return std::string(PAGELITH_SOURCE_DIR) + "/tests/images/readers/data/" + relative;

@@ -12,18 +12,10 @@ namespace pagelith {
 namespace {
 
 using test::BitmapRGB;
+using test::ErrorOf;
 using test::FirstDifference;
 using test::ReadFixture;
 using test::ReadNetpbm;
-
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EInvalidGraphic& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 struct TDecodeCase {
     const char* Name;
