@@ -7,6 +7,7 @@
 #include "automation/ipdfsvrdoc.h"
 #include "automation/member_table.h"
 #include "platform/com.h"
+#include "platform/com_ptr.h"
 
 namespace {
 
@@ -16,19 +17,7 @@ using pagelith::IID_IPDFSvrDoc2;
 using pagelith::IPDFSvrDoc;
 using pagelith::IPDFSvrDoc2;
 using pagelith::LIBID_PagelithASP;
-
-template <class T> struct Ref {
-    T* p = nullptr;
-    Ref() = default;
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() {
-        if (p) p->Release();
-    }
-    T* operator->() const { return p; }
-    void** Out() { return reinterpret_cast<void**>(&p); }
-    template <class U> U** As() { return reinterpret_cast<U**>(&p); }
-};
+using pagelith::TComPtr;
 
 GUID GuidOf(ITypeInfo* info) {
     TYPEATTR* type = nullptr;
@@ -45,9 +34,10 @@ protected:
 };
 
 TEST_F(RegisteredServer, NewPropertiesThroughTheVtable) {
-    Ref<IPDFSvrDoc2> doc;
-    ASSERT_EQ(CoCreateInstance(CLSID_PDFSvrDoc, nullptr, CLSCTX_INPROC_SERVER, IID_IPDFSvrDoc2, doc.Out()),
-              S_OK);
+    TComPtr<IPDFSvrDoc2> doc;
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_PDFSvrDoc, nullptr, CLSCTX_INPROC_SERVER, IID_IPDFSvrDoc2, doc.PutVoid()),
+        S_OK);
     struct {
         HRESULT (STDMETHODCALLTYPE IPDFSvrDoc2::*Get)(VARIANT_BOOL*);
         HRESULT (STDMETHODCALLTYPE IPDFSvrDoc2::*Put)(VARIANT_BOOL);
@@ -55,10 +45,10 @@ TEST_F(RegisteredServer, NewPropertiesThroughTheVtable) {
                        {&IPDFSvrDoc2::get_SubsetFonts, &IPDFSvrDoc2::put_SubsetFonts}};
     for (const auto& f : flags) {
         VARIANT_BOOL value = 42;
-        EXPECT_EQ((doc.p->*f.Get)(&value), S_OK);
+        EXPECT_EQ((doc.Get()->*f.Get)(&value), S_OK);
         EXPECT_EQ(value, VARIANT_FALSE);
-        EXPECT_EQ((doc.p->*f.Put)(VARIANT_TRUE), S_OK);
-        EXPECT_EQ((doc.p->*f.Get)(&value), S_OK);
+        EXPECT_EQ((doc.Get()->*f.Put)(VARIANT_TRUE), S_OK);
+        EXPECT_EQ((doc.Get()->*f.Get)(&value), S_OK);
         EXPECT_EQ(value, VARIANT_TRUE);
     }
     // The other's value stays its own.
@@ -82,32 +72,32 @@ TEST_F(RegisteredServer, NewPropertiesThroughTheVtable) {
 
 // A client built against IPDFSvrDoc alone keeps working, on the same object as an IPDFSvrDoc2 client.
 TEST_F(RegisteredServer, PublishedInterfaceUnchanged) {
-    Ref<IPDFSvrDoc> doc;
-    ASSERT_EQ(CoCreateInstance(CLSID_PDFSvrDoc, nullptr, CLSCTX_INPROC_SERVER, IID_IPDFSvrDoc, doc.Out()),
+    TComPtr<IPDFSvrDoc> doc;
+    ASSERT_EQ(CoCreateInstance(CLSID_PDFSvrDoc, nullptr, CLSCTX_INPROC_SERVER, IID_IPDFSvrDoc, doc.PutVoid()),
               S_OK);
     ASSERT_EQ(doc->AddPage(0), S_OK);
     double width = 0;
     ASSERT_EQ(doc->get_PageWidth(1, &width), S_OK);
     EXPECT_EQ(width, 595.0);
     EXPECT_EQ(doc->put_AppendText(VARIANT_TRUE), S_OK);
-    Ref<IPDFSvrDoc2> doc2;
-    ASSERT_EQ(doc->QueryInterface(IID_IPDFSvrDoc2, doc2.Out()), S_OK);
+    TComPtr<IPDFSvrDoc2> doc2;
+    ASSERT_EQ(doc->QueryInterface(IID_IPDFSvrDoc2, doc2.PutVoid()), S_OK);
     VARIANT_BOOL append = 0;
     EXPECT_EQ(doc2->get_AppendText(&append), S_OK);
     EXPECT_EQ(append, VARIANT_TRUE);
-    Ref<IUnknown> one, other;
-    ASSERT_EQ(doc->QueryInterface(IID_IUnknown, one.Out()), S_OK);
-    ASSERT_EQ(doc2->QueryInterface(IID_IUnknown, other.Out()), S_OK);
-    EXPECT_EQ(one.p, other.p);
+    TComPtr<IUnknown> one, other;
+    ASSERT_EQ(doc->QueryInterface(IID_IUnknown, one.PutVoid()), S_OK);
+    ASSERT_EQ(doc2->QueryInterface(IID_IUnknown, other.PutVoid()), S_OK);
+    EXPECT_EQ(one.Get(), other.Get());
 }
 
 TEST_F(RegisteredServer, RegisteredTypeLibraryDescribesIPDFSvrDoc2) {
-    Ref<ITypeLib> library;
+    TComPtr<ITypeLib> library;
     // Registered under the library's own locale, 0x409, as a client on such a system asks for it.
-    ASSERT_EQ(LoadRegTypeLib(LIBID_PagelithASP, 2, 3, 0x0409, library.As<ITypeLib>()), S_OK);
+    ASSERT_EQ(LoadRegTypeLib(LIBID_PagelithASP, 2, 3, 0x0409, library.Put()), S_OK);
 
-    Ref<ITypeInfo> info;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IPDFSvrDoc2, info.As<ITypeInfo>()), S_OK);
+    TComPtr<ITypeInfo> info;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IPDFSvrDoc2, info.Put()), S_OK);
     TYPEATTR* type = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
     EXPECT_TRUE(type->typekind == TKIND_DISPATCH || type->typekind == TKIND_INTERFACE);
@@ -117,8 +107,8 @@ TEST_F(RegisteredServer, RegisteredTypeLibraryDescribesIPDFSvrDoc2) {
     // The vtable form: its own four entries at 0x111 and 0x112, derived from IPDFSvrDoc.
     HREFTYPE vtableRef = 0;
     ASSERT_EQ(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableRef), S_OK);
-    Ref<ITypeInfo> vtable;
-    ASSERT_EQ(info->GetRefTypeInfo(vtableRef, vtable.As<ITypeInfo>()), S_OK);
+    TComPtr<ITypeInfo> vtable;
+    ASSERT_EQ(info->GetRefTypeInfo(vtableRef, vtable.Put()), S_OK);
     ASSERT_EQ(vtable->GetTypeAttr(&type), S_OK);
     EXPECT_EQ(type->typekind, TKIND_INTERFACE);
     ASSERT_EQ(type->cFuncs, pagelith::kVtableEntryCount2);
@@ -142,21 +132,21 @@ TEST_F(RegisteredServer, RegisteredTypeLibraryDescribesIPDFSvrDoc2) {
     }
     HREFTYPE baseRef = 0;
     ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &baseRef), S_OK);
-    Ref<ITypeInfo> base;
-    ASSERT_EQ(vtable->GetRefTypeInfo(baseRef, base.As<ITypeInfo>()), S_OK);
-    EXPECT_TRUE(IsEqualGUID(GuidOf(base.p), IID_IPDFSvrDoc));
+    TComPtr<ITypeInfo> base;
+    ASSERT_EQ(vtable->GetRefTypeInfo(baseRef, base.Put()), S_OK);
+    EXPECT_TRUE(IsEqualGUID(GuidOf(base.Get()), IID_IPDFSvrDoc));
 
     // The class's default interface.
-    Ref<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_PDFSvrDoc, coclass.As<ITypeInfo>()), S_OK);
+    TComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_PDFSvrDoc, coclass.Put()), S_OK);
     INT flags = 0;
     ASSERT_EQ(coclass->GetImplTypeFlags(0, &flags), S_OK);
     EXPECT_TRUE(flags & IMPLTYPEFLAG_FDEFAULT);
     HREFTYPE defaultRef = 0;
     ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &defaultRef), S_OK);
-    Ref<ITypeInfo> defaultInterface;
-    ASSERT_EQ(coclass->GetRefTypeInfo(defaultRef, defaultInterface.As<ITypeInfo>()), S_OK);
-    EXPECT_TRUE(IsEqualGUID(GuidOf(defaultInterface.p), IID_IPDFSvrDoc2));
+    TComPtr<ITypeInfo> defaultInterface;
+    ASSERT_EQ(coclass->GetRefTypeInfo(defaultRef, defaultInterface.Put()), S_OK);
+    EXPECT_TRUE(IsEqualGUID(GuidOf(defaultInterface.Get()), IID_IPDFSvrDoc2));
 }
 
 // Registering the type library registered the interfaces too, for the system's marshaling.
