@@ -4,7 +4,6 @@
 
 #include "base/ansi_text.h"
 #include "base/utf8_text.h"
-
 #include "document/pagelith.h"
 #include "fonts/font_res.h"
 #include "fonts/standard_fonts.h"
