@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/byte_spool.h"
 #include "base/file_bytes.h"
 #include "base/pdf_error.h"
 #include "document/pagelith.h"
@@ -60,7 +61,7 @@ int32_t TPagelith::AddImageFile(const std::string& fileName) {
 }
 
 int32_t TPagelith::AddImageBytes(std::span<const uint8_t> bytes) {
-    return AppendResource(LoadImageStream(bytes, ImageSettings()));
+    return AppendImage(LoadImageStream(bytes, ImageSettings()));
 }
 
 int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handles) {
@@ -81,7 +82,7 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
         image->Height = static_cast<uint32_t>(bitmap.Height());
         DefaultResolution(*image);
         PrepareImage(settings, bitmap, *image);
-        return AppendResource(std::move(image));
+        return AppendImage(std::move(image));
     }
     const bool locked =
         handles.UsePackedDIB(value, [&](std::span<const uint8_t> dib) { LoadPackedDIB(dib, bitmap); });
@@ -90,6 +91,17 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
     image->Height = static_cast<uint32_t>(bitmap.Height());
     DefaultResolution(*image);
     PrepareImage(settings, bitmap, *image);
+    return AppendImage(std::move(image));
+}
+
+int32_t TPagelith::AppendImage(std::unique_ptr<TPDFImageRes> image) {
+    // Below this the heap keeps the bytes: a file write per small picture would cost more than it saves.
+    constexpr std::size_t kSpoolBytes = 64 * 1024;
+    if (image->Data.size() >= kSpoolBytes && !spoolRefused_) {
+        if (!spool_) spool_ = TByteSpool::Create();
+        spoolRefused_ = spool_ == nullptr;
+        image->Data.MoveTo(spool_);
+    }
     return AppendResource(std::move(image));
 }
 

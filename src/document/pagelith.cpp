@@ -60,6 +60,8 @@ void TPagelith::Clear() {
     Pages.Clear();
     Resources.Clear();
     Fonts.Clear();
+    spool_.reset();
+    spoolRefused_ = false;
     CurrentGraphic = 0;
     CurrentText = 0;
     Title.clear();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,6 +21,8 @@ class TPDFGraphicRes;
 class TPDFTextRes;
 class TStream;
 class TBitmapHandleSource;
+class TByteSpool;
+class TPDFImageRes;
 
 class TPagelith {
 public:
@@ -168,6 +171,11 @@ private:
     void AddLinkText(const std::function<void(TPDFTextRes&)>& add);
     // Appends a resource and returns its number, the list's new length.
     int32_t AppendResource(std::unique_ptr<TPDFResource> resource);
+    // Appends a picture; large data waits for the save in the spool rather than in the heap.
+    int32_t AppendImage(std::unique_ptr<TPDFImageRes> image);
+
+    std::shared_ptr<TByteSpool> spool_; // made with the first large picture
+    bool spoolRefused_ = false;         // no temporary file could be made for it
 };
 
 } // namespace pagelith

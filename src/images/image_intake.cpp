@@ -88,7 +88,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
         (settings.CompressionBW == kCompressCCITT || settings.UseSourceCompression) &&
         reader.StripCount() == 1 && reader.FillOrder() == 1) {
         const auto strip = reader.StripData();
-        image.Data.assign(reinterpret_cast<const char*>(strip.data()), strip.size());
+        image.Data = std::string(reinterpret_cast<const char*>(strip.data()), strip.size());
         image.Filter = kCompressCCITT;
         image.BitsPerComponent = 1;
         image.PaletteSize = 2;
@@ -116,7 +116,7 @@ bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBM
     if (settings.UseSourceCompression || (!gray && settings.CompressionRGB == kCompressDCT) ||
         (gray && settings.CompressionGray == kCompressDCT)) {
         const auto source = reader.Data();
-        image.Data.assign(reinterpret_cast<const char*>(source.data()), source.size());
+        image.Data = std::string(reinterpret_cast<const char*>(source.data()), source.size());
         image.Filter = kCompressDCT;
         image.GrayJPEG = gray;
         // Four components are ink, not light: they need their own colour space.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/held_bytes.h"
 #include "base/pdf_resource.h"
 
 namespace pagelith {
@@ -12,7 +13,7 @@ enum TCompression : uint8_t { kCompressNone = 0, kCompressCCITT = 1, kCompressFl
 
 class TPDFImageRes final : public TPDFResource {
 public:
-    std::string Data;    // samples encoded with Filter, or the source's own data
+    THeldBytes Data;     // samples encoded with Filter, or the source's own data
     std::string Palette; // PaletteSize RGB triples, Flate-compressed when Filter is 2
     bool Indexed = false;
     uint32_t Width = 0;

@@ -74,18 +74,19 @@ template <class Sink> void EachRow(const TBMPImage& bitmap, Sink&& sink) {
     }
 }
 
-void Raw(const TBMPImage& bitmap, std::string& data) {
-    data.clear();
+std::string Raw(const TBMPImage& bitmap) {
+    std::string data;
     data.reserve(RowLength(bitmap) * static_cast<std::size_t>(bitmap.Height()));
     EachRow(bitmap,
             [&](const uint8_t* row, std::size_t n) { data.append(reinterpret_cast<const char*>(row), n); });
+    return data;
 }
 
 // The compressor takes the whole buffer in one call. The bitmap is spent once its samples are
 // out, so its rows are packed and turned to red-green-blue in place: no second copy of the picture.
 // It is freed before the result is kept, so that the result can take its place in the heap rather
 // than settle above it and hold the freed picture's memory in the process.
-void Flate(TBMPImage& bitmap, std::string& data) {
+std::string Flate(TBMPImage& bitmap) {
     const std::size_t length = RowLength(bitmap);
     const std::size_t stride = bitmap.Stride();
     const bool bgr = bitmap.Format() == TPixelFormat::Rgb24;
@@ -100,17 +101,17 @@ void Flate(TBMPImage& bitmap, std::string& data) {
     const TDeflated deflated = Deflate(
         std::string_view(reinterpret_cast<const char*>(pixels.data()), length * height), kImageDeflateLevel);
     bitmap = TBMPImage{};
-    data.assign(deflated.View());
+    return std::string(deflated.View());
 }
 
 // Samples and palette, raw or both compressed.
 void IndexedData(TBMPImage& bitmap, bool flate, TPDFImageRes& image) {
     const std::string palette = PaletteBytes(bitmap, image.PaletteSize);
     if (flate) {
-        Flate(bitmap, image.Data);
+        image.Data = Flate(bitmap);
         image.Palette = DeflateZlib(palette, kImageDeflateLevel);
     } else {
-        Raw(bitmap, image.Data);
+        image.Data = Raw(bitmap);
         image.Palette = palette;
     }
     image.Filter = flate ? kCompressFlate : kCompressNone;
@@ -164,8 +165,7 @@ void PrepareImage(const TImageSettings& settings, TBMPImage& bitmap, TPDFImageRe
         image.BitsPerComponent = 8;
         switch (settings.CompressionRGB) {
         case kCompressNone:
-            image.Data.clear();
-            Raw(bitmap, image.Data);
+            image.Data = Raw(bitmap);
             image.Filter = kCompressNone;
             break;
         case kCompressDCT:
@@ -174,7 +174,7 @@ void PrepareImage(const TImageSettings& settings, TBMPImage& bitmap, TPDFImageRe
             image.GrayJPEG = false;
             break;
         default: // Flate, and any code this class cannot use
-            Flate(bitmap, image.Data);
+            image.Data = Flate(bitmap);
             image.Filter = kCompressFlate;
             break;
         }

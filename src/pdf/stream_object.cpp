@@ -52,6 +52,12 @@ void TStreamObject::Copy(std::string_view data, std::string_view tail) {
     Finish(data.size());
 }
 
+void TStreamObject::Copy(const THeldBytes& data, std::string_view tail) {
+    LengthEntry(data.size(), tail);
+    data.ForEachPiece([this](std::string_view piece) { file_.Append(piece); });
+    Finish(data.size());
+}
+
 void TStreamObject::Deflate(std::string_view data, std::string_view tail) {
     if (length_ != TStreamLength::Separate) {
         // The length comes before the data, so the data is compressed first.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/held_bytes.h"
 #include "base/operator_text.h"
 
 namespace pagelith {
@@ -29,6 +30,7 @@ public:
     // Each body ends the object; `tail` is the text after the length value (" >>", say), which
     // ends that line. A separate length object is written right after.
     void Copy(std::string_view data, std::string_view tail);
+    void Copy(const THeldBytes& data, std::string_view tail);
     // Compresses data (zlib format) into the body.
     void Deflate(std::string_view data, std::string_view tail);
 

@@ -218,7 +218,7 @@ TEST(ImageMembers, PackedBitmapsOfEveryDepthBecomeTheirRows) {
         EXPECT_EQ(image.XResolution, 72u);
         EXPECT_EQ(image.YResolution, 72u);
         EXPECT_EQ(image.Data.size(), c.RowBytes * 3);
-        EXPECT_EQ(image.Data.find('\xEE'), std::string::npos); // no padding byte was copied
+        EXPECT_EQ(image.Data.Bytes().find('\xEE'), std::string::npos); // no padding byte was copied
         EXPECT_EQ(handles.Freed, std::vector<intptr_t>{0x40});
 
         // Decoded by an independent reader, the PDF image shows the source's colours.
@@ -247,8 +247,8 @@ TEST(ImageMembers, Packed24BitRowsAreReadFromTheirPaddedStride) {
     TPagelith doc;
     doc.CompressionRGB = 0;
     ASSERT_EQ(doc.AddImageBMPHandle(8, handles), 1);
-    EXPECT_EQ(ImageAt(doc, 1).Data, SourceRgb(24, 3, 2, {}, pixel));
-    EXPECT_EQ(ImageAt(doc, 1).Data.substr(0, 2), "\x0A\x0D");
+    EXPECT_EQ(ImageAt(doc, 1).Data.Bytes(), SourceRgb(24, 3, 2, {}, pixel));
+    EXPECT_EQ(ImageAt(doc, 1).Data.Bytes().substr(0, 2), "\x0A\x0D");
     doc.AddPage(0);
     doc.ApplyResource(1, 1);
     const std::string pdf = SavePdf(doc);
@@ -273,7 +273,7 @@ TEST(ImageMembers, TopDownPackedBitmapsKeepTheirRowOrder) {
     TPagelith doc;
     doc.CompressionIndexed = 0;
     ASSERT_EQ(doc.AddImageBMPHandle(8, handles), 1);
-    EXPECT_EQ(ImageAt(doc, 1).Data, std::string("\x08\x09\x0A\x0B\x04\x05\x06\x07\x00\x01\x02\x03", 12));
+    EXPECT_EQ(ImageAt(doc, 1).Data.Bytes(), std::string("\x08\x09\x0A\x0B\x04\x05\x06\x07\x00\x01\x02\x03", 12));
 }
 
 // A light first entry makes the palette black then white; the picture must keep its look.

@@ -62,7 +62,7 @@ TEST(IntakeFiles, JpegDensityAndPassThrough) {
     EXPECT_EQ(passed.XResolution, 300u);
     EXPECT_EQ(passed.YResolution, 300u);
     EXPECT_EQ(passed.Filter, 3);
-    EXPECT_EQ(passed.Data, FileBytes(file));
+    EXPECT_EQ(passed.Data.Bytes(), FileBytes(file));
     EXPECT_FALSE(passed.GrayJPEG);
     EXPECT_FALSE(passed.CMYKJPEG);
 
@@ -90,7 +90,7 @@ TEST(IntakeFiles, OnlyTheLeadingBytesCountNotTheName) {
     int32_t n = 0;
     n = doc.AddImageFile(Fixture("png_named.jpg"));
     EXPECT_EQ(ImageAt(doc, n).Filter, 0);
-    EXPECT_EQ(ImageAt(doc, n).Data, FileBytes(Fixture("png_named.jpg.rgb")));
+    EXPECT_EQ(ImageAt(doc, n).Data.Bytes(), FileBytes(Fixture("png_named.jpg.rgb")));
     EXPECT_EQ(doc.ImageCount(Fixture("png_named.jpg")), 1);
 }
 
@@ -102,13 +102,13 @@ TEST(IntakeFiles, PngAlphaIsMergedOnlyWhenAsked) {
     doc.CompressionRGB = 0;
     int32_t dropped = 0;
     dropped = doc.AddImageFile(file);
-    EXPECT_EQ(ImageAt(doc, dropped).Data, std::string("\0\0\0\xC8\xC8\xC8\x0A\x14\x1E\x0A\x14\x1E", 12));
+    EXPECT_EQ(ImageAt(doc, dropped).Data.Bytes(), std::string("\0\0\0\xC8\xC8\xC8\x0A\x14\x1E\x0A\x14\x1E", 12));
     doc.MergeAlpha = true;
     const int32_t white = doc.AddImageFile(file);
-    EXPECT_EQ(ImageAt(doc, white).Data, std::string("\x7F\x7F\x7F\xF1\xF1\xF1\xFF\xFF\xFF\x0A\x14\x1E", 12));
+    EXPECT_EQ(ImageAt(doc, white).Data.Bytes(), std::string("\x7F\x7F\x7F\xF1\xF1\xF1\xFF\xFF\xFF\x0A\x14\x1E", 12));
     doc.MergeAlphaColor = 0x0000FF; // red
     const int32_t red = doc.AddImageFile(file);
-    EXPECT_EQ(ImageAt(doc, red).Data.substr(6, 3), std::string("\xFF\x00\x00", 3));
+    EXPECT_EQ(ImageAt(doc, red).Data.Bytes().substr(6, 3), std::string("\xFF\x00\x00", 3));
 }
 
 TEST(IntakeFiles, TiffPictureNumberSelectsAndCounts) {

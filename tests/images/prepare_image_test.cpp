@@ -174,7 +174,7 @@ TEST(PrepareImage, ClassAndEncodingFollowThePaletteAndTheCodes) {
             EXPECT_TRUE(image.Palette.empty());
         }
         if (c.Filter == 3) {
-            EXPECT_EQ(image.Data.substr(0, 2), "\xFF\xD8");
+            EXPECT_EQ(image.Data.Bytes().substr(0, 2), "\xFF\xD8");
         }
     }
 }
@@ -185,7 +185,7 @@ TEST(PrepareImage, RawRgbIsRedGreenBlueWithoutPadding) {
     TPDFImageRes image;
     PrepareImage({.CompressionRGB = 0}, b, image);
     // The first byte is a line feed: the data goes out as it stands.
-    EXPECT_EQ(image.Data,
+    EXPECT_EQ(image.Data.Bytes(),
               std::string("\x0A\x00\x00\x0A\x01\x00\x0A\x02\x00\x0A\x00\x01\x0A\x01\x01\x0A\x02\x01", 18));
 }
 
@@ -201,9 +201,9 @@ TEST(PrepareImage, FlateHoldsTheRawRowsInZlibFormat) {
         ASSERT_EQ(flate.Filter, 2);
         // A zlib header (deflate, 32 KiB window, check bits); the level bits are the compressor's choice.
         ASSERT_GE(flate.Data.size(), 2u);
-        EXPECT_EQ(uint8_t(flate.Data[0]), 0x78);
-        EXPECT_EQ((0x7800 + uint8_t(flate.Data[1])) % 31, 0);
-        EXPECT_EQ(Inflate(flate.Data), raw.Data);
+        EXPECT_EQ(uint8_t(flate.Data.Bytes()[0]), 0x78);
+        EXPECT_EQ((0x7800 + uint8_t(flate.Data.Bytes()[1])) % 31, 0);
+        EXPECT_EQ(Inflate(flate.Data.Bytes()), raw.Data.Bytes());
         if (format != TPixelFormat::Rgb24) {
             EXPECT_EQ(Inflate(flate.Palette), raw.Palette);
         }
@@ -239,7 +239,7 @@ TEST(PrepareImage, FourBitRowsKeepTheirNibbles) {
         MakeBitmap(TPixelFormat::Indexed4, 5, 1, [](int x, int) { return uint32_t(x + 1); }), GrayRamp(16));
     TPDFImageRes image;
     PrepareImage({.CompressionGray = 0}, b, image);
-    EXPECT_EQ(image.Data, std::string("\x12\x34\x50", 3));
+    EXPECT_EQ(image.Data.Bytes(), std::string("\x12\x34\x50", 3));
 }
 
 TEST(PrepareImage, EmptyPicturesAreRefusedAndLeaveTheResourceAlone) {
@@ -268,7 +268,7 @@ TEST(PrepareImage, GrayJpegComesFromTheGrayLevels) {
     EXPECT_TRUE(image.GrayJPEG);
     EXPECT_FALSE(image.Indexed);
     EXPECT_TRUE(image.Palette.empty());
-    EXPECT_EQ(image.Data.substr(image.Data.size() - 2), "\xFF\xD9");
+    EXPECT_EQ(image.Data.Bytes().substr(image.Data.size() - 2), "\xFF\xD9");
 }
 
 // The gray levels come from the palette, so the samples are those of the picture made 24-bit first,
@@ -291,7 +291,7 @@ TEST(PrepareImage, GrayJpegEqualsTheJpegOfThe24BitPicture) {
         TPDFImageRes image;
         PrepareImage({.CompressionGray = 3}, b, image);
         ASSERT_EQ(image.Filter, 3);
-        EXPECT_EQ(image.Data, EncodeJPEG(wide, true));
+        EXPECT_EQ(image.Data.Bytes(), EncodeJPEG(wide, true));
         EXPECT_EQ(b.Format(), c.Format);
     }
 }
@@ -324,7 +324,7 @@ TEST(PrepareImage, BlackAndWhiteUnderGroup4HonoursEitherPaletteOrder) {
     EXPECT_EQ(a.Filter, 1);
     EXPECT_FALSE(a.Indexed);
     EXPECT_TRUE(a.Palette.empty());
-    EXPECT_EQ(a.Data, b.Data); // the same picture, whatever the palette order
+    EXPECT_EQ(a.Data.Bytes(), b.Data.Bytes()); // the same picture, whatever the palette order
 }
 
 TEST(PrepareImage, DotsPerInchRoundsToNearest) {

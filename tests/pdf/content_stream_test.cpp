@@ -20,7 +20,7 @@ int AddImage(TPagelith& doc, uint32_t w, uint32_t h, uint32_t dpi = 72) {
     image->Height = h;
     image->XResolution = image->YResolution = dpi;
     image->BitsPerComponent = 8;
-    image->Data.assign(std::size_t{w} * h * 3, '\x40');
+    image->Data = std::string(std::size_t{w} * h * 3, '\x40');
     doc.Resources.Append(std::move(image));
     return static_cast<int>(doc.Resources.Count());
 }

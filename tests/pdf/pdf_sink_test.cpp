@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "document/pagelith.h"
+#include "images/image_res.h"
 #include "pdf/pdf_writer.h"
 #include "support/pdf_check.h"
+#include "support/scoped_env.h"
 
 namespace pagelith {
 namespace {
@@ -58,6 +60,53 @@ TEST(PdfSink, PiecesMakeTheSameFile) {
     EXPECT_EQ(joined, whole);
     EXPECT_GT(pieces.size(), 12u); // pictures go on their own, text in a few pieces between
     EXPECT_TRUE(pagelith::testing::ReadersAccept("PdfSink.PiecesMakeTheSameFile.pdf", joined));
+}
+
+// Large pictures wait for the save in a temporary file; where they waited makes no difference to
+// the file, written whole or in pieces, nor to a second save.
+TEST(PdfSink, SpooledPicturesWriteTheSameFile) {
+    const auto build = [](TPagelith& doc) {
+        doc.Clock = [] { return pagelith::testing::kFixedTime; };
+        doc.CompressionRGB = 0;
+        const uint32_t sides[] = {20, 160, 20, 300};
+        for (uint32_t side : sides) {
+            doc.AddPage(0);
+            doc.ApplyResource(static_cast<int32_t>(doc.Pages.Count()), doc.AddImageBytes(Bmp(side, side)));
+        }
+        doc.CompressionRGB = 2; // compressed data of more than the threshold is spooled too
+        doc.AddPage(0);
+        doc.ApplyResource(static_cast<int32_t>(doc.Pages.Count()), doc.AddImageBytes(Bmp(200, 200)));
+    };
+    const auto spooled = [](const TPagelith& doc) {
+        std::string flags;
+        for (uint32_t i = 1; i <= doc.Resources.Count(); ++i)
+            flags += dynamic_cast<const TPDFImageRes&>(*doc.Resources.Item(i)).Data.Spooled() ? 'S' : 'm';
+        return flags;
+    };
+    TPagelith parked;
+    build(parked);
+    EXPECT_EQ(spooled(parked), "mSmSS");
+
+    TPagelith held;
+    {
+        const pagelith::testing::TScopedEnv folder("TMPDIR", pagelith::testing::kMissingFolder);
+        build(held);
+    }
+    EXPECT_EQ(spooled(held), "mmmmm");
+
+    const std::string whole = WritePdf(held);
+    EXPECT_EQ(WritePdf(parked), whole);
+    std::string joined;
+    WritePdf(parked, [&](std::string_view piece) { joined.append(piece); });
+    EXPECT_EQ(joined, whole);
+    EXPECT_EQ(WritePdf(parked), whole);
+    EXPECT_TRUE(pagelith::testing::ReadersAccept("PdfSink.SpooledPicturesWriteTheSameFile.pdf", joined));
+
+    // A cleared document starts a spool of its own.
+    parked.Clear();
+    build(parked);
+    EXPECT_EQ(spooled(parked), "mSmSS");
+    EXPECT_EQ(WritePdf(parked), whole);
 }
 
 TEST(PdfSink, AFailingSinkEndsTheWriting) {

@@ -207,7 +207,7 @@ TEST(PdfWriter, LinkedImageGetsAnAnnotation) {
     image->Height = 100;
     image->XResolution = image->YResolution = 72;
     image->BitsPerComponent = 8;
-    image->Data.assign(200 * 100 * 3, '\x7f');
+    image->Data = std::string(200 * 100 * 3, '\x7f');
     doc.Resources.Append(std::move(image));
     doc.ApplyResource(1, 1);
     doc.ApplyResource(1, 1);

@@ -107,7 +107,7 @@ TEST(BitmapHandles, DibSectionsAreReadAndOwnedByTheFlag) {
             EXPECT_EQ(image.Width, uint32_t(w));
             EXPECT_EQ(image.Height, uint32_t(h));
             EXPECT_EQ(image.XResolution, 72u);
-            EXPECT_EQ(image.Data, Expected(bits, w, h));
+            EXPECT_EQ(image.Data.Bytes(), Expected(bits, w, h));
             // The caller's bitmap survives exactly when the flag says so.
             EXPECT_EQ(GetObjectType(bitmap) == OBJ_BITMAP, release);
             if (release) DeleteObject(bitmap);
@@ -131,7 +131,7 @@ TEST(BitmapHandles, PackedBitmapsInGlobalMemoryAreReadAndFreed) {
         TPagelith doc;
         ASSERT_EQ(RawDocument(doc).AddImageBMPHandle(AsArgument(memory), PlatformBitmapHandles()), 1);
         const auto& image = dynamic_cast<const TPDFImageRes&>(*doc.Resource(1));
-        EXPECT_EQ(image.Data, Expected(bits, w, h));
+        EXPECT_EQ(image.Data.Bytes(), Expected(bits, w, h));
         EXPECT_EQ(GlobalSize(memory), 0u); // freed
     }
 }

@@ -1,0 +1,43 @@
+#include "base/held_bytes.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/pdf_error.h"
+
+namespace pagelith {
+
+void THeldBytes::MoveTo(const std::shared_ptr<TByteSpool>& spool) {
+    if (!spool || spool_ || memory_.empty()) return;
+    const std::optional<uint64_t> offset = spool->Append(memory_);
+    if (!offset) return;
+    spool_ = spool;
+    offset_ = *offset;
+    size_ = memory_.size();
+    std::string().swap(memory_);
+}
+
+void THeldBytes::ForEachPiece(const std::function<void(std::string_view)>& take) const {
+    if (!spool_) {
+        if (!memory_.empty()) take(memory_);
+        return;
+    }
+    std::vector<char> piece(std::min(size_, kPieceBytes));
+    for (std::size_t done = 0; done < size_;) {
+        const std::size_t n = std::min(size_ - done, piece.size());
+        if (!spool_->Read(offset_ + done, std::span<char>(piece.data(), n)))
+            throw EPDFError("Cannot read back the temporary file that holds picture data");
+        take(std::string_view(piece.data(), n));
+        done += n;
+    }
+}
+
+std::string THeldBytes::Bytes() const {
+    if (!spool_) return memory_;
+    std::string all;
+    all.reserve(size_);
+    ForEachPiece([&all](std::string_view piece) { all.append(piece); });
+    return all;
+}
+
+} // namespace pagelith

@@ -1,0 +1,43 @@
+// Bytes held in memory or, once moved there, in a byte spool. Copies share the spooled range.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "base/byte_spool.h"
+
+namespace pagelith {
+
+class THeldBytes {
+public:
+    THeldBytes() = default;
+    explicit THeldBytes(std::string bytes) : memory_(std::move(bytes)) {}
+    THeldBytes& operator=(std::string bytes) { return *this = THeldBytes(std::move(bytes)); }
+
+    std::size_t size() const { return spool_ ? size_ : memory_.size(); }
+    bool empty() const { return size() == 0; }
+    bool Spooled() const { return spool_ != nullptr; }
+
+    // Moves the bytes into the spool and frees their memory; they stay in memory when the spool
+    // does not take them.
+    void MoveTo(const std::shared_ptr<TByteSpool>& spool);
+    // The bytes in order: in memory one piece, from a spool pieces of kPieceBytes. Raises EPDFError
+    // when the spool cannot give them back.
+    void ForEachPiece(const std::function<void(std::string_view)>& take) const;
+    // A copy of all of them.
+    std::string Bytes() const;
+
+    static constexpr std::size_t kPieceBytes = 64 * 1024;
+
+private:
+    std::string memory_;
+    std::shared_ptr<const TByteSpool> spool_;
+    uint64_t offset_ = 0;
+    std::size_t size_ = 0;
+};
+
+} // namespace pagelith
