@@ -97,8 +97,10 @@ bool IsRegularFile(const std::string& name) {
     return Nameable(name) && StatName(name, info) == 0 && IsRegular(info);
 }
 
-TFileBytes ReadRegularFile(const std::string& name, uint64_t maxBytes) {
+TFileBytes ReadRegularFile(const std::string& name, uint64_t maxBytes, std::vector<uint8_t> buffer) {
     TFileBytes result;
+    result.Bytes = std::move(buffer);
+    result.Bytes.clear();
     if (!Nameable(name)) return result;
     TStat info{};
     // Asking first spares devices the open; the check after opening is the one that counts.

@@ -27,9 +27,9 @@ struct TFileBytes {
     int Error = 0; // the system's error number when there was one
 };
 
-// The whole content of a regular file of at most maxBytes bytes. The name is as the file layer takes
-// it (UTF-8 on Linux, the ANSI code page on Windows).
-TFileBytes ReadRegularFile(const std::string& name, uint64_t maxBytes);
+// The whole content of a regular file of at most maxBytes bytes, read into buffer's storage. The name
+// is as the file layer takes it (UTF-8 on Linux, the ANSI code page on Windows).
+TFileBytes ReadRegularFile(const std::string& name, uint64_t maxBytes, std::vector<uint8_t> buffer = {});
 
 // Whether the name is an existing regular file; asks without opening it.
 bool IsRegularFile(const std::string& name);

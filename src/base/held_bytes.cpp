@@ -7,14 +7,17 @@
 
 namespace pagelith {
 
-void THeldBytes::MoveTo(const std::shared_ptr<TByteSpool>& spool) {
-    if (!spool || spool_ || memory_.empty()) return;
-    const std::optional<uint64_t> offset = spool->Append(memory_);
-    if (!offset) return;
-    spool_ = spool;
-    offset_ = *offset;
-    size_ = memory_.size();
-    std::string().swap(memory_);
+THeldBytes THeldBytes::Keep(std::string_view bytes, const std::shared_ptr<TByteSpool>& spool) {
+    if (spool && bytes.size() >= kSpoolBytes) {
+        if (const std::optional<uint64_t> offset = spool->Append(bytes)) {
+            THeldBytes held;
+            held.spool_ = spool;
+            held.offset_ = *offset;
+            held.size_ = bytes.size();
+            return held;
+        }
+    }
+    return THeldBytes(std::string(bytes));
 }
 
 void THeldBytes::ForEachPiece(const std::function<void(std::string_view)>& take) const {

@@ -1,4 +1,4 @@
-// Bytes held in memory or, once moved there, in a byte spool. Copies share the spooled range.
+// Bytes held in memory or in a byte spool. Copies share the spooled range.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +22,9 @@ public:
     bool empty() const { return size() == 0; }
     bool Spooled() const { return spool_ != nullptr; }
 
-    // Moves the bytes into the spool and frees their memory; they stay in memory when the spool
-    // does not take them.
-    void MoveTo(const std::shared_ptr<TByteSpool>& spool);
+    // The bytes in the spool when there is one and they are worth a file write; in memory when
+    // there is none or it does not take them.
+    static THeldBytes Keep(std::string_view bytes, const std::shared_ptr<TByteSpool>& spool);
     // The bytes in order: in memory one piece, from a spool pieces of kPieceBytes. Raises EPDFError
     // when the spool cannot give them back.
     void ForEachPiece(const std::function<void(std::string_view)>& take) const;
@@ -32,6 +32,8 @@ public:
     std::string Bytes() const;
 
     static constexpr std::size_t kPieceBytes = 64 * 1024;
+    // Below this the heap keeps them: a file write per small picture would cost more than it saves.
+    static constexpr std::size_t kSpoolBytes = 64 * 1024;
 
 private:
     std::string memory_;

@@ -5,6 +5,7 @@
 
 #include "base/byte_spool.h"
 #include "base/file_bytes.h"
+#include "base/held_bytes.h"
 #include "base/pdf_error.h"
 #include "document/pagelith.h"
 #include "images/bitmap_handle_source.h"
@@ -18,10 +19,11 @@ namespace pagelith {
 
 namespace {
 
-// The whole file; notFound when it is not there or is not a regular file (a FIFO, a device or a
-// folder is never waited for or read).
-std::vector<uint8_t> ReadWholeFile(const std::string& name, const std::string& notFound) {
-    TFileBytes file = ReadRegularFile(name, kMaxImageFileBytes);
+// The whole file, read into buffer's storage; notFound when it is not there or is not a regular
+// file (a FIFO, a device or a folder is never waited for or read).
+std::vector<uint8_t> ReadWholeFile(const std::string& name, const std::string& notFound,
+                                   std::vector<uint8_t> buffer = {}) {
+    TFileBytes file = ReadRegularFile(name, kMaxImageFileBytes, std::move(buffer));
     switch (file.Status) {
     case TFileReadStatus::Ok:
         return std::move(file.Bytes);
@@ -56,12 +58,16 @@ void TPagelith::SetImageReadNumber(int32_t number) {
 }
 
 int32_t TPagelith::AddImageFile(const std::string& fileName) {
-    const std::vector<uint8_t> bytes = ReadWholeFile(fileName, "File not found");
-    return AddImageBytes(bytes);
+    // One buffer serves file after file: fresh pages for every file cost more than reading it.
+    std::vector<uint8_t> bytes = ReadWholeFile(fileName, "File not found", std::move(readBuffer_));
+    const int32_t image = AddImageBytes(bytes);
+    constexpr std::size_t kKeptReadBuffer = std::size_t{16} << 20;
+    if (bytes.capacity() <= kKeptReadBuffer) readBuffer_ = std::move(bytes);
+    return image;
 }
 
 int32_t TPagelith::AddImageBytes(std::span<const uint8_t> bytes) {
-    return AppendImage(LoadImageStream(bytes, ImageSettings()));
+    return AppendResource(LoadImageStream(bytes, ImageSettings(), SpoolFor(bytes.size())));
 }
 
 int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handles) {
@@ -82,7 +88,7 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
         image->Height = static_cast<uint32_t>(bitmap.Height());
         DefaultResolution(*image);
         PrepareImage(settings, bitmap, *image);
-        return AppendImage(std::move(image));
+        return AppendResource(std::move(image));
     }
     const bool locked =
         handles.UsePackedDIB(value, [&](std::span<const uint8_t> dib) { LoadPackedDIB(dib, bitmap); });
@@ -91,18 +97,15 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
     image->Height = static_cast<uint32_t>(bitmap.Height());
     DefaultResolution(*image);
     PrepareImage(settings, bitmap, *image);
-    return AppendImage(std::move(image));
+    return AppendResource(std::move(image));
 }
 
-int32_t TPagelith::AppendImage(std::unique_ptr<TPDFImageRes> image) {
-    // Below this the heap keeps the bytes: a file write per small picture would cost more than it saves.
-    constexpr std::size_t kSpoolBytes = 64 * 1024;
-    if (image->Data.size() >= kSpoolBytes && !spoolRefused_) {
-        if (!spool_) spool_ = TByteSpool::Create();
-        spoolRefused_ = spool_ == nullptr;
-        image->Data.MoveTo(spool_);
-    }
-    return AppendResource(std::move(image));
+const std::shared_ptr<TByteSpool>& TPagelith::SpoolFor(std::size_t fileBytes) {
+    static const std::shared_ptr<TByteSpool> none;
+    if (fileBytes < THeldBytes::kSpoolBytes || spoolRefused_) return none;
+    if (!spool_) spool_ = TByteSpool::Create();
+    spoolRefused_ = spool_ == nullptr;
+    return spool_;
 }
 
 int32_t TPagelith::ImageCount(const std::string& fileName) const {

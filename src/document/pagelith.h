@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/obj_list.h"
 #include "base/pdf_resource.h"
@@ -22,7 +23,6 @@ class TPDFTextRes;
 class TStream;
 class TBitmapHandleSource;
 class TByteSpool;
-class TPDFImageRes;
 
 class TPagelith {
 public:
@@ -171,11 +171,13 @@ private:
     void AddLinkText(const std::function<void(TPDFTextRes&)>& add);
     // Appends a resource and returns its number, the list's new length.
     int32_t AppendResource(std::unique_ptr<TPDFResource> resource);
-    // Appends a picture; large data waits for the save in the spool rather than in the heap.
-    int32_t AppendImage(std::unique_ptr<TPDFImageRes> image);
+    // Where source data passed through from a file of that size waits for the save: the document's
+    // spool, made with the first large file, or none.
+    const std::shared_ptr<TByteSpool>& SpoolFor(std::size_t fileBytes);
 
-    std::shared_ptr<TByteSpool> spool_; // made with the first large picture
-    bool spoolRefused_ = false;         // no temporary file could be made for it
+    std::shared_ptr<TByteSpool> spool_;
+    bool spoolRefused_ = false; // no temporary file could be made for it
+    std::vector<uint8_t> readBuffer_;
 };
 
 } // namespace pagelith

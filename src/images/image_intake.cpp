@@ -75,8 +75,12 @@ void LoadBMP(std::span<const uint8_t> data, TBMPImage& bitmap) {
 }
 
 // Returns true when the strip went into the resource as it stands.
+std::string_view Chars(std::span<const uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
 bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
-              TPDFImageRes& image) {
+              TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TTIFImage reader;
     reader.PictureNumber = settings.ImageReadNumber;
     reader.LoadFromView(data);
@@ -87,8 +91,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
     if (reader.Compression() == 4 &&
         (settings.CompressionBW == kCompressCCITT || settings.UseSourceCompression) &&
         reader.StripCount() == 1 && reader.FillOrder() == 1) {
-        const auto strip = reader.StripData();
-        image.Data = std::string(reinterpret_cast<const char*>(strip.data()), strip.size());
+        image.Data = THeldBytes::Keep(Chars(reader.StripData()), spool);
         image.Filter = kCompressCCITT;
         image.BitsPerComponent = 1;
         image.PaletteSize = 2;
@@ -105,7 +108,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
 }
 
 bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
-              TPDFImageRes& image) {
+              TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TJPEGImageExtra reader;
     reader.LoadFromView(data);
     image.Width = reader.Width();
@@ -115,8 +118,7 @@ bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBM
     const bool gray = reader.Gray();
     if (settings.UseSourceCompression || (!gray && settings.CompressionRGB == kCompressDCT) ||
         (gray && settings.CompressionGray == kCompressDCT)) {
-        const auto source = reader.Data();
-        image.Data = std::string(reinterpret_cast<const char*>(source.data()), source.size());
+        image.Data = THeldBytes::Keep(Chars(reader.Data()), spool);
         image.Filter = kCompressDCT;
         image.GrayJPEG = gray;
         // Four components are ink, not light: they need their own colour space.
@@ -137,7 +139,8 @@ void DefaultResolution(TPDFImageRes& image) {
     if (image.YResolution == 0) image.YResolution = image.XResolution;
 }
 
-std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, const TImageSettings& settings) {
+std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, const TImageSettings& settings,
+                                              const std::shared_ptr<TByteSpool>& spool) {
     if (data.size() < 2) throw EPDFError("Stream read error");
     const auto first = static_cast<uint16_t>(data[0] | (data[1] << 8));
     const TFormatRow* row = nullptr;
@@ -182,10 +185,10 @@ std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, con
         TakeBitmapSize(bitmap, *image);
         break;
     case TFormat::TIFF:
-        passedThrough = LoadTIFF(data, settings, bitmap, *image);
+        passedThrough = LoadTIFF(data, settings, bitmap, *image, spool);
         break;
     case TFormat::JPEG:
-        passedThrough = LoadJPEG(data, settings, bitmap, *image);
+        passedThrough = LoadJPEG(data, settings, bitmap, *image, spool);
         break;
     }
     if (image->Width == 0 || image->Height == 0) throw EPDFError(kEmptyImage);

@@ -58,21 +58,19 @@ TEST(ByteSpool, AppendsReadBackByPosition) {
 TEST(ByteSpool, NoTemporaryFolderMeansNoSpool) {
     const testing::TScopedEnv folder("TMPDIR", testing::kMissingFolder);
     EXPECT_EQ(TByteSpool::Create(), nullptr);
-    THeldBytes held(Pattern(100, 1));
-    held.MoveTo(nullptr);
+    const THeldBytes held = THeldBytes::Keep(Pattern(100000, 1), nullptr);
     EXPECT_FALSE(held.Spooled());
-    EXPECT_EQ(held.Bytes(), Pattern(100, 1));
+    EXPECT_EQ(held.Bytes(), Pattern(100000, 1));
 }
 
 TEST(HeldBytes, SpooledBytesComeBackInPiecesAndAreShared) {
     const auto spool = TByteSpool::Create();
     ASSERT_NE(spool, nullptr);
-    const std::size_t sizes[] = {1, THeldBytes::kPieceBytes, THeldBytes::kPieceBytes + 1,
+    const std::size_t sizes[] = {THeldBytes::kSpoolBytes, THeldBytes::kPieceBytes + 1,
                                  3 * THeldBytes::kPieceBytes - 5};
     std::vector<THeldBytes> held;
     for (std::size_t n : sizes) {
-        held.emplace_back(Pattern(n, static_cast<unsigned>(n)));
-        held.back().MoveTo(spool);
+        held.push_back(THeldBytes::Keep(Pattern(n, static_cast<unsigned>(n)), spool));
         ASSERT_TRUE(held.back().Spooled());
         EXPECT_EQ(held.back().size(), n);
     }
@@ -88,12 +86,16 @@ TEST(HeldBytes, SpooledBytesComeBackInPiecesAndAreShared) {
         EXPECT_EQ(pieces.size(), (sizes[i] + THeldBytes::kPieceBytes - 1) / THeldBytes::kPieceBytes);
         for (std::size_t p = 0; p + 1 < pieces.size(); ++p) EXPECT_EQ(pieces[p], THeldBytes::kPieceBytes);
     }
-    // Empty bytes and bytes already spooled are left where they are.
+    // Small bytes stay in memory, one piece.
+    const THeldBytes small = THeldBytes::Keep(Pattern(THeldBytes::kSpoolBytes - 1, 2), spool);
+    EXPECT_FALSE(small.Spooled());
+    int pieces = 0;
+    small.ForEachPiece([&](std::string_view) { ++pieces; });
+    EXPECT_EQ(pieces, 1);
+    EXPECT_EQ(small.Bytes(), Pattern(THeldBytes::kSpoolBytes - 1, 2));
     THeldBytes empty;
-    empty.MoveTo(spool);
-    EXPECT_FALSE(empty.Spooled());
-    held[0].MoveTo(spool);
-    EXPECT_EQ(held[0].Bytes(), Pattern(1, 1));
+    empty.ForEachPiece([&](std::string_view) { ++pieces; });
+    EXPECT_EQ(pieces, 1);
 }
 
 // A file size limit stands in for a full disk: what does not fit stays in memory, and the spool
@@ -102,22 +104,21 @@ TEST(HeldBytes, AFullSpoolLeavesTheBytesInMemory) {
     const auto spool = TByteSpool::Create();
     ASSERT_NE(spool, nullptr);
     std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{200000, 200000};
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit limit{230000, old.rlim_max}; // the soft limit only, so that it can be put back
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
 
-    THeldBytes first(Pattern(150000, 1)), second(Pattern(100000, 2)), third(Pattern(40000, 3));
-    first.MoveTo(spool);
-    second.MoveTo(spool); // half of it would fit
-    third.MoveTo(spool);
+    const THeldBytes first = THeldBytes::Keep(Pattern(150000, 1), spool);
+    const THeldBytes second = THeldBytes::Keep(Pattern(100000, 2), spool); // half of it would fit
+    const THeldBytes third = THeldBytes::Keep(Pattern(70000, 3), spool);
     EXPECT_TRUE(first.Spooled());
     EXPECT_FALSE(second.Spooled());
     EXPECT_TRUE(third.Spooled()); // written over what the refused one left
     ::setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(first.Bytes(), Pattern(150000, 1));
     EXPECT_EQ(second.Bytes(), Pattern(100000, 2));
-    EXPECT_EQ(third.Bytes(), Pattern(40000, 3));
+    EXPECT_EQ(third.Bytes(), Pattern(70000, 3));
 }
 
 } // namespace

@@ -38,6 +38,14 @@ TEST_F(FileBytes, ReadsRegularFilesWhole) {
     EXPECT_EQ(std::string(file.Bytes.begin(), file.Bytes.end()), bytes);
     EXPECT_EQ(ReadRegularFile(Write("empty", ""), 0).Status, TFileReadStatus::Ok);
     EXPECT_TRUE(IsRegularFile(Path("a.bin")));
+
+    // A buffer handed in is read into, whatever it held; its storage serves the next file.
+    std::vector<uint8_t> buffer(4096, 0xAA);
+    const uint8_t* storage = buffer.data();
+    TFileBytes again = ReadRegularFile(Path("a.bin"), 100, std::move(buffer));
+    EXPECT_EQ(std::string(again.Bytes.begin(), again.Bytes.end()), bytes);
+    EXPECT_EQ(again.Bytes.data(), storage);
+    EXPECT_TRUE(ReadRegularFile(Path("missing"), 100, std::move(again.Bytes)).Bytes.empty());
 }
 
 // Each kind of name that is not a readable regular file, with what the reader reports.

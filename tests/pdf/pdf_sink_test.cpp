@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "base/held_bytes.h"
 #include "document/pagelith.h"
 #include "images/image_res.h"
+#include "images/jpeg_encoder.h"
 #include "pdf/pdf_writer.h"
 #include "support/pdf_check.h"
 #include "support/scoped_env.h"
@@ -62,19 +64,30 @@ TEST(PdfSink, PiecesMakeTheSameFile) {
     EXPECT_TRUE(pagelith::testing::ReadersAccept("PdfSink.PiecesMakeTheSameFile.pdf", joined));
 }
 
-// Large pictures wait for the save in a temporary file; where they waited makes no difference to
-// the file, written whole or in pieces, nor to a second save.
+// A baseline JPEG of noise: side x side pixels make about side * side bytes.
+std::vector<uint8_t> NoiseJpeg(int32_t side) {
+    TBMPImage noise;
+    noise.SetSize(TPixelFormat::Rgb24, side, side);
+    uint32_t seed = 11;
+    for (uint8_t& b : noise.Pixels()) b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    const std::string jpeg = EncodeJPEG(noise, false);
+    return {jpeg.begin(), jpeg.end()};
+}
+
+// Large source data passed through waits for the save in a temporary file; where it waited makes
+// no difference to the file, written whole or in pieces, nor to a second save.
 TEST(PdfSink, SpooledPicturesWriteTheSameFile) {
-    const auto build = [](TPagelith& doc) {
+    const std::vector<uint8_t> small = NoiseJpeg(40), large = NoiseJpeg(500);
+    ASSERT_LT(small.size(), THeldBytes::kSpoolBytes);
+    ASSERT_GT(large.size(), 2 * THeldBytes::kPieceBytes);
+    const auto build = [&](TPagelith& doc) {
         doc.Clock = [] { return pagelith::testing::kFixedTime; };
-        doc.CompressionRGB = 0;
-        const uint32_t sides[] = {20, 160, 20, 300};
-        for (uint32_t side : sides) {
+        doc.UseSourceCompression = true;
+        for (const auto* picture : {&small, &large, &small, &large}) {
             doc.AddPage(0);
-            doc.ApplyResource(static_cast<int32_t>(doc.Pages.Count()), doc.AddImageBytes(Bmp(side, side)));
+            doc.ApplyResource(static_cast<int32_t>(doc.Pages.Count()), doc.AddImageBytes(*picture));
         }
-        doc.CompressionRGB = 2; // compressed data of more than the threshold is spooled too
-        doc.AddPage(0);
+        doc.AddPage(0); // encoded here: stays in memory
         doc.ApplyResource(static_cast<int32_t>(doc.Pages.Count()), doc.AddImageBytes(Bmp(200, 200)));
     };
     const auto spooled = [](const TPagelith& doc) {
@@ -85,7 +98,7 @@ TEST(PdfSink, SpooledPicturesWriteTheSameFile) {
     };
     TPagelith parked;
     build(parked);
-    EXPECT_EQ(spooled(parked), "mSmSS");
+    EXPECT_EQ(spooled(parked), "mSmSm");
 
     TPagelith held;
     {
@@ -105,7 +118,7 @@ TEST(PdfSink, SpooledPicturesWriteTheSameFile) {
     // A cleared document starts a spool of its own.
     parked.Clear();
     build(parked);
-    EXPECT_EQ(spooled(parked), "mSmSS");
+    EXPECT_EQ(spooled(parked), "mSmSm");
     EXPECT_EQ(WritePdf(parked), whole);
 }
 

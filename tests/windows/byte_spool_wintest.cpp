@@ -13,6 +13,7 @@
 #include "base/held_bytes.h"
 #include "document/pagelith.h"
 #include "images/image_res.h"
+#include "images/jpeg_encoder.h"
 #include "pdf/pdf_writer.h"
 
 namespace pagelith {
@@ -49,12 +50,12 @@ TEST(ByteSpool, LivesInTheTemporaryFolderOnlyWhileItIsUsed) {
     fs::create_directories(folder);
     const TTemporaryFolder tmp(folder.wstring() + L"\\");
     {
-        THeldBytes held(Pattern(300000));
+        THeldBytes held;
         {
             const auto spool = TByteSpool::Create();
             ASSERT_NE(spool, nullptr);
             EXPECT_EQ(FilesIn(folder), 1u);
-            held.MoveTo(spool);
+            held = THeldBytes::Keep(Pattern(300000), spool);
             ASSERT_TRUE(held.Spooled());
         }
         EXPECT_EQ(held.Bytes(), Pattern(300000)); // the held range keeps the spool open
@@ -64,23 +65,14 @@ TEST(ByteSpool, LivesInTheTemporaryFolderOnlyWhileItIsUsed) {
     fs::remove_all(folder);
 }
 
-// A 160 x 160 picture of 24 bits: 76,800 bytes of samples, above the spool's threshold.
-std::vector<uint8_t> Bmp160() {
-    std::vector<uint8_t> bmp(54 + 160 * 160 * 3, 0);
-    const auto put32 = [&](std::size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, static_cast<uint32_t>(bmp.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 160);
-    put32(22, 160);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    for (std::size_t i = 54; i < bmp.size(); ++i) bmp[i] = static_cast<uint8_t>(i * 7);
-    return bmp;
+// A baseline JPEG of noise, about 90 KB: above the spool's threshold.
+std::vector<uint8_t> NoiseJpeg() {
+    TBMPImage noise;
+    noise.SetSize(TPixelFormat::Rgb24, 300, 300);
+    uint32_t seed = 11;
+    for (uint8_t& b : noise.Pixels()) b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    const std::string jpeg = EncodeJPEG(noise, false);
+    return {jpeg.begin(), jpeg.end()};
 }
 
 TEST(ByteSpool, AMissingTemporaryFolderKeepsPicturesInMemory) {
@@ -90,15 +82,15 @@ TEST(ByteSpool, AMissingTemporaryFolderKeepsPicturesInMemory) {
         if (missing) tmp.emplace(L"C:\\nonexistent-folder\\for-the-spool\\");
         TPagelith doc;
         doc.Clock = [] { return std::time_t{1000000000}; };
-        doc.CompressionRGB = 0;
+        doc.UseSourceCompression = true;
         doc.AddPage(0);
-        const int32_t image = doc.AddImageBytes(Bmp160());
+        const int32_t image = doc.AddImageBytes(NoiseJpeg());
         doc.ApplyResource(1, image);
         EXPECT_EQ(dynamic_cast<const TPDFImageRes&>(*doc.Resource(image)).Data.Spooled(), !missing);
         (missing ? held : spooled) = WritePdf(doc);
     }
     EXPECT_EQ(spooled, held);
-    EXPECT_GT(spooled.size(), 76800u);
+    EXPECT_GT(spooled.size(), THeldBytes::kSpoolBytes);
 }
 
 } // namespace
