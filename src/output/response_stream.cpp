@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/ansi_text.h"
+#include "base/utf8_text.h"
 #include "output/byte_array.h"
 #include "platform/bstr_util.h"
 #include "platform/ole_error.h"
@@ -126,31 +127,7 @@ bool IsAttrChar(char c) {
 }
 
 std::u16string ExtendedValue(std::u16string_view name) {
-    std::string utf8;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        char32_t c = name[i];
-        if (IsHighSurrogate(name[i]) && i + 1 < name.size() && IsLowSurrogate(name[i + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8 += static_cast<char>(0xE0 | (c >> 12));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            utf8 += static_cast<char>(0xF0 | (c >> 18));
-            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    const std::string utf8 = WideToUtf8(name); // a lone surrogate becomes U+FFFD
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::u16string out = u"UTF-8''";
     for (const char c : utf8) {
