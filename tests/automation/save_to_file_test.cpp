@@ -52,7 +52,9 @@ std::string SaveError(TPagelith& doc, const std::string& name) {
 class AtomicSave : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(PAGELITH_TEST_OUTPUT_DIR) / "atomic_save";
+        // One folder per test: CTest runs the tests of this fixture side by side.
+        dir_ = fs::path(PAGELITH_TEST_OUTPUT_DIR) / "atomic_save" /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         doc_.AddPage(0);

@@ -19,7 +19,9 @@ namespace fs = std::filesystem;
 class FileBytes : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(PAGELITH_TEST_OUTPUT_DIR) / "file_bytes";
+        // One folder per test: CTest runs the tests of this fixture side by side.
+        dir_ = fs::path(PAGELITH_TEST_OUTPUT_DIR) / "file_bytes" /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
