@@ -8,6 +8,7 @@
 #include "automation/member_table.h"
 #include "base/ansi_text.h"
 #include "platform/com.h"
+#include "platform/com_ptr.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ using pagelith::IID_IPDFSvrDoc2;
 using pagelith::IPDFSvrDoc;
 using pagelith::IPDFSvrDoc2;
 using pagelith::LIBID_PagelithASP;
+using pagelith::TComPtr;
 
 // The build names the DLL by its Unix path; Wine shows the Unix root as drive Z:.
 std::wstring DllPath() {
@@ -33,20 +35,6 @@ std::wstring Text(std::string_view ascii) {
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-template <class T> struct Ref {
-    T* p = nullptr;
-    Ref() = default;
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { Reset(); }
-    void Reset() {
-        if (p) p->Release();
-        p = nullptr;
-    }
-    T* operator->() const { return p; }
-    void** Out() { return reinterpret_cast<void**>(&p); }
-};
-
 struct Server {
     HMODULE module = LoadLibraryW(DllPath().c_str());
     using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
@@ -58,8 +46,8 @@ struct Server {
         return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
     }
     HRESULT NewDocument(IPDFSvrDoc** doc) {
-        Ref<IClassFactory> factory;
-        const HRESULT hr = getClassObject(CLSID_PDFSvrDoc, IID_IClassFactory, factory.Out());
+        TComPtr<IClassFactory> factory;
+        const HRESULT hr = getClassObject(CLSID_PDFSvrDoc, IID_IClassFactory, factory.PutVoid());
         if (hr < 0) return hr;
         return factory->CreateInstance(nullptr, IID_IPDFSvrDoc, reinterpret_cast<void**>(doc));
     }
@@ -90,36 +78,35 @@ TEST_F(ComServer, ExportsExactlyTheFourEntryPoints) {
 }
 
 TEST_F(ComServer, FactoryCountsDecideUnloading) {
-    Ref<IClassFactory> wrong;
-    EXPECT_EQ(server.getClassObject(IID_IPDFSvrDoc, IID_IClassFactory, wrong.Out()),
+    TComPtr<IClassFactory> wrong;
+    EXPECT_EQ(server.getClassObject(IID_IPDFSvrDoc, IID_IClassFactory, wrong.PutVoid()),
               CLASS_E_CLASSNOTAVAILABLE);
-    EXPECT_EQ(wrong.p, nullptr);
+    EXPECT_EQ(wrong.Get(), nullptr);
     EXPECT_EQ(server.canUnloadNow(), S_OK);
 
-    Ref<IClassFactory> factory;
-    ASSERT_EQ(server.getClassObject(CLSID_PDFSvrDoc, IID_IClassFactory, factory.Out()), S_OK);
+    TComPtr<IClassFactory> factory;
+    ASSERT_EQ(server.getClassObject(CLSID_PDFSvrDoc, IID_IClassFactory, factory.PutVoid()), S_OK);
     EXPECT_EQ(server.canUnloadNow(), S_FALSE) << "a factory reference is held";
-    Ref<IUnknown> none;
-    EXPECT_EQ(server.getClassObject(CLSID_PDFSvrDoc, IID_IPDFSvrDoc, none.Out()), E_NOINTERFACE);
+    TComPtr<IUnknown> none;
+    EXPECT_EQ(server.getClassObject(CLSID_PDFSvrDoc, IID_IPDFSvrDoc, none.PutVoid()), E_NOINTERFACE);
 
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
-    Ref<IDispatch> doc;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, doc.Out()), S_OK);
+    TComPtr<IDispatch> doc;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, doc.PutVoid()), S_OK);
     factory.Reset();
     EXPECT_EQ(server.canUnloadNow(), S_FALSE) << "an object and a lock are held";
     doc.Reset();
     EXPECT_EQ(server.canUnloadNow(), S_FALSE) << "a lock is held";
 
-    ASSERT_EQ(server.getClassObject(CLSID_PDFSvrDoc, IID_IClassFactory, factory.Out()), S_OK);
+    ASSERT_EQ(server.getClassObject(CLSID_PDFSvrDoc, IID_IClassFactory, factory.PutVoid()), S_OK);
     EXPECT_EQ(factory->LockServer(FALSE), S_OK);
     factory.Reset();
     EXPECT_EQ(server.canUnloadNow(), S_OK);
 }
 
 TEST_F(ComServer, TypeLibraryAttributes) {
-    Ref<ITypeLib> library;
-    ASSERT_EQ(LoadTypeLibEx(DllPath().c_str(), REGKIND_NONE, reinterpret_cast<ITypeLib**>(library.Out())),
-              S_OK);
+    TComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadTypeLibEx(DllPath().c_str(), REGKIND_NONE, library.Put()), S_OK);
     TLIBATTR* attr = nullptr;
     ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
     EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_PagelithASP));
@@ -136,9 +123,8 @@ TEST_F(ComServer, TypeLibraryAttributes) {
     SysFreeString(name);
     SysFreeString(help);
 
-    Ref<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_PDFSvrDoc, reinterpret_cast<ITypeInfo**>(coclass.Out())),
-              S_OK);
+    TComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_PDFSvrDoc, coclass.Put()), S_OK);
     TYPEATTR* type = nullptr;
     ASSERT_EQ(coclass->GetTypeAttr(&type), S_OK);
     EXPECT_EQ(type->typekind, TKIND_COCLASS);
@@ -155,9 +141,8 @@ TEST_F(ComServer, TypeLibraryAttributes) {
     EXPECT_TRUE(flags & IMPLTYPEFLAG_FDEFAULT);
     HREFTYPE defaultRef = 0;
     ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &defaultRef), S_OK);
-    Ref<ITypeInfo> defaultInterface;
-    ASSERT_EQ(coclass->GetRefTypeInfo(defaultRef, reinterpret_cast<ITypeInfo**>(defaultInterface.Out())),
-              S_OK);
+    TComPtr<ITypeInfo> defaultInterface;
+    ASSERT_EQ(coclass->GetRefTypeInfo(defaultRef, defaultInterface.Put()), S_OK);
     ASSERT_EQ(defaultInterface->GetTypeAttr(&type), S_OK);
     EXPECT_TRUE(IsEqualGUID(type->guid, IID_IPDFSvrDoc2));
     defaultInterface->ReleaseTypeAttr(type);
@@ -202,13 +187,12 @@ const TInterfaceCase kInterfaceCases[] = {
 // The vtable interface behind each dual interface: its own entries in member-table order, after its
 // base's.
 TEST_F(ComServer, InterfaceFollowsTheMemberTable) {
-    Ref<ITypeLib> library;
-    ASSERT_EQ(LoadTypeLibEx(DllPath().c_str(), REGKIND_NONE, reinterpret_cast<ITypeLib**>(library.Out())),
-              S_OK);
+    TComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadTypeLibEx(DllPath().c_str(), REGKIND_NONE, library.Put()), S_OK);
     for (const TInterfaceCase& c : kInterfaceCases) {
         SCOPED_TRACE(std::string(c.Info->Name));
-        Ref<ITypeInfo> dispatch;
-        ASSERT_EQ(library->GetTypeInfoOfGuid(*c.Iid, reinterpret_cast<ITypeInfo**>(dispatch.Out())), S_OK);
+        TComPtr<ITypeInfo> dispatch;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*c.Iid, dispatch.Put()), S_OK);
         TYPEATTR* type = nullptr;
         ASSERT_EQ(dispatch->GetTypeAttr(&type), S_OK);
         EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FDUAL);
@@ -221,8 +205,8 @@ TEST_F(ComServer, InterfaceFollowsTheMemberTable) {
 
         HREFTYPE vtableRef = 0;
         ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableRef), S_OK);
-        Ref<ITypeInfo> vtable;
-        ASSERT_EQ(dispatch->GetRefTypeInfo(vtableRef, reinterpret_cast<ITypeInfo**>(vtable.Out())), S_OK);
+        TComPtr<ITypeInfo> vtable;
+        ASSERT_EQ(dispatch->GetRefTypeInfo(vtableRef, vtable.Put()), S_OK);
         ASSERT_EQ(vtable->GetTypeAttr(&type), S_OK);
         EXPECT_EQ(type->typekind, TKIND_INTERFACE);
         EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
@@ -235,8 +219,8 @@ TEST_F(ComServer, InterfaceFollowsTheMemberTable) {
 
         HREFTYPE baseRef = 0;
         ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &baseRef), S_OK);
-        Ref<ITypeInfo> base;
-        ASSERT_EQ(vtable->GetRefTypeInfo(baseRef, reinterpret_cast<ITypeInfo**>(base.Out())), S_OK);
+        TComPtr<ITypeInfo> base;
+        ASSERT_EQ(vtable->GetRefTypeInfo(baseRef, base.Put()), S_OK);
         ASSERT_EQ(base->GetTypeAttr(&type), S_OK);
         EXPECT_TRUE(IsEqualGUID(type->guid, *c.Base));
         base->ReleaseTypeAttr(type);
@@ -295,13 +279,13 @@ TEST_F(ComServer, InterfaceFollowsTheMemberTable) {
 }
 
 TEST_F(ComServer, ObjectGivesTheLibrarysTypeInformation) {
-    Ref<IPDFSvrDoc> doc;
-    ASSERT_EQ(server.NewDocument(&doc.p), S_OK);
+    TComPtr<IPDFSvrDoc> doc;
+    ASSERT_EQ(server.NewDocument(doc.Put()), S_OK);
     UINT count = 0;
     ASSERT_EQ(doc->GetTypeInfoCount(&count), S_OK);
     EXPECT_EQ(count, 1u);
-    Ref<ITypeInfo> info; // the default interface's
-    ASSERT_EQ(doc->GetTypeInfo(0, 0, reinterpret_cast<ITypeInfo**>(info.Out())), S_OK);
+    TComPtr<ITypeInfo> info; // the default interface's
+    ASSERT_EQ(doc->GetTypeInfo(0, 0, info.Put()), S_OK);
     TYPEATTR* type = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
     EXPECT_TRUE(IsEqualGUID(type->guid, IID_IPDFSvrDoc2));
@@ -314,20 +298,20 @@ TEST_F(ComServer, ObjectGivesTheLibrarysTypeInformation) {
     EXPECT_EQ(info->GetIDsOfNames(&names[1], 1, &ids[1]), S_OK);
     EXPECT_EQ(ids[0], 0xC9);
     EXPECT_EQ(ids[1], 0x112);
-    Ref<ITypeInfo> none;
-    EXPECT_EQ(doc->GetTypeInfo(1, 0, reinterpret_cast<ITypeInfo**>(none.Out())), DISP_E_BADINDEX);
+    TComPtr<ITypeInfo> none;
+    EXPECT_EQ(doc->GetTypeInfo(1, 0, none.Put()), DISP_E_BADINDEX);
 
-    Ref<IProvideClassInfo> provider;
-    ASSERT_EQ(doc->QueryInterface(IID_IProvideClassInfo, provider.Out()), S_OK);
-    Ref<ITypeInfo> coclass;
-    ASSERT_EQ(provider->GetClassInfo(reinterpret_cast<ITypeInfo**>(coclass.Out())), S_OK);
+    TComPtr<IProvideClassInfo> provider;
+    ASSERT_EQ(doc->QueryInterface(IID_IProvideClassInfo, provider.PutVoid()), S_OK);
+    TComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(provider->GetClassInfo(coclass.Put()), S_OK);
     ASSERT_EQ(coclass->GetTypeAttr(&type), S_OK);
     EXPECT_TRUE(IsEqualGUID(type->guid, CLSID_PDFSvrDoc));
     EXPECT_EQ(type->typekind, TKIND_COCLASS);
     coclass->ReleaseTypeAttr(type);
 
-    Ref<ISupportErrorInfo> support;
-    ASSERT_EQ(doc->QueryInterface(IID_ISupportErrorInfo, support.Out()), S_OK);
+    TComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(doc->QueryInterface(IID_ISupportErrorInfo, support.PutVoid()), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IPDFSvrDoc), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IPDFSvrDoc2), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IClassFactory), S_FALSE);
@@ -335,8 +319,8 @@ TEST_F(ComServer, ObjectGivesTheLibrarysTypeInformation) {
 
 // StreamData as VBScript calls it: late-bound, METHOD | PROPERTYGET.
 TEST_F(ComServer, StreamDataIsAByteArrayFromOne) {
-    Ref<IPDFSvrDoc> doc;
-    ASSERT_EQ(server.NewDocument(&doc.p), S_OK);
+    TComPtr<IPDFSvrDoc> doc;
+    ASSERT_EQ(server.NewDocument(doc.Put()), S_OK);
     ASSERT_EQ(doc->AddPage(0), S_OK);
     OLECHAR name[] = L"StreamData";
     LPOLESTR names[] = {name};
@@ -377,14 +361,14 @@ TEST_F(ComServer, StreamDataIsAByteArrayFromOne) {
 }
 
 TEST_F(ComServer, BinaryWriteOutsideAspFailsWithAutomationError) {
-    Ref<IPDFSvrDoc> doc;
-    ASSERT_EQ(server.NewDocument(&doc.p), S_OK);
+    TComPtr<IPDFSvrDoc> doc;
+    ASSERT_EQ(server.NewDocument(doc.Put()), S_OK);
     ASSERT_EQ(doc->AddPage(0), S_OK);
     SetErrorInfo(0, nullptr);
     const HRESULT hr = doc->BinaryWrite();
     EXPECT_LT(hr, 0);
-    Ref<IErrorInfo> error;
-    ASSERT_EQ(GetErrorInfo(0, reinterpret_cast<IErrorInfo**>(error.Out())), S_OK);
+    TComPtr<IErrorInfo> error;
+    ASSERT_EQ(GetErrorInfo(0, error.Put()), S_OK);
     BSTR source = nullptr, description = nullptr;
     GUID guid = {};
     error->GetSource(&source);
@@ -398,15 +382,15 @@ TEST_F(ComServer, BinaryWriteOutsideAspFailsWithAutomationError) {
 }
 
 TEST_F(ComServer, MissingImageFileFailsWithItsMessage) {
-    Ref<IPDFSvrDoc> doc;
-    ASSERT_EQ(server.NewDocument(&doc.p), S_OK);
+    TComPtr<IPDFSvrDoc> doc;
+    ASSERT_EQ(server.NewDocument(doc.Put()), S_OK);
     BSTR name = SysAllocString(L"C:\\no such folder\\missing.png");
     LONG value = 12345;
     EXPECT_EQ(doc->AddImageFile(name, &value), static_cast<HRESULT>(0x8000FFFF));
     SysFreeString(name);
     EXPECT_EQ(value, 12345) << "a failing call leaves the out parameter alone";
-    Ref<IErrorInfo> error;
-    ASSERT_EQ(GetErrorInfo(0, reinterpret_cast<IErrorInfo**>(error.Out())), S_OK);
+    TComPtr<IErrorInfo> error;
+    ASSERT_EQ(GetErrorInfo(0, error.Put()), S_OK);
     BSTR description = nullptr;
     error->GetDescription(&description);
     EXPECT_EQ(Text(description), L"File not found");

@@ -84,5 +84,36 @@ Check d.Title = "A title", "Title"
 d.StreamFileName = "report.pdf"
 Check d.StreamFileName = "report.pdf", "StreamFileName"
 
+' The settings IPDFSvrDoc2 adds: defaults, puts of the script types, and Clear, which keeps
+' settings as it keeps the document's others.
+Dim d2 : Set d2 = CreateObject("PagelithASP.PDFSvrDoc")
+Check d2.UnicodeText = False, "UnicodeText default"
+Check d2.SubsetFonts = False, "SubsetFonts default"
+
+d2.UnicodeText = True
+Check d2.UnicodeText = True And CInt(d2.UnicodeText) = -1, "UnicodeText True"
+Check d2.SubsetFonts = False, "SubsetFonts untouched"
+d2.subsetfonts = 1
+Check d2.SubsetFonts = True, "SubsetFonts from 1"
+Dim flag : flag = False
+d2.UnicodeText = flag
+Check d2.UnicodeText = False, "UnicodeText from a variable"
+d2.UnicodeText = "True"
+Check d2.UnicodeText = True, "UnicodeText from a string"
+
+d2.AddPage 0
+d2.Clear
+Check d2.UnicodeText = True And d2.SubsetFonts = True, "settings survive Clear"
+
+On Error Resume Next
+d2.SubsetFonts = "maybe"
+Check Err.Number = 13 Or Err.Number = &H80020005, "type mismatch: " & Hex(Err.Number)
+Err.Clear
+Dim x : x = d2.SubsetFonts(1)
+Check Err.Number <> 0, "no index"
+Err.Clear
+On Error GoTo 0
+Check d2.SubsetFonts = True, "a refused put keeps the value"
+
 WScript.Echo "RESULT defaults_conversions.vbs: " & failures & " failures"
 WScript.Quit failures
