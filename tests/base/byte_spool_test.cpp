@@ -11,15 +11,12 @@
 #include "base/byte_spool.h"
 #include "base/held_bytes.h"
 #include "support/scoped_env.h"
+#include "support/spool_data.h"
 
 namespace pagelith {
 namespace {
 
-std::string Pattern(std::size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + seed * 7 + (i >> 9)) & 0xFF);
-    return s;
-}
+using testing::PatternBytes;
 
 std::string ReadBack(const TByteSpool& spool, uint64_t offset, std::size_t n) {
     std::string out(n, '\0');
@@ -34,7 +31,7 @@ TEST(ByteSpool, AppendsReadBackByPosition) {
     std::vector<std::pair<uint64_t, std::string>> kept;
     uint64_t expected = 0;
     for (std::size_t n : sizes) {
-        std::string bytes = Pattern(n, static_cast<unsigned>(kept.size()));
+        std::string bytes = PatternBytes(n, static_cast<unsigned>(kept.size()));
         const auto at = spool->Append(bytes);
         ASSERT_TRUE(at.has_value());
         EXPECT_EQ(*at, expected);
@@ -58,9 +55,9 @@ TEST(ByteSpool, AppendsReadBackByPosition) {
 TEST(ByteSpool, NoTemporaryFolderMeansNoSpool) {
     const testing::TScopedEnv folder("TMPDIR", testing::kMissingFolder);
     EXPECT_EQ(TByteSpool::Create(), nullptr);
-    const THeldBytes held = THeldBytes::Keep(Pattern(100000, 1), nullptr);
+    const THeldBytes held = THeldBytes::Keep(PatternBytes(100000, 1), nullptr);
     EXPECT_FALSE(held.Spooled());
-    EXPECT_EQ(held.Bytes(), Pattern(100000, 1));
+    EXPECT_EQ(held.Bytes(), PatternBytes(100000, 1));
 }
 
 TEST(HeldBytes, SpooledBytesComeBackInPiecesAndAreShared) {
@@ -70,7 +67,7 @@ TEST(HeldBytes, SpooledBytesComeBackInPiecesAndAreShared) {
                                  3 * THeldBytes::kPieceBytes - 5};
     std::vector<THeldBytes> held;
     for (std::size_t n : sizes) {
-        held.push_back(THeldBytes::Keep(Pattern(n, static_cast<unsigned>(n)), spool));
+        held.push_back(THeldBytes::Keep(PatternBytes(n, static_cast<unsigned>(n)), spool));
         ASSERT_TRUE(held.back().Spooled());
         EXPECT_EQ(held.back().size(), n);
     }
@@ -82,17 +79,17 @@ TEST(HeldBytes, SpooledBytesComeBackInPiecesAndAreShared) {
             pieces.push_back(piece.size());
             joined.append(piece);
         });
-        EXPECT_EQ(joined, Pattern(sizes[i], static_cast<unsigned>(sizes[i])));
+        EXPECT_EQ(joined, PatternBytes(sizes[i], static_cast<unsigned>(sizes[i])));
         EXPECT_EQ(pieces.size(), (sizes[i] + THeldBytes::kPieceBytes - 1) / THeldBytes::kPieceBytes);
         for (std::size_t p = 0; p + 1 < pieces.size(); ++p) EXPECT_EQ(pieces[p], THeldBytes::kPieceBytes);
     }
     // Small bytes stay in memory, one piece.
-    const THeldBytes small = THeldBytes::Keep(Pattern(THeldBytes::kSpoolBytes - 1, 2), spool);
+    const THeldBytes small = THeldBytes::Keep(PatternBytes(THeldBytes::kSpoolBytes - 1, 2), spool);
     EXPECT_FALSE(small.Spooled());
     int pieces = 0;
     small.ForEachPiece([&](std::string_view) { ++pieces; });
     EXPECT_EQ(pieces, 1);
-    EXPECT_EQ(small.Bytes(), Pattern(THeldBytes::kSpoolBytes - 1, 2));
+    EXPECT_EQ(small.Bytes(), PatternBytes(THeldBytes::kSpoolBytes - 1, 2));
     THeldBytes empty;
     empty.ForEachPiece([&](std::string_view) { ++pieces; });
     EXPECT_EQ(pieces, 1);
@@ -109,16 +106,16 @@ TEST(HeldBytes, AFullSpoolLeavesTheBytesInMemory) {
     const rlimit limit{230000, old.rlim_max}; // the soft limit only, so that it can be put back
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
 
-    const THeldBytes first = THeldBytes::Keep(Pattern(150000, 1), spool);
-    const THeldBytes second = THeldBytes::Keep(Pattern(100000, 2), spool); // half of it would fit
-    const THeldBytes third = THeldBytes::Keep(Pattern(70000, 3), spool);
+    const THeldBytes first = THeldBytes::Keep(PatternBytes(150000, 1), spool);
+    const THeldBytes second = THeldBytes::Keep(PatternBytes(100000, 2), spool); // half of it would fit
+    const THeldBytes third = THeldBytes::Keep(PatternBytes(70000, 3), spool);
     EXPECT_TRUE(first.Spooled());
     EXPECT_FALSE(second.Spooled());
     EXPECT_TRUE(third.Spooled()); // written over what the refused one left
     ::setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_EQ(first.Bytes(), Pattern(150000, 1));
-    EXPECT_EQ(second.Bytes(), Pattern(100000, 2));
-    EXPECT_EQ(third.Bytes(), Pattern(70000, 3));
+    EXPECT_EQ(first.Bytes(), PatternBytes(150000, 1));
+    EXPECT_EQ(second.Bytes(), PatternBytes(100000, 2));
+    EXPECT_EQ(third.Bytes(), PatternBytes(70000, 3));
 }
 
 } // namespace

@@ -8,10 +8,10 @@
 #include "base/held_bytes.h"
 #include "document/pagelith.h"
 #include "images/image_res.h"
-#include "images/jpeg_encoder.h"
 #include "pdf/pdf_writer.h"
 #include "support/pdf_check.h"
 #include "support/scoped_env.h"
+#include "support/spool_data.h"
 
 namespace pagelith {
 namespace {
@@ -64,20 +64,11 @@ TEST(PdfSink, PiecesMakeTheSameFile) {
     EXPECT_TRUE(pagelith::testing::ReadersAccept("PdfSink.PiecesMakeTheSameFile.pdf", joined));
 }
 
-// A baseline JPEG of noise: side x side pixels make about side * side bytes.
-std::vector<uint8_t> NoiseJpeg(int32_t side) {
-    TBMPImage noise;
-    noise.SetSize(TPixelFormat::Rgb24, side, side);
-    uint32_t seed = 11;
-    for (uint8_t& b : noise.Pixels()) b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
-    const std::string jpeg = EncodeJPEG(noise, false);
-    return {jpeg.begin(), jpeg.end()};
-}
-
 // Large source data passed through waits for the save in a temporary file; where it waited makes
 // no difference to the file, written whole or in pieces, nor to a second save.
 TEST(PdfSink, SpooledPicturesWriteTheSameFile) {
-    const std::vector<uint8_t> small = NoiseJpeg(40), large = NoiseJpeg(500);
+    const std::vector<uint8_t> small = pagelith::testing::NoiseJpeg(40),
+                               large = pagelith::testing::NoiseJpeg(500);
     ASSERT_LT(small.size(), THeldBytes::kSpoolBytes);
     ASSERT_GT(large.size(), 2 * THeldBytes::kPieceBytes);
     const auto build = [&](TPagelith& doc) {

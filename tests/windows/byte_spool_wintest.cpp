@@ -13,8 +13,8 @@
 #include "base/held_bytes.h"
 #include "document/pagelith.h"
 #include "images/image_res.h"
-#include "images/jpeg_encoder.h"
 #include "pdf/pdf_writer.h"
+#include "support/spool_data.h"
 
 namespace pagelith {
 namespace {
@@ -38,12 +38,6 @@ std::size_t FilesIn(const fs::path& folder) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
-std::string Pattern(std::size_t n) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + (i >> 9)) & 0xFF);
-    return s;
-}
-
 TEST(ByteSpool, LivesInTheTemporaryFolderOnlyWhileItIsUsed) {
     const fs::path folder = fs::temp_directory_path() / "pagelith-spool-check";
     fs::remove_all(folder);
@@ -55,24 +49,14 @@ TEST(ByteSpool, LivesInTheTemporaryFolderOnlyWhileItIsUsed) {
             const auto spool = TByteSpool::Create();
             ASSERT_NE(spool, nullptr);
             EXPECT_EQ(FilesIn(folder), 1u);
-            held = THeldBytes::Keep(Pattern(300000), spool);
+            held = THeldBytes::Keep(testing::PatternBytes(300000), spool);
             ASSERT_TRUE(held.Spooled());
         }
-        EXPECT_EQ(held.Bytes(), Pattern(300000)); // the held range keeps the spool open
+        EXPECT_EQ(held.Bytes(), testing::PatternBytes(300000)); // the held range keeps the spool open
         EXPECT_EQ(FilesIn(folder), 1u);
     }
     EXPECT_EQ(FilesIn(folder), 0u);
     fs::remove_all(folder);
-}
-
-// A baseline JPEG of noise, about 90 KB: above the spool's threshold.
-std::vector<uint8_t> NoiseJpeg() {
-    TBMPImage noise;
-    noise.SetSize(TPixelFormat::Rgb24, 300, 300);
-    uint32_t seed = 11;
-    for (uint8_t& b : noise.Pixels()) b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
-    const std::string jpeg = EncodeJPEG(noise, false);
-    return {jpeg.begin(), jpeg.end()};
 }
 
 TEST(ByteSpool, AMissingTemporaryFolderKeepsPicturesInMemory) {
@@ -84,7 +68,7 @@ TEST(ByteSpool, AMissingTemporaryFolderKeepsPicturesInMemory) {
         doc.Clock = [] { return std::time_t{1000000000}; };
         doc.UseSourceCompression = true;
         doc.AddPage(0);
-        const int32_t image = doc.AddImageBytes(NoiseJpeg());
+        const int32_t image = doc.AddImageBytes(testing::NoiseJpeg(300));
         doc.ApplyResource(1, image);
         EXPECT_EQ(dynamic_cast<const TPDFImageRes&>(*doc.Resource(image)).Data.Spooled(), !missing);
         (missing ? held : spooled) = WritePdf(doc);
