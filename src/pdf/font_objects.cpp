@@ -153,10 +153,20 @@ void TDocumentFonts::GatherUnicodeChars() {
     }
 }
 
-int32_t FontObjectCount(const TPDFFontRes& font) {
-    if (IsStandardFont(font.Number)) return 1;
-    if (font.Unicode) return 5;
-    return font.Embed ? 3 : 2;
+namespace {
+constexpr TFontObject kStandardObjects[] = {TFontObject::Font};
+constexpr TFontObject kSimpleObjects[] = {TFontObject::Font, TFontObject::Descriptor};
+constexpr TFontObject kEmbeddedObjects[] = {TFontObject::Font, TFontObject::Descriptor, TFontObject::Program};
+constexpr TFontObject kCompositeObjects[] = {TFontObject::Font, TFontObject::Descendant,
+                                             TFontObject::ToUnicode, TFontObject::Descriptor,
+                                             TFontObject::Program};
+} // namespace
+
+std::span<const TFontObject> FontObjects(const TPDFFontRes& font) {
+    if (IsStandardFont(font.Number)) return kStandardObjects;
+    if (font.Unicode) return kCompositeObjects;
+    if (font.Embed) return kEmbeddedObjects;
+    return kSimpleObjects;
 }
 
 void AppendFontResourceName(std::string& out, int32_t number, bool unicode) {
@@ -231,9 +241,27 @@ TFontProgram FontProgram(const TPDFFontRes& font) {
     return program;
 }
 
-void WriteDescriptor(TPdfFile& file, const TPDFFontRes& font, std::string_view name, int flags) {
+// Where the objects of one font entry are: they follow each other in the order FontObjects lists.
+class TFontNumbers {
+public:
+    TFontNumbers(int32_t first, std::span<const TFontObject> objects) : first_(first), objects_(objects) {}
+    int64_t Of(TFontObject object) const {
+        const auto it = std::find(objects_.begin(), objects_.end(), object);
+        return int64_t{first_} + (it - objects_.begin());
+    }
+    bool Has(TFontObject object) const {
+        return std::find(objects_.begin(), objects_.end(), object) != objects_.end();
+    }
+
+private:
+    int32_t first_;
+    std::span<const TFontObject> objects_;
+};
+
+void WriteDescriptor(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& numbers,
+                     std::string_view name, int flags) {
     const TicFont& tt = font.Font;
-    const int32_t n = file.BeginObject();
+    file.BeginObject();
     auto out = file.Out();
     out.Line("<< /Type /FontDescriptor");
     out.Text("/Ascent ").Integer(tt.Ascent()).EndLine().Line("/CapHeight 0");
@@ -243,7 +271,8 @@ void WriteDescriptor(TPdfFile& file, const TPDFFontRes& font, std::string_view n
     out.Text("/FontName /");
     AppendPdfName(file.Buffer, name);
     out.EndLine().Text("/ItalicAngle ").Integer(WholeDegrees(tt.ItalicAngle())).EndLine().Line("/StemV 0");
-    if (font.Embed) out.Text("/FontFile2 ").Integer(int64_t{n} + 1).Line(" 0 R");
+    if (numbers.Has(TFontObject::Program))
+        out.Text("/FontFile2 ").Integer(numbers.Of(TFontObject::Program)).Line(" 0 R");
     out.Line(">>");
     file.EndObject();
 }
@@ -256,10 +285,10 @@ void WriteFontFile(TPdfFile& file, const TPDFFontRes& font, const TFontProgram& 
     stream.Deflate(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), tail);
 }
 
-void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font) {
+void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& numbers,
+                       const TFontProgram& program) {
     const TicFont& tt = font.Font;
-    const TFontProgram program = FontProgram(font);
-    const int32_t n = file.BeginObject();
+    file.BeginObject();
     auto out = file.Out();
     out.Line("<< /Type /Font").Line("/Subtype /TrueType");
     out.Text("/FirstChar ").Integer(font.FirstChar).EndLine();
@@ -273,31 +302,36 @@ void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font) {
     }
     out.Line("]").Line("/Encoding /WinAnsiEncoding").Text("/BaseFont /");
     AppendPdfName(file.Buffer, program.Name);
-    out.EndLine().Text("/FontDescriptor ").Integer(int64_t{n} + 1).Line(" 0 R").Line(">>");
+    out.EndLine()
+        .Text("/FontDescriptor ")
+        .Integer(numbers.Of(TFontObject::Descriptor))
+        .Line(" 0 R")
+        .Line(">>");
     file.EndObject();
-    WriteDescriptor(file, font, program.Name, 32);
-    if (font.Embed) WriteFontFile(file, font, program);
 }
 
 // Type0 over a CIDFontType2 whose CIDs are the glyph IDs (Identity-H), so the content stream
 // carries glyph IDs and the ToUnicode map gives the characters back.
-void WriteCompositeFont(TPdfFile& file, const TPDFFontRes& font) {
-    const TicFont& tt = font.Font;
-    const TFontProgram program = FontProgram(font);
-    const int32_t n = file.BeginObject();
+void WriteType0Font(TPdfFile& file, const TFontNumbers& numbers, const TFontProgram& program) {
+    file.BeginObject();
     auto out = file.Out();
     out.Line("<< /Type /Font").Line("/Subtype /Type0").Text("/BaseFont /");
     AppendPdfName(file.Buffer, program.Name);
     out.EndLine().Line("/Encoding /Identity-H");
-    out.Text("/DescendantFonts [ ").Integer(int64_t{n} + 1).Line(" 0 R ]");
-    out.Text("/ToUnicode ").Integer(int64_t{n} + 2).Line(" 0 R").Line(">>");
+    out.Text("/DescendantFonts [ ").Integer(numbers.Of(TFontObject::Descendant)).Line(" 0 R ]");
+    out.Text("/ToUnicode ").Integer(numbers.Of(TFontObject::ToUnicode)).Line(" 0 R").Line(">>");
     file.EndObject();
+}
 
+void WriteCIDFont(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& numbers,
+                  const TFontProgram& program) {
+    const TicFont& tt = font.Font;
     file.BeginObject();
+    auto out = file.Out();
     out.Line("<< /Type /Font").Line("/Subtype /CIDFontType2").Text("/BaseFont /");
     AppendPdfName(file.Buffer, program.Name);
     out.EndLine().Line("/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>");
-    out.Text("/FontDescriptor ").Integer(int64_t{n} + 3).Line(" 0 R");
+    out.Text("/FontDescriptor ").Integer(numbers.Of(TFontObject::Descriptor)).Line(" 0 R");
     out.Text("/DW ").Integer(tt.GlyphWidth(0)).EndLine();
     // Runs of consecutive glyphs share one array.
     out.Text("/W [");
@@ -312,25 +346,46 @@ void WriteCompositeFont(TPdfFile& file, const TPDFFontRes& font) {
     }
     out.Line(" ]").Line("/CIDToGIDMap /Identity").Line(">>");
     file.EndObject();
+}
 
+void WriteToUnicode(TPdfFile& file, const TPDFFontRes& font) {
     TStreamObject cmap(file, TStreamLength::Direct);
     cmap.Dictionary().Line("<< /Filter /FlateDecode");
-    cmap.Deflate(ToUnicodeCMap(glyphs), " >>");
-
-    // Symbolic: the glyphs are reached through the glyph IDs, not a standard encoding.
-    WriteDescriptor(file, font, program.Name, 4);
-    if (font.Embed) WriteFontFile(file, font, program);
+    cmap.Deflate(ToUnicodeCMap(font.GlyphChars), " >>");
 }
 
 } // namespace
 
 void WriteFontObjects(TPdfFile& file, const TPDFFontRes& font) {
-    if (IsStandardFont(font.Number))
+    if (IsStandardFont(font.Number)) {
         WriteStandardFont(file, font);
-    else if (font.Unicode)
-        WriteCompositeFont(file, font);
-    else
-        WriteTrueTypeFont(file, font);
+        return;
+    }
+    const TFontNumbers numbers(file.Next, FontObjects(font));
+    const TFontProgram program = FontProgram(font);
+    for (const TFontObject object : FontObjects(font)) {
+        switch (object) {
+        case TFontObject::Font:
+            if (font.Unicode)
+                WriteType0Font(file, numbers, program);
+            else
+                WriteTrueTypeFont(file, font, numbers, program);
+            break;
+        case TFontObject::Descendant:
+            WriteCIDFont(file, font, numbers, program);
+            break;
+        case TFontObject::ToUnicode:
+            WriteToUnicode(file, font);
+            break;
+        case TFontObject::Descriptor:
+            // Composite fonts are symbolic: their glyphs are reached through glyph IDs, not an encoding.
+            WriteDescriptor(file, font, numbers, program.Name, font.Unicode ? 4 : 32);
+            break;
+        case TFontObject::Program:
+            WriteFontFile(file, font, program);
+            break;
+        }
+    }
 }
 
 } // namespace pagelith

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -44,9 +45,10 @@ private:
     std::optional<std::map<int32_t, std::vector<char32_t>>> unicodeChars_;
 };
 
-// Objects a font entry takes: 1 standard, 2 TrueType, 3 embedded TrueType, 5 composite (always
-// embedded).
-int32_t FontObjectCount(const TPDFFontRes& font);
+// The objects a font entry is written as, in file order: the writer's plan numbers these, and
+// WriteFontObjects writes them. Composite fonts always carry their program.
+enum class TFontObject : uint8_t { Font, Descendant, ToUnicode, Descriptor, Program };
+std::span<const TFontObject> FontObjects(const TPDFFontRes& font);
 
 // The name that content streams and page resources give a font: SF, TT or TU (its Unicode text)
 // and a number.

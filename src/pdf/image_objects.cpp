@@ -8,6 +8,9 @@ namespace pagelith {
 
 namespace {
 
+constexpr TImageObject kPlain[] = {TImageObject::Image};
+constexpr TImageObject kIndexed[] = {TImageObject::Image, TImageObject::ColorSpace, TImageObject::Palette};
+
 void SizeLines(TOperatorText out, const TPDFImageRes& image) {
     out.Text("/Width ").Integer(image.Width).EndLine().Text("/Height ").Integer(image.Height).EndLine();
 }
@@ -24,9 +27,7 @@ const char* JpegColorSpace(const TPDFImageRes& image) {
     return image.GrayJPEG ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB";
 }
 
-} // namespace
-
-void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
+void ImageStream(TPdfFile& file, const TPDFImageRes& image) {
     TStreamObject stream(file, TStreamLength::WithLineEnd);
     const int32_t n = stream.Number();
     auto out = stream.Dictionary();
@@ -54,17 +55,43 @@ void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
         break;
     }
     stream.Copy(image.Data, " >>");
-    if (!image.Indexed) return;
+}
 
+void IndexedColorSpace(TPdfFile& file, const TPDFImageRes& image) {
     const int32_t cs = file.BeginObject();
     file.Out().Text("[/Indexed /DeviceRGB ").Integer(int64_t{image.PaletteSize} - 1).EndLine();
     file.Out().Integer(int64_t{cs} + 1).Line(" 0 R ]");
     file.EndObject();
+}
 
+void Palette(TPdfFile& file, const TPDFImageRes& image) {
     TStreamObject palette(file, TStreamLength::WithLineEnd);
     palette.Dictionary().Line("<<");
     if (image.Filter == kCompressFlate) palette.Dictionary().Line("/Filter /FlateDecode");
     palette.Copy(image.Palette, " >>");
+}
+
+} // namespace
+
+std::span<const TImageObject> ImageObjects(const TPDFImageRes& image) {
+    if (image.Indexed) return kIndexed;
+    return kPlain;
+}
+
+void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
+    for (const TImageObject object : ImageObjects(image)) {
+        switch (object) {
+        case TImageObject::Image:
+            ImageStream(file, image);
+            break;
+        case TImageObject::ColorSpace:
+            IndexedColorSpace(file, image);
+            break;
+        case TImageObject::Palette:
+            Palette(file, image);
+            break;
+        }
+    }
 }
 
 } // namespace pagelith

@@ -2,16 +2,17 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace pagelith {
 
 class TPDFImageRes;
 class TPdfFile;
 
-// Objects an image takes: 3 when indexed (image, colour space, palette), else 1.
-inline int32_t ImageObjectCount(bool indexed) {
-    return indexed ? 3 : 1;
-}
+// The objects an image is written as, in file order: the writer's plan numbers these, and
+// WriteImageObjects writes them.
+enum class TImageObject : uint8_t { Image, ColorSpace, Palette };
+std::span<const TImageObject> ImageObjects(const TPDFImageRes& image);
 
 // Writes the image's objects, starting at the file's next number.
 void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image);

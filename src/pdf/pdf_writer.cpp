@@ -45,20 +45,59 @@ public:
         file_.Buffer.reserve(file_.Sink ? 2 * kPassOnBytes
                                         : 4096 + std::size_t{doc_.Pages.Count()} * 256 + PlacedImageBytes());
         file_.Out().Line("%PDF-1.2");
-        Catalog();
-        file_.Next = 3;
-        std::size_t pageIndex = 0;
-        for (const auto& page : doc_.Pages) {
-            Page(*page, pageTargets_[pageIndex++]);
+        file_.Next = 1;
+        for (const TPlanned& entry : plan_) {
+            if (entry.First != file_.Next) throw EPDFError(kIndexingError);
+            Emit(entry);
+            if (file_.Next - entry.First != entry.Count) throw EPDFError(kIndexingError);
             file_.Flush(kPassOnBytes);
         }
-        Info();
         CrossReference();
         file_.Flush();
         return std::move(file_.Buffer);
     }
 
 private:
+    // One entry of the plan: objects First .. First + Count - 1 hold one thing of the document.
+    struct TPlanned {
+        enum class TKind : uint8_t { Catalog, Page, Content, Image, Font, Links, Info };
+        TKind Kind;
+        int32_t First = 0;
+        int32_t Count = 0;
+        const TPDFPage* Page = nullptr; // Page, Content and Links
+        const TPDFImageRes* Image = nullptr;
+        const TPDFFontRes* Font = nullptr;
+        const std::vector<std::string_view>* Targets = nullptr; // Links: the page's actions
+    };
+
+    void Emit(const TPlanned& entry) {
+        using K = TPlanned::TKind;
+        switch (entry.Kind) {
+        case K::Catalog:
+            Catalog();
+            break;
+        case K::Page:
+            Page(*entry.Page);
+            break;
+        case K::Content:
+            slots_.assign(static_cast<std::size_t>(entry.Page->AnnotCount), TLinkSlot{});
+            WriteContentStream(file_, doc_, *entry.Page, slots_);
+            break;
+        case K::Image:
+            WriteImageObjects(file_, *entry.Image);
+            break;
+        case K::Font:
+            WriteFontObjects(file_, *entry.Font);
+            break;
+        case K::Links:
+            Links(*entry.Page, *entry.Targets);
+            break;
+        case K::Info:
+            Info();
+            break;
+        }
+    }
+
     // What a text placement adds to its page's links: one slot per laid-out segment with a link, so
     // that the content pass never meets more links than it has slots, and its distinct targets.
     struct TTextLinks {
@@ -102,29 +141,40 @@ private:
         if (seen.insert(uri).second) targets.push_back(uri);
     }
 
+    // Numbers every object and lists them in file order: the catalog and page tree, then each page
+    // with its content, the images and fonts it uses first, and its links; the information last.
     void Number() {
         for (const auto& res : doc_.Resources) res->ObjectNumber = 0;
         textLinks_.assign(std::size_t{doc_.Resources.Count()} + 1, TTextLinks{});
         pageTargets_.assign(doc_.Pages.Count(), {});
-        int32_t next = 3;
+        plan_.clear();
+        int32_t next = 1;
+        using K = TPlanned::TKind;
+        const auto plan = [&](K kind, int32_t count) -> TPlanned& {
+            TPlanned& entry = plan_.emplace_back(TPlanned{kind, next, count});
+            next += count;
+            return entry;
+        };
+        plan(K::Catalog, 2);
         std::size_t pageIndex = 0;
         for (const auto& page : doc_.Pages) {
             std::vector<std::string_view>& targets = pageTargets_[pageIndex++];
             std::unordered_set<std::string_view> seen;
             page->ObjectNumber = next;
             page->AnnotCount = 0;
+            plan(K::Page, 1).Page = page.get();
             if (page->Placements.Count() == 0) {
-                page->FirstAnnot = ++next;
+                page->FirstAnnot = next;
                 continue;
             }
-            next += 3;
+            plan(K::Content, 2).Page = page.get(); // the stream and its length
             for (const auto& obj : page->Placements) {
                 if (obj->Kind != kImagePlacement) continue;
                 auto* image =
                     dynamic_cast<TPDFImageRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
                 if (image && image->ObjectNumber == 0) {
                     image->ObjectNumber = next;
-                    next += ImageObjectCount(image->Indexed);
+                    plan(K::Image, static_cast<int32_t>(ImageObjects(*image).size())).Image = image;
                 }
             }
             for (const auto& obj : page->Placements) {
@@ -148,18 +198,22 @@ private:
                     if (fonts_.Find(style.Font, style.Unicode)) continue;
                     TPDFFontRes& font = fonts_.Add(style.Font, style.Unicode);
                     font.ObjectNumber = next;
-                    next += FontObjectCount(font);
+                    plan(K::Font, static_cast<int32_t>(FontObjects(font).size())).Font = &font;
                 }
             }
             page->FirstAnnot = next;
-            next += page->AnnotCount + static_cast<int32_t>(targets.size());
+            if (page->AnnotCount > 0) {
+                TPlanned& links = plan(K::Links, page->AnnotCount + static_cast<int32_t>(targets.size()));
+                links.Page = page.get();
+                links.Targets = &targets;
+            }
         }
         infoNumber_ = next;
+        plan(K::Info, 1);
         file_.Offsets.assign(static_cast<std::size_t>(next) + 1, 0);
     }
 
     void Catalog() {
-        file_.Next = 1;
         file_.BeginObject();
         file_.Out().Line("<<").Line("/Type /Catalog").Line("/Pages 2 0 R >>");
         file_.EndObject();
@@ -170,8 +224,7 @@ private:
         file_.EndObject();
     }
 
-    void Page(TPDFPage& page, const std::vector<std::string_view>& targets) {
-        if (page.ObjectNumber != file_.Next) throw EPDFError(kIndexingError);
+    void Page(const TPDFPage& page) {
         const bool placed = page.Placements.Count() > 0;
         const int32_t n = file_.BeginObject();
         auto out = file_.Out();
@@ -212,38 +265,26 @@ private:
         }
         out.Line(">>");
         file_.EndObject();
-        if (!placed) return;
+    }
 
-        std::vector<TLinkSlot> slots(static_cast<std::size_t>(page.AnnotCount));
-        WriteContentStream(file_, doc_, page, slots);
-        for (const auto& obj : page.Placements) {
-            if (obj->Kind != kImagePlacement) continue;
-            auto* image =
-                dynamic_cast<TPDFImageRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
-            if (image && image->ObjectNumber == file_.Next) WriteImageObjects(file_, *image);
-        }
-        for (const TPDFFontRes* font : PageFonts(page))
-            if (font->ObjectNumber == file_.Next) WriteFontObjects(file_, *font);
-        if (page.AnnotCount > 0) {
-            if (page.FirstAnnot != file_.Next) throw EPDFError(kIndexingError);
-            // The annotations come first, then the actions they share.
-            std::unordered_map<std::string_view, int32_t> actions;
-            int32_t action = page.FirstAnnot + page.AnnotCount;
-            for (std::string_view uri : targets) actions.emplace(uri, action++);
-            // Neighbouring slots mostly share one target: compare by place before hashing a long URI.
-            std::string_view last;
-            int32_t lastAction = 0;
-            for (const TLinkSlot& slot : slots) {
-                if (last.data() != slot.Uri.data() || last.size() != slot.Uri.size()) {
-                    const auto found = actions.find(slot.Uri);
-                    if (found == actions.end()) throw EPDFError(kIndexingError);
-                    last = slot.Uri;
-                    lastAction = found->second;
-                }
-                Annotation(slot, lastAction);
+    // The annotations of the slots the content pass filled, then the actions they share.
+    void Links(const TPDFPage& page, const std::vector<std::string_view>& targets) {
+        std::unordered_map<std::string_view, int32_t> actions;
+        int32_t action = page.FirstAnnot + page.AnnotCount;
+        for (std::string_view uri : targets) actions.emplace(uri, action++);
+        // Neighbouring slots mostly share one target: compare by place before hashing a long URI.
+        std::string_view last;
+        int32_t lastAction = 0;
+        for (const TLinkSlot& slot : slots_) {
+            if (last.data() != slot.Uri.data() || last.size() != slot.Uri.size()) {
+                const auto found = actions.find(slot.Uri);
+                if (found == actions.end()) throw EPDFError(kIndexingError);
+                last = slot.Uri;
+                lastAction = found->second;
             }
-            for (std::string_view uri : targets) UriAction(uri);
+            Annotation(slot, lastAction);
         }
+        for (std::string_view uri : targets) UriAction(uri);
     }
 
     // The fonts the page's text names, in first-use order on the page.
@@ -297,7 +338,6 @@ private:
     }
 
     void Info() {
-        if (infoNumber_ != file_.Next) throw EPDFError(kIndexingError);
         file_.BeginObject();
         file_.Out().Line("<< ").Text("/Producer (Tessarine PagelithASP ").Text(kVersionText).Line(")");
         InfoEntry("/Title", doc_.Title);
@@ -329,8 +369,10 @@ private:
     TPagelith& doc_;
     TDocumentFonts fonts_;
     TPdfFile file_;
+    std::vector<TPlanned> plan_;
     std::vector<TTextLinks> textLinks_;
     std::vector<std::vector<std::string_view>> pageTargets_;
+    std::vector<TLinkSlot> slots_; // filled by a page's content, read by its links
     int32_t infoNumber_ = 0;
 };
 
