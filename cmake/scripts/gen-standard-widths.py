@@ -128,7 +128,11 @@ def font_widths(name, afm):
     path = AFM_DIR / f"{afm}.afm"
     by_name, by_code = read_afm(path)
     if name in SYMBOLIC:
-        return [by_code.get(code, 0) for code in range(256)]
+        widths = [by_code.get(code, 0) for code in range(256)]
+        # The URW file codes the Apple logo 0x80; the font's standard built-in encoding has it at 0xF0.
+        if name == "Symbol" and by_code.get(0x80) == by_name.get("apple"):
+            widths[0x80], widths[0xF0] = 0, by_name["apple"]
+        return widths
     widths = []
     for code in range(256):
         glyph = win_ansi_glyph(code)
