@@ -51,3 +51,8 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
     endif()
   endforeach()
 endif()
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(PAGELITH_HB REQUIRED IMPORTED_TARGET harfbuzz harfbuzz-subset)
+add_library(pagelith_harfbuzz INTERFACE)
+target_link_libraries(pagelith_harfbuzz INTERFACE PkgConfig::PAGELITH_HB)

@@ -6,63 +6,134 @@
 
 #include "base/byte_reader.h"
 #include "base/file_bytes.h"
+#include "base/pdf_error.h"
 
 namespace pagelith {
 
 bool TicFont::LoadFromFile(const std::string& fileName) {
     valid_ = false;
     widths_.fill(0);
-    data_.clear();
+    file_.reset();
     TFileBytes file = ReadRegularFile(fileName, kMaxFontFileBytes);
     if (file.Status != TFileReadStatus::Ok) return false;
-    data_ = std::move(file.Bytes);
+    file_ = std::make_shared<const std::vector<uint8_t>>(std::move(file.Bytes));
     return Parse();
 }
 
 bool TicFont::LoadFromBytes(std::span<const uint8_t> bytes) {
-    data_.assign(bytes.begin(), bytes.end());
+    file_ = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
     return Parse();
 }
 
 bool TicFont::Parse() {
     valid_ = false;
+    throughFace_ = false;
+    symbol_ = false;
+    outlines_ = TOutlines::None;
     widths_.fill(0);
-    tables_.clear();
+    view_ = {};
+    face_.reset();
+    cff_.reset();
     advanceWidths_.clear();
     leftSideBearings_.clear();
     segments_.clear();
     groups_.clear();
     bmpMetrics_.clear();
     name_.clear();
-    TByteReader r(data_);
-    if (!ReadDirectory(r)) return false;
+    const auto view = TSfntView::AtOffset(*file_, 0);
+    if (!view) return false;
+    view_ = *view;
+    TByteReader r(*file_);
     // A failed reader leaves valid_ false, and every cached width 0.
-    valid_ = ReadName(r) && ReadHead(r) && ReadHhea(r) && ReadHmtx(r) && ReadCmap(r) && ReadPost(r);
+    valid_ = ReadName(r) && ReadHead(r) && ReadHhea(r) && ReadHmtx(r) && ReadCmap(r) && ReadPost(r) &&
+             ReadOutlines();
     if (valid_) ReadCmapGroups(r);
     CacheWidths();
     return valid_;
 }
 
-bool TicFont::ReadDirectory(TByteReader& r) {
-    r.Seek(4);
-    const uint16_t count = r.U16();
-    r.Skip(6);
-    if (!r.Ok() || !r.Has(r.Position(), uint64_t{16} * count)) return false;
-    tables_.resize(count);
-    for (TTableEntry& t : tables_) {
-        for (char& c : t.Tag) c = static_cast<char>(r.U8());
-        t.Checksum = r.U32();
-        t.Offset = r.U32();
-        t.Length = r.U32();
-    }
-    return r.Ok();
+bool TicFont::ReadOutlines() {
+    face_ = std::make_shared<const TFontFace>(file_, view_);
+    outlines_ = face_->Outlines();
+    if (outlines_ == TOutlines::Cff)
+        cff_ = std::make_shared<const TCffCharset>(ReadCffCharset(view_.Bytes("CFF ")));
+    // Text in a face without outlines would be invisible, and PDF has no place for CFF2 outlines.
+    valid_ = outlines_ == TOutlines::TrueType || outlines_ == TOutlines::Cff;
+    return valid_;
 }
 
-std::optional<TicFont::TTableEntry> TicFont::FindTable(std::string_view tag) const {
-    if (tag.size() != 4) return std::nullopt;
-    for (auto it = tables_.rbegin(); it != tables_.rend(); ++it)
-        if (std::memcmp(it->Tag.data(), tag.data(), 4) == 0) return *it;
-    return std::nullopt;
+namespace {
+
+bool HasBitmaps(const TSfntView& view) {
+    for (std::string_view tag : {"EBDT", "CBDT", "sbix", "bdat"})
+        if (view.Has(tag)) return true;
+    return false;
+}
+
+constexpr uint32_t kFullNameId = 4;
+constexpr uint32_t kPostScriptNameId = 6;
+
+// A name for a face that has no PostScript name: PDF needs one, and it must have no spaces.
+std::string NameWithoutSpaces(std::string name) {
+    std::erase(name, ' ');
+    return name.empty() ? std::string("Unnamed") : name;
+}
+
+} // namespace
+
+TicFont TicFont::Open(std::vector<uint8_t> file, uint32_t faceIndex) {
+    TicFont font;
+    font.file_ = std::make_shared<const std::vector<uint8_t>>(std::move(file));
+    const std::span<const uint8_t> bytes = *font.file_;
+    const TFontFileKind kind = FontFileKind(bytes);
+    if (kind == TFontFileKind::Type1)
+        throw EPDFError(
+            "The file is a Type 1 font, which cannot be loaded: load an OpenType or TrueType font");
+    if (kind == TFontFileKind::Woff)
+        throw EPDFError(
+            "The file is a WOFF web font, which cannot be loaded: load the font it was made from");
+    if (kind == TFontFileKind::Unknown) throw EPDFError("The file is not a TrueType or OpenType font");
+    const uint32_t faces = TSfntView::CollectionFaces(bytes).value_or(1);
+    if (faceIndex >= faces)
+        throw EPDFError("Face index " + std::to_string(faceIndex) + " is out of range: the file holds " +
+                        std::to_string(faces) + (faces == 1 ? " face" : " faces"));
+    const auto view = TSfntView::Face(bytes, faceIndex);
+    if (!view) throw EPDFError("The font's table directory is damaged");
+    font.view_ = *view;
+    font.inCollection_ = kind == TFontFileKind::Collection;
+    for (std::string_view tag : {"head", "hhea", "hmtx", "maxp"})
+        if (font.view_.Bytes(tag).empty())
+            throw EPDFError("The font is damaged: it has no " + std::string(tag) + " table");
+
+    font.face_ = std::make_shared<const TFontFace>(font.file_, font.view_);
+    const TFontFace& face = *font.face_;
+    font.outlines_ = face.Outlines();
+    if (font.outlines_ == TOutlines::None)
+        throw EPDFError(HasBitmaps(font.view_) ? "The font has bitmap glyphs only, no outlines"
+                                               : "The font has no glyph outlines");
+    if (font.outlines_ == TOutlines::Cff2)
+        throw EPDFError("The font has CFF2 outlines, which a PDF cannot embed");
+    if (!face.MapsCharacters()) throw EPDFError("The font has no usable character map");
+    if (font.outlines_ == TOutlines::Cff)
+        font.cff_ = std::make_shared<const TCffCharset>(ReadCffCharset(font.view_.Bytes("CFF ")));
+
+    font.name_ = face.Name(kPostScriptNameId);
+    if (font.name_.empty()) font.name_ = NameWithoutSpaces(face.Name(kFullNameId));
+    font.unitsPerEm_ = face.UnitsPerEm();
+    TByteReader head(font.view_.Bytes("head"));
+    head.Seek(36);
+    font.xMin_ = head.S16();
+    font.yMin_ = head.S16();
+    font.xMax_ = head.S16();
+    font.yMax_ = head.S16();
+    font.metricsCount_ = TByteReader(font.view_.Bytes("hhea")).U16At(34).value_or(0);
+    font.ascender_ = static_cast<int16_t>(face.Ascender());
+    font.descender_ = static_cast<int16_t>(face.Descender());
+    font.italicAngle_ = face.ItalicAngle();
+    font.throughFace_ = true;
+    font.valid_ = true;
+    font.CacheWidths();
+    return font;
 }
 
 bool TicFont::ReadName(TByteReader& r) {
@@ -148,7 +219,10 @@ bool TicFont::ReadCmap(TByteReader& r) {
         const uint16_t platform = r.U16();
         const uint16_t encoding = r.U16();
         const uint32_t offset = r.U32();
-        if (r.Ok() && platform == 3 && (encoding == 1 || encoding == 0)) subtable = offset;
+        if (r.Ok() && platform == 3 && (encoding == 1 || encoding == 0)) {
+            subtable = offset;
+            symbol_ = encoding == 0;
+        }
     }
     if (!subtable) return false;
     r.Seek(uint64_t{t->Offset} + *subtable);
@@ -190,7 +264,7 @@ void TicFont::ReadCmapGroups(TByteReader& r) {
         }
     }
     if (!subtable) return;
-    TByteReader g(data_);
+    TByteReader g(*file_);
     g.Seek(uint64_t{t->Offset} + *subtable + 12);
     const uint32_t n = g.U32();
     // Each group takes 12 bytes of the file, so the count cannot ask for more than the file holds.
@@ -225,8 +299,16 @@ int32_t TicFont::Thousandths(int32_t v) const {
 }
 
 uint16_t TicFont::GlyphOf(uint32_t c) const {
-    if (!valid_ || segments_.empty()) return 0;
-    return LookUpSegment(static_cast<uint16_t>((c + static_cast<uint16_t>(charOffset_)) & 0xFFFFu));
+    if (!valid_) return 0;
+    const uint32_t code = (c + static_cast<uint16_t>(charOffset_)) & 0xFFFFu;
+    if (throughFace_) return face_->Glyph(code);
+    return LookUpSymbol(code);
+}
+
+uint16_t TicFont::LookUpSymbol(uint32_t code) const {
+    const uint16_t glyph = LookUpSegment(static_cast<uint16_t>(code));
+    if (glyph != 0 || !symbol_ || code > 0xFF) return glyph;
+    return LookUpSegment(static_cast<uint16_t>(0xF000 + code));
 }
 
 uint16_t TicFont::LookUpSegment(uint16_t b) const {
@@ -244,13 +326,14 @@ uint16_t TicFont::LookUpSegment(uint16_t b) const {
     if (s.EndCode < b || s.StartCode > b) return 0;
     if (s.IdRangeOffset == 0) return static_cast<uint16_t>(b + s.IdDelta);
     const uint64_t rangePos = uint64_t{glyphArrayPos_} - 2 * (uint64_t{segCount_} - j);
-    const auto g = TByteReader(data_).U16At(rangePos + s.IdRangeOffset + 2 * (uint64_t{b} - s.StartCode));
+    const auto g = TByteReader(*file_).U16At(rangePos + s.IdRangeOffset + 2 * (uint64_t{b} - s.StartCode));
     if (!g || *g == 0) return 0;
     return static_cast<uint16_t>(*g + s.IdDelta);
 }
 
 uint16_t TicFont::GlyphOfUnicode(char32_t c) const {
     if (!valid_) return 0;
+    if (throughFace_) return face_->Glyph(c);
     if (!groups_.empty()) {
         const auto it = std::lower_bound(groups_.begin(), groups_.end(), c,
                                          [](const TGroup& g, char32_t code) { return g.EndCode < code; });
@@ -258,10 +341,12 @@ uint16_t TicFont::GlyphOfUnicode(char32_t c) const {
         const uint64_t glyph = uint64_t{it->StartGlyph} + (c - it->StartCode);
         return glyph <= 0xFFFF ? static_cast<uint16_t>(glyph) : 0;
     }
-    return c <= 0xFFFF ? LookUpSegment(static_cast<uint16_t>(c)) : 0;
+    return c <= 0xFFFF ? LookUpSymbol(c) : 0;
 }
 
 uint16_t TicFont::GlyphWidth(uint16_t glyph) const {
+    if (valid_ && throughFace_)
+        return static_cast<uint16_t>(std::clamp(Thousandths(face_->Advance(glyph)), 0, 0xFFFF));
     if (!valid_ || advanceWidths_.empty()) return 0;
     const uint16_t advance = advanceWidths_[std::min<std::size_t>(glyph, advanceWidths_.size() - 1)];
     return static_cast<uint16_t>(std::min<int32_t>(Thousandths(advance), 0xFFFF));

@@ -1,14 +1,21 @@
-// Reads the few TrueType tables the writer and the layout need.
+// One face of a TrueType or OpenType font: the metrics, widths and glyphs that layout and the writer
+// ask for. A font loaded as AddFont loads it answers from the few tables that member's rules read;
+// one loaded as LoadFont loads it answers through HarfBuzz, from any sfnt face it can use.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "fonts/cff_charset.h"
+#include "fonts/font_face.h"
+#include "fonts/sfnt_view.h"
 
 namespace pagelith {
 
@@ -16,16 +23,14 @@ class TByteReader;
 
 class TicFont {
 public:
-    struct TTableEntry {
-        std::array<char, 4> Tag{};
-        uint32_t Checksum = 0;
-        uint32_t Offset = 0;
-        uint32_t Length = 0;
-    };
+    using TTableEntry = TSfntView::TTable;
 
-    // Loads a whole file and parses it; false (and an unusable font) on any failure.
+    // Loads a whole file and parses it by AddFont's rules; false (and an unusable font) on any failure.
     bool LoadFromFile(const std::string& fileName);
     bool LoadFromBytes(std::span<const uint8_t> bytes);
+    // Face `face` of a font file or collection, as LoadFont takes it; throws EPDFError saying why a
+    // file cannot be used.
+    static TicFont Open(std::vector<uint8_t> file, uint32_t face);
 
     bool Valid() const { return valid_; }
     const std::string& Name() const { return name_; }
@@ -42,11 +47,10 @@ public:
     // Advance width of a single-byte character, in thousandths of an em.
     uint16_t CharWidth(uint8_t c) const { return widths_[c]; }
     const std::array<uint16_t, 256>& Widths() const { return widths_; }
-    // Glyph of a single-byte character: the code plus CharOffset, looked up in the format 4 cmap.
+    // Glyph of a single-byte character: the code plus CharOffset, looked up in the character map.
     uint16_t GlyphOf(uint32_t c) const;
 
-    // Glyph of a Unicode character (format 12 cmap where the font has one, else format 4; no
-    // CharOffset), 0 when the font lacks it.
+    // Glyph of a Unicode character (no CharOffset), 0 when the font lacks it.
     uint16_t GlyphOfUnicode(char32_t c) const;
     // Advance width of a glyph in thousandths of an em; glyphs past the metrics take the last one's.
     uint16_t GlyphWidth(uint16_t glyph) const;
@@ -69,11 +73,25 @@ public:
     uint16_t UnitsPerEm() const { return unitsPerEm_; }
     uint16_t MetricsCount() const { return metricsCount_; }
 
-    std::size_t FileSize() const { return data_.size(); }
-    std::span<const uint8_t> FileData() const { return data_; }
+    // The whole file the face was loaded from.
+    std::size_t FileSize() const { return file_ ? file_->size() : 0; }
+    std::span<const uint8_t> FileData() const {
+        return file_ ? std::span<const uint8_t>(*file_) : std::span<const uint8_t>();
+    }
+    // The face's tables, and HarfBuzz's view of them; null until loaded.
+    const TSfntView& View() const { return view_; }
+    const TFontFace* Face() const { return face_.get(); }
+    // Whether the face is one of a collection, so that its tables must be gathered into a file of their own.
+    bool InCollection() const { return inCollection_; }
+    TOutlines Outlines() const { return outlines_; }
+    // A CFF font whose glyphs are reached by CID; the code a composite font writes for a glyph is its CID.
+    bool CidKeyed() const { return cff_ && cff_->CidKeyed; }
+    uint16_t CodeOfGlyph(uint16_t glyph) const {
+        return cff_ && glyph < cff_->Cids.size() ? cff_->Cids[glyph] : glyph;
+    }
 
     // The last directory entry with exactly this tag.
-    std::optional<TTableEntry> FindTable(std::string_view tag) const;
+    std::optional<TTableEntry> FindTable(std::string_view tag) const { return view_.Find(tag); }
 
     // Font units to thousandths of an em, rounding half away from zero.
     int32_t Thousandths(int32_t v) const;
@@ -92,7 +110,6 @@ private:
     };
 
     bool Parse();
-    bool ReadDirectory(TByteReader& r);
     bool ReadName(TByteReader& r);
     bool ReadHead(TByteReader& r);
     bool ReadHhea(TByteReader& r);
@@ -101,14 +118,24 @@ private:
     bool ReadPost(TByteReader& r);
     // The optional full-range Unicode table; a font without a readable one keeps format 4 only.
     void ReadCmapGroups(TByteReader& r);
+    // The outline kind, and HarfBuzz's face over the tables; false for a face without usable outlines.
+    bool ReadOutlines();
     uint16_t LookUpSegment(uint16_t code) const;
+    // A symbol font's characters U+0000-U+00FF also reach its U+F000-U+F0FF, as Windows maps them.
+    uint16_t LookUpSymbol(uint32_t code) const;
     TGlyphMetric LookUpMetric(char32_t c) const;
     uint16_t LookUpWidth(uint8_t c) const;
     // Every layout measures byte by byte, so the 256 widths are kept ready.
     void CacheWidths();
 
-    std::vector<uint8_t> data_;
-    std::vector<TTableEntry> tables_;
+    TFontBytes file_;
+    TSfntView view_;
+    std::shared_ptr<const TFontFace> face_;
+    std::shared_ptr<const TCffCharset> cff_;
+    TOutlines outlines_ = TOutlines::None;
+    bool inCollection_ = false;
+    // Loaded as LoadFont loads: characters are looked up through HarfBuzz and widths come from it.
+    bool throughFace_ = false;
     uint16_t metricsCount_ = 0;
     uint16_t unitsPerEm_ = 0;
     uint16_t encodingCount_ = 0;
@@ -118,6 +145,7 @@ private:
     uint32_t glyphArrayPos_ = 0;
     uint16_t segCount_ = 0;
     bool segmentsSorted_ = true;
+    bool symbol_ = false; // the format 4 table is a (3,0) symbol table
     std::vector<TGroup> groups_;
     // Glyph (high half) and width (low half) of each BMP character met so far, kUnknownMetric until then.
     static constexpr uint32_t kUnknownMetric = 0xFFFFFFFFu;

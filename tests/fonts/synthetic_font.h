@@ -32,6 +32,7 @@ struct TSyntheticFont {
     std::vector<TSyntheticSegment> Segments = {{0x61, 0x63, static_cast<uint16_t>(1 - 0x61), {}}};
     uint32_t ItalicAngle = 0; // 16.16 fixed
     uint32_t HeadLength = 54, HheaLength = 36;
+    bool Outlines = true; // empty glyf and loca tables, which make it a TrueType font
 
     std::vector<uint8_t> Build() const;
     void WriteTo(const std::string& path) const {
@@ -150,6 +151,12 @@ inline std::vector<uint8_t> TSyntheticFont::Build() const {
     post[6] = static_cast<uint8_t>(ItalicAngle >> 8);
     post[7] = static_cast<uint8_t>(ItalicAngle);
     tables.push_back({"post", post, 32});
+
+    if (Outlines) {
+        tables.push_back({"glyf", {}, 0});
+        std::vector<uint8_t> loca(2 * (Advances.size() + 1), 0);
+        tables.push_back({"loca", loca, static_cast<uint32_t>(loca.size())});
+    }
 
     std::vector<uint8_t> file;
     Put32(file, 0x00010000);

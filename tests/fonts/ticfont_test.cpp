@@ -97,14 +97,17 @@ TEST(TicFont, GlyphArraySegmentsAndZeroEntries) {
     EXPECT_EQ(font.CharWidth('B'), 100);
 }
 
-TEST(TicFont, SymbolFontIsReachedThroughTheCharacterOffset) {
+TEST(TicFont, SymbolFontIsReachedWithOrWithoutTheCharacterOffset) {
     TSyntheticFont f;
     f.CmapEncoding = 0;
     f.Advances = {250, 700};
     f.Segments = {{0xF020, 0xF0FF, static_cast<uint16_t>(1 - 0xF020), {}}};
     TicFont font;
     ASSERT_TRUE(font.LoadFromBytes(f.Build()));
-    EXPECT_EQ(font.CharWidth('A'), 250);
+    // Codes up to 0xFF reach U+F000-U+F0FF by themselves, as Windows maps symbol fonts.
+    EXPECT_EQ(font.CharWidth('A'), 700);
+    EXPECT_EQ(font.GlyphOfUnicode('A'), 1 + 0x41 - 0x20);
+    EXPECT_EQ(font.CharWidth(0x1F), 250);
     font.SetCharOffset(static_cast<int16_t>(0xF000));
     EXPECT_EQ(font.GlyphOf(0x20), 1);
     EXPECT_EQ(font.CharWidth('A'), 700);

@@ -1,0 +1,58 @@
+// A HarfBuzz face and font over one face of a font file. HarfBuzz asks for its tables through
+// TSfntView, so it reads the same tables, by the same rule, as our own readers.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "fonts/sfnt_view.h"
+
+struct hb_face_t;
+struct hb_font_t;
+
+namespace pagelith {
+
+// A font file's bytes, shared by every copy of the fonts made from it.
+using TFontBytes = std::shared_ptr<const std::vector<uint8_t>>;
+
+enum class TOutlines : uint8_t { None, TrueType, Cff, Cff2 };
+
+class TFontFace {
+public:
+    // `view` reads *file.
+    TFontFace(TFontBytes file, const TSfntView& view);
+    ~TFontFace();
+    TFontFace(const TFontFace&) = delete;
+    TFontFace& operator=(const TFontFace&) = delete;
+
+    const TSfntView& View() const { return view_; }
+    TOutlines Outlines() const;
+    hb_face_t* Face() const { return face_; }
+    hb_font_t* Font() const { return font_; }
+
+    uint32_t GlyphCount() const;
+    uint16_t UnitsPerEm() const;
+    // The glyph of a character in the face's best character map, 0 when it has none.
+    uint16_t Glyph(char32_t c) const;
+    // Whether the face maps any character at all.
+    bool MapsCharacters() const;
+    // Advance width in font units.
+    int32_t Advance(uint16_t glyph) const;
+    int32_t Ascender() const;
+    int32_t Descender() const;
+    double ItalicAngle() const;
+    // A name record (6 the PostScript name), from Windows or Macintosh records; empty when the face
+    // has none.
+    std::string Name(uint32_t nameId) const;
+
+private:
+    TFontBytes file_;
+    TSfntView view_;
+    hb_face_t* face_ = nullptr;
+    hb_font_t* font_ = nullptr;
+};
+
+} // namespace pagelith
