@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <exception>
 
+#include <hb-subset.h>
+#include <hb.h>
 #include <jpeglib.h>
 #include <zlib.h>
 
@@ -20,9 +22,14 @@ int main() {
         jpeg_create_compress(&cinfo);
         jpeg_destroy_compress(&cinfo);
 
-        std::printf("pagelith linkcheck: page width %g, zlib %s, libjpeg %d\n", width, zlibVersion(),
-                    JPEG_LIB_VERSION);
-        return width > 0 ? 0 : 1;
+        // Pulls in HarfBuzz's one object, so its imports are checked too.
+        hb_subset_input_t* subset = hb_subset_input_create_or_fail();
+        const bool subset_made = subset != nullptr;
+        hb_subset_input_destroy(subset);
+
+        std::printf("pagelith linkcheck: page width %g, zlib %s, libjpeg %d, harfbuzz %s\n", width,
+                    zlibVersion(), JPEG_LIB_VERSION, hb_version_string());
+        return width > 0 && subset_made ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pagelith linkcheck: %s\n", e.what());
         return 1;

@@ -1,25 +1,37 @@
 # Sourced by the scripts that build Windows libraries from Debian's own source packages.
 # fetch_debian_source PACKAGE WORK_DIR: fetches PACKAGE's source with apt-get source through a private
 # apt configuration under WORK_DIR (from the mirror and release this machine installs from) and sets
-# debian_source to the unpacked folder. Fails with the log's tail.
+# debian_source to the unpacked folder. Fails with the log's tail, or when apt names no Debian mirror.
 
 fetch_debian_source() {
     local package=$1 work=$2
     local apt_dir="$work/apt"
     mkdir -p "$apt_dir/lists/partial" "$apt_dir/sources.list.d" "$apt_dir/cache/archives/partial" "$work/src"
 
-    local codename mirror="" f
+    local codename mirror="" f looked=()
     codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
     for f in /etc/apt/sources.list.d/*.sources; do
         [[ -f $f ]] || continue
+        looked+=("$f")
         mirror=$(awk '/^URIs:/ { for (i = 2; i <= NF; i++) if ($i ~ /\/debian\/?$/) { print $i; exit } }' "$f")
         [[ -n $mirror ]] && break
     done
     if [[ -z $mirror ]]; then
+        for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+            [[ -f $f ]] && looked+=("$f")
+        done
         mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
             awk -v c="$codename" '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\// && $(i+1) == c) { print $i; exit } }')
     fi
-    mirror=${mirror:-http://deb.debian.org/debian}
+    # No built-in mirror: the source must come from where this machine's own packages come from.
+    if [[ -z $mirror ]]; then
+        local where="looked in: ${looked[*]}"
+        [[ ${#looked[@]} -gt 0 ]] ||
+            where="none of /etc/apt/sources.list, /etc/apt/sources.list.d/*.sources or *.list exists"
+        echo "$package: no Debian source is configured in the machine's apt configuration" \
+            "(no .../debian URI in a .sources file, no 'deb URI $codename' line in a .list file; $where)" >&2
+        return 1
+    fi
 
     local keyring=/usr/share/keyrings/debian-archive-keyring.gpg signed=""
     [[ -f $keyring ]] && signed="[signed-by=$keyring] "
