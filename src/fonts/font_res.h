@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/pdf_resource.h"
+#include "fonts/cmap_writer.h"
 #include "fonts/ticfont.h"
 
 namespace pagelith {
@@ -38,8 +39,10 @@ public:
     // whose glyphs it lists with the first character that chose each, in glyph order.
     bool Unicode = false;
     std::vector<std::pair<uint16_t, char32_t>> GlyphChars;
-    // The glyphs the embedded program keeps when the document subsets its fonts; empty: the whole font.
+    // The glyphs the embedded program keeps when the document subsets its fonts, empty for the whole
+    // font, and the characters through which a viewer reaches them.
     std::vector<uint16_t> SubsetGlyphs;
+    std::vector<TCmapEntry> SubsetCmap;
 };
 
 } // namespace pagelith

@@ -64,6 +64,19 @@ bool TicFont::ReadOutlines() {
 
 namespace {
 
+// HarfBuzz reads a (3,0) table whenever the font has one.
+bool HasSymbolTable(std::span<const uint8_t> cmap) {
+    TByteReader r(cmap);
+    r.Seek(2);
+    const uint16_t count = r.U16();
+    for (uint32_t i = 0; i < count && r.Ok(); ++i) {
+        const uint16_t platform = r.U16(), encoding = r.U16();
+        r.Skip(4);
+        if (r.Ok() && platform == 3 && encoding == 0) return true;
+    }
+    return false;
+}
+
 bool HasBitmaps(const TSfntView& view) {
     for (std::string_view tag : {"EBDT", "CBDT", "sbix", "bdat"})
         if (view.Has(tag)) return true;
@@ -130,6 +143,7 @@ TicFont TicFont::Open(std::vector<uint8_t> file, uint32_t faceIndex) {
     font.ascender_ = static_cast<int16_t>(face.Ascender());
     font.descender_ = static_cast<int16_t>(face.Descender());
     font.italicAngle_ = face.ItalicAngle();
+    font.symbol_ = HasSymbolTable(font.view_.Bytes("cmap"));
     font.throughFace_ = true;
     font.valid_ = true;
     font.CacheWidths();

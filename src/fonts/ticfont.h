@@ -84,6 +84,8 @@ public:
     // Whether the face is one of a collection, so that its tables must be gathered into a file of their own.
     bool InCollection() const { return inCollection_; }
     TOutlines Outlines() const { return outlines_; }
+    // Whether the character map a viewer reads is a (3,0) symbol table.
+    bool SymbolCmap() const { return symbol_; }
     // A CFF font whose glyphs are reached by CID; the code a composite font writes for a glyph is its CID.
     bool CidKeyed() const { return cff_ && cff_->CidKeyed; }
     uint16_t CodeOfGlyph(uint16_t glyph) const {
@@ -145,7 +147,7 @@ private:
     uint32_t glyphArrayPos_ = 0;
     uint16_t segCount_ = 0;
     bool segmentsSorted_ = true;
-    bool symbol_ = false; // the format 4 table is a (3,0) symbol table
+    bool symbol_ = false; // the character map read is a (3,0) symbol table
     std::vector<TGroup> groups_;
     // Glyph (high half) and width (low half) of each BMP character met so far, kUnknownMetric until then.
     static constexpr uint32_t kUnknownMetric = 0xFFFFFFFFu;

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "base/byte_reader.h"
-#include "fonts/cmap_subset.h"
+#include "fonts/cmap_writer.h"
 #include "fonts/sfnt_writer.h"
 
 namespace pagelith {
@@ -29,43 +29,6 @@ constexpr std::array<TTag, 5> kCopiedTables = {MakeTag("OS/2"), MakeTag("cvt "),
 // Family, style, unique and full names, version and PostScript name, with the copyright: what a
 // reader may show. Licence texts and descriptions often outweigh the outlines of a subset.
 constexpr uint16_t kLastKeptNameId = 6;
-
-class TTableDirectory {
-public:
-    bool Read(std::span<const uint8_t> font) {
-        TByteReader r(font);
-        version_ = r.U32();
-        if (version_ != 0x00010000 && version_ != 0x74727565) return false; // 'true'
-        const uint16_t count = r.U16();
-        r.Skip(6);
-        for (uint32_t i = 0; i < count && r.Ok(); ++i) {
-            TTag tag{};
-            for (char& c : tag) c = static_cast<char>(r.U8());
-            r.U32(); // checksum
-            const uint32_t offset = r.U32(), length = r.U32();
-            if (!r.Ok() || !r.Has(offset, length)) return false;
-            tables_.push_back({tag, r.Bytes(offset, length)});
-        }
-        return r.Ok();
-    }
-
-    uint32_t Version() const { return version_; }
-
-    // The first of repeated tags counts.
-    std::optional<std::span<const uint8_t>> Find(const TTag& tag) const {
-        for (const auto& t : tables_)
-            if (t.Tag == tag) return t.Bytes;
-        return std::nullopt;
-    }
-
-private:
-    struct TTable {
-        TTag Tag;
-        std::span<const uint8_t> Bytes;
-    };
-    uint32_t version_ = 0;
-    std::vector<TTable> tables_;
-};
 
 // Where each glyph's outline lies in glyf, read through loca.
 class TGlyphLocations {
@@ -212,10 +175,10 @@ std::vector<uint8_t> SubsetHmtx(std::span<const uint8_t> hmtx, uint32_t longMetr
 }
 
 // Version 3.0 keeps the italic angle, underline and fixed-pitch fields and drops the glyph names.
-std::vector<uint8_t> SubsetPost(std::optional<std::span<const uint8_t>> post) {
+std::vector<uint8_t> SubsetPost(std::span<const uint8_t> post) {
     constexpr std::size_t kHeaderSize = 32;
     TSfntWriter w;
-    if (post) w.Bytes(post->first(std::min(post->size(), kHeaderSize)));
+    w.Bytes(post.first(std::min(post.size(), kHeaderSize)));
     w.Zeros(kHeaderSize - w.Size());
     w.Patch32(0, 0x00030000);
     return w.Take();
@@ -304,22 +267,17 @@ std::vector<uint8_t> Assemble(uint32_t version, std::vector<TOutputTable> tables
 
 } // namespace
 
-std::vector<uint8_t> SubsetTrueType(std::span<const uint8_t> font, std::span<const uint16_t> glyphs) {
-    TTableDirectory dir;
-    if (!dir.Read(font)) return {};
-    const auto head = dir.Find(MakeTag("head")), maxp = dir.Find(MakeTag("maxp")),
-               hhea = dir.Find(MakeTag("hhea"));
-    const auto hmtx = dir.Find(MakeTag("hmtx")), loca = dir.Find(MakeTag("loca")),
-               glyf = dir.Find(MakeTag("glyf"));
-    if (!head || !maxp || !hhea || !hmtx || !loca || !glyf) return {};
-    if (head->size() < 54 || maxp->size() < 6 || hhea->size() < 36) return {};
-    const auto locFormat = TByteReader(*head).U16At(50);
-    const uint32_t count = *TByteReader(*maxp).U16At(4);
-    const uint32_t longMetrics = std::min<uint32_t>(*TByteReader(*hhea).U16At(34), count);
-    if ((locFormat != 0 && locFormat != 1) || count == 0 || longMetrics == 0 ||
-        hmtx->size() / 4 < longMetrics)
+std::vector<uint8_t> SubsetTrueType(const TSfntView& face, std::span<const uint16_t> glyphs,
+                                    std::span<const TCmapEntry> cmap, bool symbolCmap) {
+    const auto head = face.Bytes("head"), maxp = face.Bytes("maxp"), hhea = face.Bytes("hhea");
+    const auto hmtx = face.Bytes("hmtx"), loca = face.Bytes("loca"), glyf = face.Bytes("glyf");
+    if (head.size() < 54 || maxp.size() < 6 || hhea.size() < 36) return {};
+    const auto locFormat = TByteReader(head).U16At(50);
+    const uint32_t count = *TByteReader(maxp).U16At(4);
+    const uint32_t longMetrics = std::min<uint32_t>(*TByteReader(hhea).U16At(34), count);
+    if ((locFormat != 0 && locFormat != 1) || count == 0 || longMetrics == 0 || hmtx.size() / 4 < longMetrics)
         return {};
-    const TGlyphLocations locations(*loca, *glyf, locFormat == 1, count);
+    const TGlyphLocations locations(loca, glyf, locFormat == 1, count);
     if (!locations.Fits()) return {};
 
     std::vector<uint8_t> keep(count, 0);
@@ -342,7 +300,7 @@ std::vector<uint8_t> SubsetTrueType(std::span<const uint8_t> font, std::span<con
         const auto outline = locations.Outline(g);
         if (!outline) return {};
         copied += outline->size();
-        if (copied > glyf->size()) return {};
+        if (copied > glyf.size()) return {};
         glyfOut.Bytes(*outline);
         glyfOut.PadTo4();
     }
@@ -353,21 +311,27 @@ std::vector<uint8_t> SubsetTrueType(std::span<const uint8_t> font, std::span<con
     tables.push_back({MakeTag("glyf"), glyfOut.Take()});
     tables.push_back({MakeTag("loca"), locaOut.Take()});
     TSfntWriter headOut;
-    headOut.Bytes(*head);
+    headOut.Bytes(head);
     headOut.Patch32(8, 0); // checksumAdjustment is zero while the checksums are summed
     headOut.Patch16(50, 1);
     tables.push_back({MakeTag("head"), headOut.Take()});
-    tables.push_back({MakeTag("hhea"), CopyWith16(*hhea, 34, static_cast<uint16_t>(newLongMetrics))});
-    tables.push_back({MakeTag("hmtx"), SubsetHmtx(*hmtx, longMetrics, newLongMetrics, keep, newCount)});
-    tables.push_back({MakeTag("maxp"), CopyWith16(*maxp, 4, static_cast<uint16_t>(newCount))});
-    tables.push_back(
-        {MakeTag("cmap"),
-         SubsetCmap(dir.Find(MakeTag("cmap")).value_or(std::span<const uint8_t>{}), keep, kept)});
-    tables.push_back({MakeTag("post"), SubsetPost(dir.Find(MakeTag("post")))});
-    if (const auto name = dir.Find(MakeTag("name"))) tables.push_back({MakeTag("name"), SubsetName(*name)});
+    tables.push_back({MakeTag("hhea"), CopyWith16(hhea, 34, static_cast<uint16_t>(newLongMetrics))});
+    tables.push_back({MakeTag("hmtx"), SubsetHmtx(hmtx, longMetrics, newLongMetrics, keep, newCount)});
+    tables.push_back({MakeTag("maxp"), CopyWith16(maxp, 4, static_cast<uint16_t>(newCount))});
+    // Only mappings to kept glyphs: the others would draw empty outlines.
+    std::vector<TCmapEntry> drawn;
+    for (const TCmapEntry& e : cmap)
+        if (e.Glyph < newCount && keep[e.Glyph]) drawn.push_back(e);
+    tables.push_back({MakeTag("cmap"), BuildCmap(std::move(drawn), symbolCmap)});
+    tables.push_back({MakeTag("post"), SubsetPost(face.Bytes("post"))});
+    if (face.Has("name")) tables.push_back({MakeTag("name"), SubsetName(face.Bytes("name"))});
     for (const TTag& tag : kCopiedTables)
-        if (const auto t = dir.Find(tag)) tables.push_back({tag, {t->begin(), t->end()}});
-    return Assemble(dir.Version(), std::move(tables));
+        if (face.Has({tag.data(), 4})) {
+            const auto t = face.Bytes({tag.data(), 4});
+            tables.push_back({tag, {t.begin(), t.end()}});
+        }
+    const uint32_t version = face.Version() == 0x74727565 ? face.Version() : 0x00010000; // 'true' stays
+    return Assemble(version, std::move(tables));
 }
 
 } // namespace pagelith

@@ -6,8 +6,8 @@
 #include "base/utf8_text.h"
 #include "base/win_ansi_encoding.h"
 #include "document/pagelith.h"
+#include "fonts/font_program.h"
 #include "fonts/standard_fonts.h"
-#include "fonts/truetype_subset.h"
 #include "pdf/pdf_file.h"
 #include "pdf/stream_object.h"
 #include "pdf/to_unicode_cmap.h"
@@ -51,6 +51,11 @@ TPDFFontRes& TDocumentFonts::Add(int32_t number, bool unicode) {
         if (const TPDFFontRes* loaded = doc_.Fonts.Item(static_cast<uint32_t>(number - kStandardFontCount)))
             entry->Assign(*loaded);
         const TicFont& font = entry->Font;
+        const bool subset = doc_.SubsetFonts;
+        // A symbol font's characters up to 0xFF sit at U+F0xx in its map, where viewers look for them.
+        const auto mapped = [&](char32_t c) -> char32_t {
+            return font.SymbolCmap() && c <= 0xFF ? 0xF000 + c : c;
+        };
         if (unicode) {
             entry->Unicode = true;
             // Glyph IDs mean nothing in any other font, so the program always goes with them.
@@ -63,8 +68,11 @@ TPDFFontRes& TDocumentFonts::Add(int32_t number, bool unicode) {
                 std::unique(entry->GlyphChars.begin(), entry->GlyphChars.end(),
                             [](const auto& a, const auto& b) { return a.first == b.first; }),
                 entry->GlyphChars.end());
-            if (doc_.SubsetFonts && entry->Embed)
-                for (const auto& [glyph, c] : entry->GlyphChars) entry->SubsetGlyphs.push_back(glyph);
+            if (subset)
+                for (const auto& [glyph, c] : entry->GlyphChars) {
+                    entry->SubsetGlyphs.push_back(glyph);
+                    entry->SubsetCmap.push_back({mapped(c), glyph});
+                }
         } else {
             entry->UsedChars = UsedChars();
             uint16_t first = 255, last = 0;
@@ -80,14 +88,16 @@ TPDFFontRes& TDocumentFonts::Add(int32_t number, bool unicode) {
                 }
             entry->FirstChar = first;
             entry->LastChar = last < first ? first : last;
-            if (doc_.SubsetFonts && entry->Embed)
+            if (subset && entry->Embed)
                 for (uint16_t c = 0; c < 256; ++c) {
                     if (!entry->UsedChars[c]) continue;
-                    // Both the glyph the widths measured and the one a reader finds for the
-                    // encoding's character.
+                    // Both the glyph the widths measured and the one a viewer finds for the encoding's
+                    // character, which the subset's map keeps.
+                    const char32_t u = font.SymbolCmap() ? c : WinAnsiToUnicode(static_cast<uint8_t>(c));
+                    const uint16_t drawn = font.SymbolCmap() ? font.GlyphOf(c) : font.GlyphOfUnicode(u);
                     entry->SubsetGlyphs.push_back(font.GlyphOf(c));
-                    entry->SubsetGlyphs.push_back(
-                        font.GlyphOfUnicode(WinAnsiToUnicode(static_cast<uint8_t>(c))));
+                    entry->SubsetGlyphs.push_back(drawn);
+                    entry->SubsetCmap.push_back({mapped(u), drawn});
                 }
         }
         if (!entry->SubsetGlyphs.empty()) {
@@ -211,23 +221,29 @@ int64_t WholeDegrees(double v) {
     return std::isfinite(t) ? static_cast<int64_t>(t) : 0; // from a 16.16 value: always finite
 }
 
-// The embedded program: the whole file, or the subset of the entry's glyphs with the six-letter
-// tag its name takes.
-struct TFontProgram {
-    std::vector<uint8_t> Subset;
+// The program the font embeds (none when it is not embedded), and the name the font objects give
+// it: a subset's name takes a six-letter tag.
+struct TEmbedded {
+    TFontProgram Program;
     std::string Name;
+    bool Cff = false;
 };
 
-TFontProgram FontProgram(const TPDFFontRes& font) {
-    TFontProgram program;
-    program.Name = font.Font.Name();
-    if (!font.Embed || font.SubsetGlyphs.empty()) return program;
-    program.Subset = SubsetTrueType(font.Font.FileData(), font.SubsetGlyphs);
-    if (program.Subset.empty()) return program; // a font the subsetter cannot read goes in whole
+TEmbedded Embedded(const TPDFFontRes& font) {
+    TEmbedded embedded;
+    embedded.Name = font.Font.Name();
+    embedded.Cff = font.Font.Outlines() == TOutlines::Cff;
+    if (!font.Embed) return embedded;
+    if (font.SubsetGlyphs.empty()) {
+        embedded.Program = WholeProgram(font.Font);
+        return embedded;
+    }
+    embedded.Program = SubsetProgram(font.Font, font.SubsetGlyphs, font.SubsetCmap, font.Font.SymbolCmap());
+    if (!embedded.Program.Subset) return embedded; // a font that cannot be subset goes in whole
     // The same glyphs of the same font give the same tag, on every platform.
     uint32_t hash = 2166136261u;
     const auto mix = [&](uint8_t b) { hash = (hash ^ b) * 16777619u; };
-    for (char c : program.Name) mix(static_cast<uint8_t>(c));
+    for (char c : embedded.Name) mix(static_cast<uint8_t>(c));
     for (uint16_t g : font.SubsetGlyphs) {
         mix(static_cast<uint8_t>(g >> 8));
         mix(static_cast<uint8_t>(g));
@@ -237,8 +253,24 @@ TFontProgram FontProgram(const TPDFFontRes& font) {
         tag[i] = static_cast<char>('A' + hash % 26);
         hash /= 26;
     }
-    program.Name = tag + program.Name;
-    return program;
+    embedded.Name = tag + embedded.Name;
+    return embedded;
+}
+
+// A composite font's glyphs by the codes its content writes: glyph IDs, or a CID-keyed font's CIDs.
+struct TCodedGlyph {
+    uint16_t Code;
+    uint16_t Glyph;
+    char32_t Char;
+};
+
+std::vector<TCodedGlyph> CodedGlyphs(const TPDFFontRes& font) {
+    std::vector<TCodedGlyph> coded;
+    coded.reserve(font.GlyphChars.size());
+    for (const auto& [glyph, c] : font.GlyphChars) coded.push_back({font.Font.CodeOfGlyph(glyph), glyph, c});
+    std::stable_sort(coded.begin(), coded.end(),
+                     [](const auto& a, const auto& b) { return a.Code < b.Code; });
+    return coded;
 }
 
 // Where the objects of one font entry are: they follow each other in the order FontObjects lists.
@@ -259,7 +291,7 @@ private:
 };
 
 void WriteDescriptor(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& numbers,
-                     std::string_view name, int flags) {
+                     const TEmbedded& embedded, int flags) {
     const TicFont& tt = font.Font;
     file.BeginObject();
     auto out = file.Out();
@@ -269,28 +301,33 @@ void WriteDescriptor(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers
     out.Text("/FontBBox [ ").Integer(tt.XMin()).Text(" ").Integer(tt.YMin()).Text(" ");
     out.Integer(tt.XMax()).Text(" ").Integer(tt.YMax()).Line(" ]");
     out.Text("/FontName /");
-    AppendPdfName(file.Buffer, name);
+    AppendPdfName(file.Buffer, embedded.Name);
     out.EndLine().Text("/ItalicAngle ").Integer(WholeDegrees(tt.ItalicAngle())).EndLine().Line("/StemV 0");
     if (numbers.Has(TFontObject::Program))
-        out.Text("/FontFile2 ").Integer(numbers.Of(TFontObject::Program)).Line(" 0 R");
+        out.Text(embedded.Cff ? "/FontFile3 " : "/FontFile2 ")
+            .Integer(numbers.Of(TFontObject::Program))
+            .Line(" 0 R");
     out.Line(">>");
     file.EndObject();
 }
 
-void WriteFontFile(TPdfFile& file, const TPDFFontRes& font, const TFontProgram& program) {
-    const std::span<const uint8_t> bytes = program.Subset.empty() ? font.Font.FileData() : program.Subset;
+// A TrueType file (FontFile2), or a bare CFF program (FontFile3) of the kind its font dictionary names.
+void WriteFontFile(TPdfFile& file, const TPDFFontRes& font, const TEmbedded& embedded) {
+    const std::span<const uint8_t> bytes = embedded.Program.Bytes();
     TStreamObject stream(file, TStreamLength::Direct);
     stream.Dictionary().Line("<< /Filter /FlateDecode");
-    const std::string tail = " /Length1 " + std::to_string(bytes.size()) + " >>";
+    std::string tail = " /Length1 " + std::to_string(bytes.size()) + " >>";
+    if (embedded.Cff) tail = font.Unicode ? " /Subtype /CIDFontType0C >>" : " /Subtype /Type1C >>";
     stream.Deflate(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), tail);
 }
 
-void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& numbers,
-                       const TFontProgram& program) {
+// A simple font: TrueType, or Type1 over a CFF program.
+void WriteSimpleFont(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& numbers,
+                     const TEmbedded& embedded) {
     const TicFont& tt = font.Font;
     file.BeginObject();
     auto out = file.Out();
-    out.Line("<< /Type /Font").Line("/Subtype /TrueType");
+    out.Line("<< /Type /Font").Line(embedded.Cff ? "/Subtype /Type1" : "/Subtype /TrueType");
     out.Text("/FirstChar ").Integer(font.FirstChar).EndLine();
     out.Text("/LastChar ").Integer(font.LastChar).EndLine();
     out.Text("/Widths [ ");
@@ -301,7 +338,7 @@ void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font, const TFontNumbe
             out.Text("0 ");
     }
     out.Line("]").Line("/Encoding /WinAnsiEncoding").Text("/BaseFont /");
-    AppendPdfName(file.Buffer, program.Name);
+    AppendPdfName(file.Buffer, embedded.Name);
     out.EndLine()
         .Text("/FontDescriptor ")
         .Integer(numbers.Of(TFontObject::Descriptor))
@@ -310,13 +347,14 @@ void WriteTrueTypeFont(TPdfFile& file, const TPDFFontRes& font, const TFontNumbe
     file.EndObject();
 }
 
-// Type0 over a CIDFontType2 whose CIDs are the glyph IDs (Identity-H), so the content stream
-// carries glyph IDs and the ToUnicode map gives the characters back.
-void WriteType0Font(TPdfFile& file, const TFontNumbers& numbers, const TFontProgram& program) {
+// Type0 over a CIDFont (Identity-H): CIDFontType2 whose CIDs are the glyph IDs, or CIDFontType0 over a
+// CFF program whose CIDs are its own (a name-keyed program's are its glyph IDs). The ToUnicode map
+// gives the characters back.
+void WriteType0Font(TPdfFile& file, const TFontNumbers& numbers, const TEmbedded& embedded) {
     file.BeginObject();
     auto out = file.Out();
     out.Line("<< /Type /Font").Line("/Subtype /Type0").Text("/BaseFont /");
-    AppendPdfName(file.Buffer, program.Name);
+    AppendPdfName(file.Buffer, embedded.Name);
     out.EndLine().Line("/Encoding /Identity-H");
     out.Text("/DescendantFonts [ ").Integer(numbers.Of(TFontObject::Descendant)).Line(" 0 R ]");
     out.Text("/ToUnicode ").Integer(numbers.Of(TFontObject::ToUnicode)).Line(" 0 R").Line(">>");
@@ -324,34 +362,39 @@ void WriteType0Font(TPdfFile& file, const TFontNumbers& numbers, const TFontProg
 }
 
 void WriteCIDFont(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& numbers,
-                  const TFontProgram& program) {
+                  const TEmbedded& embedded, std::span<const TCodedGlyph> glyphs) {
     const TicFont& tt = font.Font;
     file.BeginObject();
     auto out = file.Out();
-    out.Line("<< /Type /Font").Line("/Subtype /CIDFontType2").Text("/BaseFont /");
-    AppendPdfName(file.Buffer, program.Name);
+    out.Line("<< /Type /Font").Line(embedded.Cff ? "/Subtype /CIDFontType0" : "/Subtype /CIDFontType2");
+    out.Text("/BaseFont /");
+    AppendPdfName(file.Buffer, embedded.Name);
     out.EndLine().Line("/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>");
     out.Text("/FontDescriptor ").Integer(numbers.Of(TFontObject::Descriptor)).Line(" 0 R");
     out.Text("/DW ").Integer(tt.GlyphWidth(0)).EndLine();
     // Runs of consecutive glyphs share one array.
     out.Text("/W [");
-    const auto& glyphs = font.GlyphChars;
     for (std::size_t i = 0; i < glyphs.size();) {
         std::size_t end = i + 1;
-        while (end < glyphs.size() && glyphs[end].first == glyphs[end - 1].first + 1) ++end;
-        out.Text(" ").Integer(glyphs[i].first).Text(" [");
-        for (std::size_t k = i; k < end; ++k) out.Text(" ").Integer(tt.GlyphWidth(glyphs[k].first));
+        while (end < glyphs.size() && glyphs[end].Code == glyphs[end - 1].Code + 1) ++end;
+        out.Text(" ").Integer(glyphs[i].Code).Text(" [");
+        for (std::size_t k = i; k < end; ++k) out.Text(" ").Integer(tt.GlyphWidth(glyphs[k].Glyph));
         out.Text(" ]");
         i = end;
     }
-    out.Line(" ]").Line("/CIDToGIDMap /Identity").Line(">>");
+    out.Line(" ]");
+    if (!embedded.Cff) out.Line("/CIDToGIDMap /Identity");
+    out.Line(">>");
     file.EndObject();
 }
 
-void WriteToUnicode(TPdfFile& file, const TPDFFontRes& font) {
+void WriteToUnicode(TPdfFile& file, std::span<const TCodedGlyph> glyphs) {
+    std::vector<std::pair<uint16_t, char32_t>> codeChars;
+    codeChars.reserve(glyphs.size());
+    for (const TCodedGlyph& g : glyphs) codeChars.emplace_back(g.Code, g.Char);
     TStreamObject cmap(file, TStreamLength::Direct);
     cmap.Dictionary().Line("<< /Filter /FlateDecode");
-    cmap.Deflate(ToUnicodeCMap(font.GlyphChars), " >>");
+    cmap.Deflate(ToUnicodeCMap(codeChars), " >>");
 }
 
 } // namespace
@@ -362,27 +405,28 @@ void WriteFontObjects(TPdfFile& file, const TPDFFontRes& font) {
         return;
     }
     const TFontNumbers numbers(file.Next, FontObjects(font));
-    const TFontProgram program = FontProgram(font);
+    const TEmbedded embedded = Embedded(font);
+    const std::vector<TCodedGlyph> glyphs = font.Unicode ? CodedGlyphs(font) : std::vector<TCodedGlyph>{};
     for (const TFontObject object : FontObjects(font)) {
         switch (object) {
         case TFontObject::Font:
             if (font.Unicode)
-                WriteType0Font(file, numbers, program);
+                WriteType0Font(file, numbers, embedded);
             else
-                WriteTrueTypeFont(file, font, numbers, program);
+                WriteSimpleFont(file, font, numbers, embedded);
             break;
         case TFontObject::Descendant:
-            WriteCIDFont(file, font, numbers, program);
+            WriteCIDFont(file, font, numbers, embedded, glyphs);
             break;
         case TFontObject::ToUnicode:
-            WriteToUnicode(file, font);
+            WriteToUnicode(file, glyphs);
             break;
         case TFontObject::Descriptor:
-            // Composite fonts are symbolic: their glyphs are reached through glyph IDs, not an encoding.
-            WriteDescriptor(file, font, numbers, program.Name, font.Unicode ? 4 : 32);
+            // Composite fonts are symbolic: their glyphs are reached through codes, not an encoding.
+            WriteDescriptor(file, font, numbers, embedded, font.Unicode ? 4 : 32);
             break;
         case TFontObject::Program:
-            WriteFontFile(file, font, program);
+            WriteFontFile(file, font, embedded);
             break;
         }
     }

@@ -1,7 +1,7 @@
 """Checks a TrueType subset against its original with fontTools.
 
     check_subset.py glyphs FONT CODEPOINT...          prints the glyph ID of each code point
-    check_subset.py check ORIGINAL SUBSET GLYPH...     exits 1 with a list of faults
+    check_subset.py check ORIGINAL SUBSET CODEPOINT... exits 1 with a list of faults
 """
 import io
 import struct
@@ -88,9 +88,11 @@ def check_file_structure(data, faults):
         faults.append("head checksumAdjustment")
 
 
-def check(original_path, subset_path, ids):
+def check(original_path, subset_path, codes):
     faults = []
     original = TTFont(original_path)
+    old_cmap = original.getBestCmap()
+    ids = [original.getGlyphID(old_cmap[code]) for code in codes if code in old_cmap]
     subset = TTFont(subset_path, checkChecksums=2)
     for tag in subset.keys():
         subset[tag]  # decompiles every table
@@ -132,9 +134,8 @@ def check(original_path, subset_path, ids):
         if original["hmtx"][old_order[gid]] != subset["hmtx"][new_order[gid]]:
             faults.append("glyph %d metrics" % gid)
 
-    old_cmap, new_cmap = original.getBestCmap(), subset.getBestCmap()
-    expected = {code: original.getGlyphID(name) for code, name in old_cmap.items()
-                if original.getGlyphID(name) in kept}
+    new_cmap = subset.getBestCmap()
+    expected = {code: original.getGlyphID(old_cmap[code]) for code in codes if code in old_cmap}
     actual = {code: subset.getGlyphID(name) for code, name in new_cmap.items()}
     if expected != actual:
         faults.append("cmap: expected %d code points, got %d; differing %s" % (
@@ -164,4 +165,4 @@ if __name__ == "__main__":
     if sys.argv[1] == "glyphs":
         glyph_ids(sys.argv[2], [int(c, 0) for c in sys.argv[3:]])
     else:
-        sys.exit(check(sys.argv[2], sys.argv[3], [int(g) for g in sys.argv[4:]]))
+        sys.exit(check(sys.argv[2], sys.argv[3], [int(c, 0) for c in sys.argv[4:]]))

@@ -1,0 +1,30 @@
+// The font program a PDF embeds for a face: a TrueType file, or a bare CFF table.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "fonts/cmap_writer.h"
+
+namespace pagelith {
+
+class TicFont;
+
+struct TFontProgram {
+    std::vector<uint8_t> Owned;        // bytes built for the document
+    std::span<const uint8_t> Borrowed; // or a part of the font's file
+    bool Subset = false;
+    std::span<const uint8_t> Bytes() const { return Owned.empty() ? Borrowed : Owned; }
+};
+
+// The whole face: its file, the face's tables gathered from a collection, or its CFF table.
+TFontProgram WholeProgram(const TicFont& font);
+
+// A subset that keeps `glyphs` under their IDs (with glyph 0 and the components they use): our own
+// for TrueType outlines, drawing through a character map of `cmap` alone, and HarfBuzz's for CFF.
+// The whole face when the face cannot be subset.
+TFontProgram SubsetProgram(const TicFont& font, std::span<const uint16_t> glyphs,
+                           std::span<const TCmapEntry> cmap, bool symbolCmap);
+
+} // namespace pagelith
