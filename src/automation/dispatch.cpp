@@ -210,6 +210,9 @@ constexpr std::array<TEntry, kMembers.size()> kEntries = {{
     Entry<&IPDFSvrDoc::get_AppendText, &IPDFSvrDoc::put_AppendText>(),
     Entry<&IPDFSvrDoc2::get_UnicodeText, &IPDFSvrDoc2::put_UnicodeText>(),
     Entry<&IPDFSvrDoc2::get_SubsetFonts, &IPDFSvrDoc2::put_SubsetFonts>(),
+    Entry<&IPDFSvrDoc2::LoadFont>(),
+    Entry<&IPDFSvrDoc2::get_FallbackFonts, &IPDFSvrDoc2::put_FallbackFonts>(),
+    Entry<&IPDFSvrDoc2::get_StandardFontMetrics, &IPDFSvrDoc2::put_StandardFontMetrics>(),
 }};
 // clang-format on
 

@@ -134,6 +134,11 @@ struct IPDFSvrDoc2 : public IPDFSvrDoc {
     virtual HRESULT STDMETHODCALLTYPE put_UnicodeText(VARIANT_BOOL Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_SubsetFonts(VARIANT_BOOL* Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_SubsetFonts(VARIANT_BOOL Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LoadFont(BSTR FileName, LONG FaceIndex, LONG* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_FallbackFonts(BSTR* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_FallbackFonts(BSTR Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_StandardFontMetrics(VARIANT_BOOL* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_StandardFontMetrics(VARIANT_BOOL Value) = 0;
 };
 
 PAGELITH_COM_IID(IPDFSvrDoc2);

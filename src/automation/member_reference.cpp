@@ -143,6 +143,32 @@ constexpr std::array<TInterfaceNote, kMemberCount2> kDoc2Notes = {{
      "Glyph numbers stay those of the font, and pages render exactly as with the whole font. A two-page "
      "invoice in two DejaVu fonts drops from about 715 KB to under 30 KB. A font that cannot be cut "
      "down is embedded whole. False (the default) embeds whole fonts, as before."},
+    {"LoadFont",
+     "Loads a font file and returns its font number, numbered like `AddFont`'s. It takes TrueType and "
+     "OpenType fonts with TrueType or CFF outlines, with Windows or Macintosh names, symbol fonts, and "
+     "one face of a collection (`.ttc`, `.otc`): `FaceIndex` counts the faces from 0, and is 0 for a "
+     "file of one font. It never returns 0: a file it cannot use raises an error that says why: not "
+     "found, not a font, a Type 1 or WOFF font, a face index out of range, no outlines (bitmap glyphs "
+     "only), CFF2 outlines, no usable character map, or a damaged table directory. Fonts with CFF "
+     "outlines are embedded as CFF: code-page text as a Type 1 font (`FontFile3 /Type1C`), Unicode text "
+     "as a CIDFontType0 font (`/CIDFontType0C`), which raises the document's header to PDF 1.3. A "
+     "CID-keyed CFF font (most CJK OpenType fonts) has no glyph names for a code page to reach, so its "
+     "text is always kept as Unicode text. A symbol font's characters U+0020 to U+00FF reach its "
+     "U+F020 to U+F0FF, as Windows maps them, in both modes, whole or subset."},
+    {"FallbackFonts",
+     "Font numbers separated by blanks, for example \"16 17\"; empty (the default) for none. In Unicode "
+     "text (`UnicodeText`), a character the text's font lacks is drawn in the first of these fonts "
+     "that has it; it is measured, wrapped, underlined, linked and extracted like any other character. "
+     "Glyph 0 of the text's own font is used only when no fallback has the character. A put names "
+     "loaded TrueType or OpenType fonts only (an error says which number is not one) and applies to "
+     "text written after it; `Clear` empties it."},
+    {"StandardFontMetrics",
+     "True makes the 14 standard fonts (1 to 14) measurable with their published character widths "
+     "(the Core 14 metrics; no kerning pairs, as the text is written as plain strings). Text written in "
+     "them while it is true wraps at `TextMaxWidth`, aligns, is underlined, gets link rectangles, and "
+     "is measured by `TextLineWidth`, `TextBlockWidth` and `TextBlockHeight`, as TrueType text is: "
+     "`TextLineWidth(\"Hello\")` in Helvetica at 12 points is 27.336 points. Each line keeps the setting "
+     "it was written with. False (the default) writes exactly what earlier versions wrote."},
 }};
 
 constexpr bool Doc2NotesNameItsMembers() {

@@ -40,8 +40,8 @@ inline constexpr std::size_t kMemberCount = 72;
 inline constexpr std::size_t kVtableEntryCount = 114; // after IDispatch's seven
 // IPDFSvrDoc2 derives from IPDFSvrDoc; its own members follow in DISPID and vtable order.
 inline constexpr int32_t kFirstDispId2 = 0x111;
-inline constexpr std::size_t kMemberCount2 = 2;
-inline constexpr std::size_t kVtableEntryCount2 = 4; // after IPDFSvrDoc's
+inline constexpr std::size_t kMemberCount2 = 5;
+inline constexpr std::size_t kVtableEntryCount2 = 9; // after IPDFSvrDoc's
 
 namespace member_table_detail {
 using K = TMemberKind;
@@ -128,6 +128,9 @@ inline constexpr std::array<TMemberInfo, kMemberCount + kMemberCount2> kMembers 
         // IPDFSvrDoc2
         TMemberInfo{0x111, "UnicodeText", K::GetPut, 0, {{}}, V::Boolean, "Keep every character of text written in TrueType fonts."},
         TMemberInfo{0x112, "SubsetFonts", K::GetPut, 0, {{}}, V::Boolean, "Embed only the glyphs that the document uses."},
+        TMemberInfo{0x113, "LoadFont", K::Method, 2, {{{"FileName", V::String}, {"FaceIndex", V::Long}}}, V::Long, "Loads a TrueType or OpenType font, or one face of a collection."},
+        TMemberInfo{0x114, "FallbackFonts", K::GetPut, 0, {{}}, V::String, "Fonts that draw the characters a Unicode text's font lacks."},
+        TMemberInfo{0x115, "StandardFontMetrics", K::GetPut, 0, {{}}, V::Boolean, "Measure the standard fonts with their published widths."},
     };
 }();
 // clang-format on

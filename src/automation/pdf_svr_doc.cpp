@@ -13,6 +13,7 @@
 #include "base/ansi_text.h"
 #include "base/byte_stream.h"
 #include "base/pdf_error.h"
+#include "base/utf8_text.h"
 #include "output/byte_array.h"
 #include "output/native_text.h"
 #include "output/response_stream.h"
@@ -485,6 +486,33 @@ HRESULT TPDFSvrDoc::get_SubsetFonts(VARIANT_BOOL* Value) {
 
 HRESULT TPDFSvrDoc::put_SubsetFonts(VARIANT_BOOL Value) {
     return Serialized(callLock_, [&] { FBuilder.SubsetFonts = Value != 0; });
+}
+
+HRESULT TPDFSvrDoc::LoadFont(BSTR FileName, LONG FaceIndex, LONG* Value) {
+    return RunWithResult(callLock_, Value, [&] {
+        return LONG{FBuilder.LoadFont(NativeFileName(BstrToU16(FileName)), FaceIndex)};
+    });
+}
+
+HRESULT TPDFSvrDoc::get_FallbackFonts(BSTR* Value) {
+    if (!Value) return E_POINTER;
+    *Value = nullptr;
+    return Serialized(callLock_, [&] {
+        const std::string numbers = FBuilder.GetFallbackFonts(); // digits and blanks
+        *Value = U16ToBstr(std::u16string(numbers.begin(), numbers.end()));
+    });
+}
+
+HRESULT TPDFSvrDoc::put_FallbackFonts(BSTR Value) {
+    return Serialized(callLock_, [&] { FBuilder.SetFallbackFonts(WideToUtf8(BstrToU16(Value))); });
+}
+
+HRESULT TPDFSvrDoc::get_StandardFontMetrics(VARIANT_BOOL* Value) {
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.StandardFontMetrics); });
+}
+
+HRESULT TPDFSvrDoc::put_StandardFontMetrics(VARIANT_BOOL Value) {
+    return Serialized(callLock_, [&] { FBuilder.StandardFontMetrics = Value != 0; });
 }
 
 // Links

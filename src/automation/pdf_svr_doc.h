@@ -161,6 +161,11 @@ public:
     HRESULT STDMETHODCALLTYPE put_UnicodeText(VARIANT_BOOL Value) override;
     HRESULT STDMETHODCALLTYPE get_SubsetFonts(VARIANT_BOOL* Value) override;
     HRESULT STDMETHODCALLTYPE put_SubsetFonts(VARIANT_BOOL Value) override;
+    HRESULT STDMETHODCALLTYPE LoadFont(BSTR FileName, LONG FaceIndex, LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_FallbackFonts(BSTR* Value) override;
+    HRESULT STDMETHODCALLTYPE put_FallbackFonts(BSTR Value) override;
+    HRESULT STDMETHODCALLTYPE get_StandardFontMetrics(VARIANT_BOOL* Value) override;
+    HRESULT STDMETHODCALLTYPE put_StandardFontMetrics(VARIANT_BOOL Value) override;
 
     TPagelith FBuilder;
     std::u16string StreamFileName;

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace pagelith {
 
@@ -14,6 +16,13 @@ inline constexpr std::array<char16_t, 32> kWinAnsiHighControls = {
 
 constexpr char16_t WinAnsiToUnicode(uint8_t byte) {
     return byte >= 0x80 && byte < 0xA0 ? kWinAnsiHighControls[byte - 0x80] : char16_t{byte};
+}
+
+// Code-page text as UTF-16, byte by byte.
+inline std::u16string WinAnsiToWide(std::string_view text) {
+    std::u16string wide(text.size(), u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i) wide[i] = WinAnsiToUnicode(static_cast<uint8_t>(text[i]));
+    return wide;
 }
 
 } // namespace pagelith

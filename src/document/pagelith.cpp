@@ -60,6 +60,7 @@ void TPagelith::Clear() {
     Pages.Clear();
     Resources.Clear();
     Fonts.Clear();
+    fallbackFonts_.reset(); // it names fonts that are gone
     spool_.reset();
     spoolRefused_ = false;
     CurrentGraphic = 0;

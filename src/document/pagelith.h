@@ -15,11 +15,11 @@
 #include "document/pdf_page.h"
 #include "fonts/font_res.h"
 #include "images/image_settings.h"
+#include "text/text_res.h"
 
 namespace pagelith {
 
 class TPDFGraphicRes;
-class TPDFTextRes;
 class TStream;
 class TBitmapHandleSource;
 class TByteSpool;
@@ -63,6 +63,8 @@ public:
     bool UnicodeText = false;
     // Embedded TrueType fonts hold only the glyphs the document uses.
     bool SubsetFonts = false;
+    // The 14 standard fonts measure with their published widths, so their text wraps and aligns.
+    bool StandardFontMetrics = false;
 
     // The creation date's source; tests fix it.
     std::function<std::time_t()> Clock = [] { return std::time(nullptr); };
@@ -114,6 +116,13 @@ public:
 
     // Fonts (document/font_members.cpp). File names and texts are 8-bit strings.
     int32_t AddFont(const std::string& fileName);
+    // Face `face` of a TrueType, OpenType or collection file; throws EPDFError saying why a file
+    // cannot be used.
+    int32_t LoadFont(const std::string& fileName, int32_t face);
+    // Font numbers for the characters Unicode text's font lacks, written as "16 17"; a put names
+    // loaded TrueType fonts only, and applies to text written after it.
+    std::string GetFallbackFonts() const;
+    void SetFallbackFonts(std::string_view numbers);
     bool GetEmbedFont(int32_t fontNum) const;
     void SetEmbedFont(int32_t fontNum, bool embed);
     void SetFontOffset(int32_t fontNum, int16_t offset);
@@ -166,6 +175,9 @@ public:
     // Writes the complete PDF file to dest; dest receives nothing on failure.
     void SaveToStream(TStream& dest);
 
+    // How text written now in font `font` is kept and measured, kept as Unicode when asked for.
+    TTextMode TextMode(int32_t font, bool unicode) const;
+
 private:
     // Adds a link's text through add, in the link format when LinkStandardFormat is on.
     void AddLinkText(const std::function<void(TPDFTextRes&)>& add);
@@ -175,6 +187,7 @@ private:
     // spool, made with the first large file, or none.
     const std::shared_ptr<TByteSpool>& SpoolFor(std::size_t fileBytes);
 
+    std::shared_ptr<const std::vector<int32_t>> fallbackFonts_;
     std::shared_ptr<TByteSpool> spool_;
     bool spoolRefused_ = false; // no temporary file could be made for it
     std::vector<uint8_t> readBuffer_;

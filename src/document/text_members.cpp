@@ -1,6 +1,7 @@
 // TPagelith members that create text resources, write text and links.
 #include <memory>
 
+#include "base/win_ansi_encoding.h"
 #include "document/pagelith.h"
 #include "fonts/standard_fonts.h"
 #include "text/text_res.h"
@@ -13,19 +14,34 @@ int32_t TPagelith::CreateText() {
 }
 
 void TPagelith::WriteText(std::string_view text) {
-    if (TPDFTextRes* t = CurrentTextRes()) t->AddText(text, {}, AppendText, false);
+    TPDFTextRes* t = CurrentTextRes();
+    if (!t) return;
+    const TTextMode mode = TextMode(t->Font, false);
+    if (mode.Unicode)
+        t->AddWideText(WinAnsiToWide(text), {}, AppendText, false, mode); // a CID-keyed font's
+    else
+        t->AddText(text, {}, AppendText, false, mode);
 }
 
 void TPagelith::WriteText(std::u16string_view text) {
-    if (TPDFTextRes* t = CurrentTextRes()) t->AddWideText(text, {}, AppendText, false, UnicodeText);
+    if (TPDFTextRes* t = CurrentTextRes())
+        t->AddWideText(text, {}, AppendText, false, TextMode(t->Font, UnicodeText));
 }
 
 void TPagelith::WriteLink(std::string_view text, std::string_view link) {
-    AddLinkText([&](TPDFTextRes& t) { t.AddText(text, link, AppendText, LinkBorder); });
+    AddLinkText([&](TPDFTextRes& t) {
+        const TTextMode mode = TextMode(t.Font, false);
+        if (mode.Unicode)
+            t.AddWideText(WinAnsiToWide(text), link, AppendText, LinkBorder, mode);
+        else
+            t.AddText(text, link, AppendText, LinkBorder, mode);
+    });
 }
 
 void TPagelith::WriteLink(std::u16string_view text, std::string_view link) {
-    AddLinkText([&](TPDFTextRes& t) { t.AddWideText(text, link, AppendText, LinkBorder, UnicodeText); });
+    AddLinkText([&](TPDFTextRes& t) {
+        t.AddWideText(text, link, AppendText, LinkBorder, TextMode(t.Font, UnicodeText));
+    });
 }
 
 void TPagelith::AddLinkText(const std::function<void(TPDFTextRes&)>& add) {

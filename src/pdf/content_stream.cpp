@@ -178,15 +178,15 @@ private:
         text_.push_back(')');
     }
 
-    // The glyph IDs of a UTF-8 line, two bytes each, as the composite font's Identity-H encoding
-    // reads them; a literal string takes half the room of a hexadecimal one.
+    // The codes of a UTF-8 line's glyphs (their IDs, or a CID-keyed font's CIDs), two bytes each, as
+    // the composite font's Identity-H encoding reads them; a literal string takes half the room of a hexadecimal one.
     void AppendGlyphString(int32_t fontNumber, std::string_view utf8) {
         const TPDFFontRes* font = doc_.Fonts.Item(static_cast<uint32_t>(fontNumber - kStandardFontCount));
         glyphs_.resize(2 * utf8.size()); // never more than two bytes per character
         std::size_t n = 0;
         for (std::size_t k = 0; k < utf8.size();) {
             const char32_t c = NextCodePoint(utf8, k);
-            const uint16_t glyph = font ? font->Font.UnicodeMetric(c).Glyph : 0;
+            const uint16_t glyph = font ? font->Font.CodeOfGlyph(font->Font.UnicodeMetric(c).Glyph) : 0;
             glyphs_[n++] = static_cast<char>(glyph >> 8);
             glyphs_[n++] = static_cast<char>(glyph & 0xFF);
         }

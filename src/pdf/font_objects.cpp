@@ -179,6 +179,10 @@ std::span<const TFontObject> FontObjects(const TPDFFontRes& font) {
     return kSimpleObjects;
 }
 
+int32_t FontMinorVersion(const TPDFFontRes& font) {
+    return font.Unicode && font.Font.Outlines() == TOutlines::Cff ? 3 : 2;
+}
+
 void AppendFontResourceName(std::string& out, int32_t number, bool unicode) {
     if (IsStandardFont(number)) {
         out += "/SF";

@@ -50,6 +50,9 @@ private:
 enum class TFontObject : uint8_t { Font, Descendant, ToUnicode, Descriptor, Program };
 std::span<const TFontObject> FontObjects(const TPDFFontRes& font);
 
+// The PDF 1.x version a font entry needs: 3 for a CFF program under a composite font, else 2.
+int32_t FontMinorVersion(const TPDFFontRes& font);
+
 // The name that content streams and page resources give a font: SF, TT or TU (its Unicode text)
 // and a number.
 void AppendFontResourceName(std::string& out, int32_t number, bool unicode);

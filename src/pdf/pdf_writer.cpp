@@ -44,7 +44,7 @@ public:
         // Built whole, the buffer takes the pictures too; passed on, it holds a few pages at a time.
         file_.Buffer.reserve(file_.Sink ? 2 * kPassOnBytes
                                         : 4096 + std::size_t{doc_.Pages.Count()} * 256 + PlacedImageBytes());
-        file_.Out().Line("%PDF-1.2");
+        file_.Out().Text("%PDF-1.").Integer(minorVersion_).EndLine();
         file_.Next = 1;
         for (const TPlanned& entry : plan_) {
             if (entry.First != file_.Next) throw EPDFError(kIndexingError);
@@ -148,6 +148,7 @@ private:
         textLinks_.assign(std::size_t{doc_.Resources.Count()} + 1, TTextLinks{});
         pageTargets_.assign(doc_.Pages.Count(), {});
         plan_.clear();
+        minorVersion_ = 2;
         int32_t next = 1;
         using K = TPlanned::TKind;
         const auto plan = [&](K kind, int32_t count) -> TPlanned& {
@@ -198,6 +199,7 @@ private:
                     if (fonts_.Find(style.Font, style.Unicode)) continue;
                     TPDFFontRes& font = fonts_.Add(style.Font, style.Unicode);
                     font.ObjectNumber = next;
+                    minorVersion_ = std::max(minorVersion_, FontMinorVersion(font));
                     plan(K::Font, static_cast<int32_t>(FontObjects(font).size())).Font = &font;
                 }
             }
@@ -374,6 +376,7 @@ private:
     std::vector<std::vector<std::string_view>> pageTargets_;
     std::vector<TLinkSlot> slots_; // filled by a page's content, read by its links
     int32_t infoNumber_ = 0;
+    int32_t minorVersion_ = 2; // the header's PDF 1.x: raised only by what a document holds
 };
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).

@@ -44,6 +44,10 @@ struct TLineStyle {
     bool Underline = false;
     // The line's bytes are UTF-8 for a TrueType font's Unicode cmap, not code-page text.
     bool Unicode = false;
+    // A standard font measured with its published widths.
+    bool StandardMetrics = false;
+    // Unicode lines: the fonts that draw the characters the line's font lacks, in order.
+    std::shared_ptr<const std::vector<int32_t>> Fallbacks;
     friend bool operator==(const TLineStyle&, const TLineStyle&) = default;
 };
 

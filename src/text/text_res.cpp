@@ -7,6 +7,7 @@
 #include "base/utf8_text.h"
 #include "fonts/font_res.h"
 #include "fonts/standard_fonts.h"
+#include "fonts/standard_widths.h"
 #include "text/line_fit.h"
 
 namespace pagelith {
@@ -82,7 +83,11 @@ TTextLine TPDFTextRes::Segment(uint32_t k) const {
     return k >= 1 && k <= Segments.size() ? Segments[k - 1] : DefaultLine();
 }
 
-void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder, bool unicode) {
+bool Measured(const TLineStyle& style) {
+    return !IsStandardFont(style.Font) || style.StandardMetrics;
+}
+
+void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder, const TTextMode& mode) {
     TLineStyle style;
     style.Font = Font;
     style.Size = Size;
@@ -93,20 +98,23 @@ void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder, 
     style.SkewY = SkewY;
     style.Link = link;
     style.LinkBorder = linkBorder;
-    style.Underline = !IsStandardFont(Font) && Underline;
-    style.Unicode = unicode;
+    style.Unicode = mode.Unicode;
+    style.StandardMetrics = IsStandardFont(Font) && mode.StandardMetrics;
+    if (mode.Unicode) style.Fallbacks = mode.Fallbacks;
+    style.Underline = Measured(style) && Underline;
     Lines.StartLine(style, append);
 }
 
 void TPDFTextRes::AddText(std::string_view text, std::string_view uri, bool append, bool linkBorder,
-                          bool unicode) {
-    // Standard fonts cannot be measured, so they carry no links.
-    if (IsStandardFont(Font)) uri = {};
+                          const TTextMode& mode) {
+    // Text that cannot be measured carries no links.
+    const bool measured = !IsStandardFont(Font) || mode.StandardMetrics;
+    if (!measured) uri = {};
     const TLinkRef link(uri);
     const bool newLink = !uri.empty() && (Lines.empty() || !(Lines.Style(Lines.size() - 1).Link == uri));
     const TLineStore::TMark mark = Lines.Mark();
     try {
-        StartLine(link, append, linkBorder, unicode);
+        StartLine(link, append, linkBorder, mode);
 
         // Breaks are rare: find each kind with memchr rather than testing every byte.
         const auto next = [&](char c, std::size_t from) {
@@ -121,14 +129,14 @@ void TPDFTextRes::AddText(std::string_view text, std::string_view uri, bool appe
             Lines.Append(text.substr(run, i - run));
             run = i + 1;
             if (i == cr) {
-                StartLine(link, append, linkBorder, unicode);
+                StartLine(link, append, linkBorder, mode);
                 cr = next('\r', run);
                 if (lf == run && lf < text.size()) { // CR LF is one break
                     ++run;
                     lf = next('\n', run);
                 }
             } else {
-                StartLine(link, append, linkBorder, unicode);
+                StartLine(link, append, linkBorder, mode);
                 lf = next('\n', run);
             }
         }
@@ -138,23 +146,26 @@ void TPDFTextRes::AddText(std::string_view text, std::string_view uri, bool appe
         throw;
     }
     if (newLink) ++LinkCount;
-    if (!text.empty() && IsStandardFont(Font)) Alignment = 0;
+    if (!text.empty() && !measured) Alignment = 0;
 }
 
 void TPDFTextRes::AddWideText(std::u16string_view text, std::string_view link, bool append, bool linkBorder,
-                              bool unicode) {
+                              const TTextMode& mode) {
     // Standard fonts have no Unicode cmap to look characters up in.
-    if (unicode && !IsStandardFont(Font))
-        AddText(WideToUtf8(text), link, append, linkBorder, true);
-    else
-        AddText(WideToAnsi(text), link, append, linkBorder, false);
+    if (mode.Unicode && !IsStandardFont(Font)) {
+        AddText(WideToUtf8(text), link, append, linkBorder, mode);
+        return;
+    }
+    TTextMode codePage = mode;
+    codePage.Unicode = false;
+    AddText(WideToAnsi(text), link, append, linkBorder, codePage);
 }
 
 void TPDFTextRes::SetAlignment(uint8_t alignment) {
     const auto& styles = Lines.Styles();
-    const bool standard =
-        std::any_of(styles.begin(), styles.end(), [](const TLineStyle& l) { return IsStandardFont(l.Font); });
-    Alignment = standard ? 0 : alignment;
+    const bool unmeasured =
+        std::any_of(styles.begin(), styles.end(), [](const TLineStyle& l) { return !Measured(l); });
+    Alignment = unmeasured ? 0 : alignment;
 }
 
 TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double scale) {
@@ -167,6 +178,12 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
     styleWidths.reserve(styles.size());
     bool measurable = true;
     for (const TLineStyle& style : styles) {
+        if (style.StandardMetrics) {
+            if (const auto* widths = StandardFontWidths(style.Font)) {
+                styleWidths.emplace_back(*widths);
+                continue;
+            }
+        }
         const TPDFFontRes* font = IsStandardFont(style.Font)
                                       ? nullptr
                                       : fonts.Item(static_cast<uint32_t>(style.Font - kStandardFontCount));
@@ -174,7 +191,10 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
             measurable = false;
             break;
         }
-        styleWidths.emplace_back(font->Font, style.Unicode);
+        if (style.Unicode)
+            styleWidths.emplace_back(TFontChain(fonts, style.Font, style.Fallbacks.get()));
+        else
+            styleWidths.emplace_back(font->Font, false);
     }
     const auto widthsOf = [&](std::size_t line) -> const TCharWidths& {
         return styleWidths[static_cast<std::size_t>(&Lines.Style(line) - styles.data())];

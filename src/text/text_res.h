@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +13,19 @@
 namespace pagelith {
 
 class TPDFFontRes;
+
+// How a call's text is kept and measured: the document's settings when it is written.
+struct TTextMode {
+    // UTF-8 through the font's Unicode cmap, for TrueType fonts; code-page text otherwise.
+    bool Unicode = false;
+    // Standard fonts measure with their published widths.
+    bool StandardMetrics = false;
+    // For Unicode text: fonts for the characters the text's font lacks.
+    std::shared_ptr<const std::vector<int32_t>> Fallbacks;
+};
+
+// Whether a line can be measured: a TrueType font, or a standard font with its published widths.
+bool Measured(const TLineStyle& style);
 
 // What one layout found: height and width in points.
 struct TTextBlockSize {
@@ -40,15 +54,15 @@ public:
 
     // Records text in the current attributes: CR, LF and CR LF start new lines. All lines of one
     // call share one copy of the link. A failure (out of memory) leaves the lines as they were.
-    // With unicode, text is UTF-8 and the current font a TrueType font.
+    // With mode.Unicode, text is UTF-8 and the current font a TrueType font.
     void AddText(std::string_view text, std::string_view link, bool append, bool linkBorder,
-                 bool unicode = false);
-    // Caller's text: kept whole as UTF-8 when unicode is asked for and the current font is a TrueType
+                 const TTextMode& mode = {});
+    // Caller's text: kept whole as UTF-8 when Unicode is asked for and the current font is a TrueType
     // font, else converted to the code page.
     void AddWideText(std::u16string_view text, std::string_view link, bool append, bool linkBorder,
-                     bool unicode);
+                     const TTextMode& mode);
 
-    // Alignment put: any line in a standard font keeps the block left-aligned.
+    // Alignment put: any line that cannot be measured keeps the block left-aligned.
     void SetAlignment(uint8_t alignment);
 
     int32_t Font = 5;
@@ -66,7 +80,7 @@ public:
 
 private:
     TTextLine DefaultLine() const;
-    void StartLine(const TLinkRef& link, bool append, bool linkBorder, bool unicode);
+    void StartLine(const TLinkRef& link, bool append, bool linkBorder, const TTextMode& mode);
 };
 
 } // namespace pagelith
