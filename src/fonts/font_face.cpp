@@ -101,11 +101,12 @@ double TFontFace::ItalicAngle() const {
 }
 
 std::string TFontFace::Name(uint32_t nameId) const {
-    unsigned size = 0;
-    hb_ot_name_get_utf8(face_, nameId, HB_LANGUAGE_INVALID, &size, nullptr);
-    if (size == 0) return {};
-    std::string name(size + 1, '\0');
-    unsigned room = size + 1;
+    // The first call gives the length, without the terminating NUL the second one writes.
+    unsigned room = 0;
+    const unsigned length = hb_ot_name_get_utf8(face_, nameId, HB_LANGUAGE_INVALID, &room, nullptr);
+    if (length == 0) return {};
+    std::string name(length + 1, '\0');
+    room = length + 1;
     hb_ot_name_get_utf8(face_, nameId, HB_LANGUAGE_INVALID, &room, name.data());
     name.resize(room);
     return name;

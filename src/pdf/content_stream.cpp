@@ -11,6 +11,7 @@
 #include "images/image_res.h"
 #include "pdf/font_objects.h"
 #include "pdf/stream_object.h"
+#include "text/char_widths.h"
 #include "text/text_res.h"
 
 namespace pagelith {
@@ -129,15 +130,14 @@ private:
             RotationLine(c, s);
         }
         text.Layout(doc_.Fonts, obj.Scale);
+        selected_ = {};
         const TSegmentList& segments = text.Segments;
         for (std::size_t i = 0; i < segments.size(); ++i) {
             const TSegment& seg = segments.At(i);
             const TLineStyle& style = segments.Style(i);
-            if (i == 0 || style.Font != segments.Style(i - 1).Font ||
-                style.Unicode != segments.Style(i - 1).Unicode) {
-                AppendFontResourceName(text_, style.Font, style.Unicode);
-                Out().Line(" 1 Tf");
-            }
+            const std::string_view piece = segments.Text(i);
+            Runs(style, piece);
+            Select(runs_.front().Font, style.Unicode);
             // Signed, as the layout measured it: a size of 0 or less is written as it stands.
             const double size = obj.Scale * style.Size / 100;
             const double tx = std::tan(static_cast<double>(style.SkewX * kPi / 180)) * size;
@@ -160,16 +160,52 @@ private:
                 slot->Width = Nearest(seg.Width);
                 slot->Bottom = Nearest(y - 0.25 * size);
             }
-            if (style.Unicode)
-                AppendGlyphString(style.Font, segments.Text(i));
-            else
-                AppendLiteralString(segments.Text(i));
-            text_.append("Tj\r");
+            for (std::size_t k = 0; k < runs_.size(); ++k) {
+                const TRun& run = runs_[k];
+                if (k > 0) Select(run.Font, true);
+                const std::string_view runText = piece.substr(run.Start, run.End - run.Start);
+                if (style.Unicode)
+                    AppendGlyphString(run.Font, runText);
+                else
+                    AppendLiteralString(runText);
+                text_.append("Tj\r");
+            }
         }
         Out().Line("ET").Line("Q").Line("Q");
         // The pieces are rebuilt by every layout; holding those of every block
         // until the save ends would double the memory the text takes.
         text.ReleaseSegments();
+    }
+
+    // One piece of a segment in one font: the whole segment, or a Unicode segment cut where its
+    // characters move to a fallback font and back.
+    struct TRun {
+        int32_t Font;
+        std::size_t Start, End;
+    };
+
+    void Runs(const TLineStyle& style, std::string_view piece) {
+        runs_.assign(1, {style.Font, 0, piece.size()});
+        if (!style.Unicode || !style.Fallbacks || piece.empty()) return;
+        const TFontChain chain(doc_.Fonts, style.Font, style.Fallbacks.get());
+        if (chain.size() < 2) return;
+        runs_.clear();
+        for (std::size_t i = 0; i < piece.size();) {
+            const std::size_t start = i;
+            const int32_t font = chain.Number(chain.Pick(NextCodePoint(piece, i)).Font);
+            if (!runs_.empty() && runs_.back().Font == font)
+                runs_.back().End = i;
+            else
+                runs_.push_back({font, start, i});
+        }
+    }
+
+    // Selects a font resource unless it is the one in use.
+    void Select(int32_t font, bool unicode) {
+        if (selected_.Font == font && selected_.Unicode == unicode) return;
+        selected_ = {font, unicode};
+        AppendFontResourceName(text_, font, unicode);
+        Out().Line(" 1 Tf");
     }
 
     void AppendLiteralString(std::string_view bytes) {
@@ -179,7 +215,8 @@ private:
     }
 
     // The codes of a UTF-8 line's glyphs (their IDs, or a CID-keyed font's CIDs), two bytes each, as
-    // the composite font's Identity-H encoding reads them; a literal string takes half the room of a hexadecimal one.
+    // the composite font's Identity-H encoding reads them; a literal string takes half the room of a
+    // hexadecimal one.
     void AppendGlyphString(int32_t fontNumber, std::string_view utf8) {
         const TPDFFontRes* font = doc_.Fonts.Item(static_cast<uint32_t>(fontNumber - kStandardFontCount));
         glyphs_.resize(2 * utf8.size()); // never more than two bytes per character
@@ -196,6 +233,11 @@ private:
 
     std::string& text_;
     std::string glyphs_;
+    std::vector<TRun> runs_;
+    struct {
+        int32_t Font = 0;
+        bool Unicode = false;
+    } selected_; // the font resource in use in the current text object
     TPagelith& doc_;
     TSlotCursor slots_;
     std::vector<TUnderline> underlines_;

@@ -11,6 +11,7 @@
 #include "pdf/pdf_file.h"
 #include "pdf/stream_object.h"
 #include "pdf/to_unicode_cmap.h"
+#include "text/char_widths.h"
 #include "text/text_res.h"
 
 namespace pagelith {
@@ -136,20 +137,57 @@ const std::vector<char32_t>& TDocumentFonts::UnicodeChars(int32_t number) {
     return it == unicodeChars_->end() ? kNone : it->second;
 }
 
+const std::vector<TDocumentFonts::TUse>& TDocumentFonts::TextFonts(const TPDFTextRes& text) {
+    const auto [it, added] = textFonts_.try_emplace(&text);
+    std::vector<TUse>& uses = it->second;
+    if (!added) return uses;
+    const auto use = [&](TUse u) {
+        if (std::find(uses.begin(), uses.end(), u) == uses.end()) uses.push_back(u);
+    };
+    // Lines name their styles in the order the styles were made.
+    const TLineStyle* last = nullptr;
+    std::optional<TFontChain> chain;
+    for (std::size_t k = 0; k < text.Lines.size(); ++k) {
+        const TLineStyle& style = text.Lines.Style(k);
+        if (&style != last) {
+            last = &style;
+            use({style.Font, style.Unicode});
+            chain.reset();
+            if (style.Unicode && style.Fallbacks)
+                chain.emplace(doc_.Fonts, style.Font, style.Fallbacks.get());
+        }
+        if (!chain || chain->size() < 2) continue;
+        const std::string_view line = text.Lines.Text(k);
+        for (std::size_t i = 0; i < line.size();) {
+            const std::size_t font = chain->Pick(NextCodePoint(line, i)).Font;
+            if (font != 0) use({chain->Number(font), true});
+        }
+    }
+    return uses;
+}
+
 void TDocumentFonts::GatherUnicodeChars() {
     // One bit per code point and font: a document's text sets each bit many times.
     std::map<int32_t, std::vector<uint64_t>> seen;
+    const auto mark = [&](int32_t font, char32_t c) {
+        std::vector<uint64_t>& bits = seen[font];
+        if (bits.empty()) bits.assign((0x10FFFF + 64) / 64, 0);
+        bits[c >> 6] |= uint64_t{1} << (c & 63);
+    };
     ForEachPlacedText(doc_, [&](const TPDFTextRes& text) {
         if (!HasUnicodeLines(text)) return;
         for (std::size_t k = 0; k < text.Lines.size(); ++k) {
             const TLineStyle& style = text.Lines.Style(k);
             if (!style.Unicode) continue;
-            std::vector<uint64_t>& bits = seen[style.Font];
-            if (bits.empty()) bits.assign((0x10FFFF + 64) / 64, 0);
             const std::string_view line = text.Lines.Text(k);
+            if (!style.Fallbacks) {
+                for (std::size_t i = 0; i < line.size();) mark(style.Font, NextCodePoint(line, i));
+                continue;
+            }
+            const TFontChain chain(doc_.Fonts, style.Font, style.Fallbacks.get());
             for (std::size_t i = 0; i < line.size();) {
                 const char32_t c = NextCodePoint(line, i);
-                bits[c >> 6] |= uint64_t{1} << (c & 63);
+                mark(chain.Number(chain.Pick(c).Font), c);
             }
         }
     });

@@ -19,6 +19,7 @@ namespace pagelith {
 
 class TPagelith;
 class TPdfFile;
+class TPDFTextRes;
 
 class TDocumentFonts {
 public:
@@ -30,6 +31,15 @@ public:
     // Creates the entry met for the first time: TrueType entries are working copies of the
     // document's record with the characters of all placed text.
     TPDFFontRes& Add(int32_t number, bool unicode = false);
+
+    // The fonts a text draws with, in first-use order: each line's own (in its code page or Unicode
+    // form), and the fallback fonts its Unicode characters take. Gathered once per text.
+    struct TUse {
+        int32_t Number;
+        bool Unicode;
+        friend bool operator==(const TUse&, const TUse&) = default;
+    };
+    const std::vector<TUse>& TextFonts(const TPDFTextRes& text);
 
 private:
     // The byte values of every written code-page line of every placed text, gathered once.
@@ -43,6 +53,7 @@ private:
     std::unordered_map<int64_t, TPDFFontRes*> byKey_;
     std::optional<std::array<bool, 256>> usedChars_;
     std::optional<std::map<int32_t, std::vector<char32_t>>> unicodeChars_;
+    std::unordered_map<const TPDFTextRes*, std::vector<TUse>> textFonts_;
 };
 
 // The objects a font entry is written as, in file order: the writer's plan numbers these, and

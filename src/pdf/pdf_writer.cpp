@@ -195,9 +195,9 @@ private:
                     page->AnnotCount += links.Segments;
                     for (std::string_view uri : links.Targets) AddTarget(targets, seen, uri);
                 }
-                for (const TLineStyle& style : text->Lines.Styles()) {
-                    if (fonts_.Find(style.Font, style.Unicode)) continue;
-                    TPDFFontRes& font = fonts_.Add(style.Font, style.Unicode);
+                for (const TDocumentFonts::TUse& use : fonts_.TextFonts(*text)) {
+                    if (fonts_.Find(use.Number, use.Unicode)) continue;
+                    TPDFFontRes& font = fonts_.Add(use.Number, use.Unicode);
                     font.ObjectNumber = next;
                     minorVersion_ = std::max(minorVersion_, FontMinorVersion(font));
                     plan(K::Font, static_cast<int32_t>(FontObjects(font).size())).Font = &font;
@@ -290,15 +290,15 @@ private:
     }
 
     // The fonts the page's text names, in first-use order on the page.
-    std::vector<const TPDFFontRes*> PageFonts(const TPDFPage& page) const {
+    std::vector<const TPDFFontRes*> PageFonts(const TPDFPage& page) {
         std::vector<const TPDFFontRes*> list;
         for (const auto& obj : page.Placements) {
             if (obj->Kind != kTextPlacement) continue;
             auto* text =
                 dynamic_cast<const TPDFTextRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
             if (!text) continue;
-            for (const TLineStyle& style : text->Lines.Styles()) {
-                const TPDFFontRes* font = fonts_.Find(style.Font, style.Unicode);
+            for (const TDocumentFonts::TUse& use : fonts_.TextFonts(*text)) {
+                const TPDFFontRes* font = fonts_.Find(use.Number, use.Unicode);
                 if (!font) continue;
                 bool listed = false;
                 for (const TPDFFontRes* f : list) listed = listed || f == font;
