@@ -10,7 +10,8 @@ packages=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev nasm
     wine64 wine wine64-tools
     python3-pytest python3-waitress python3-fonttools python3-venv python3-pip
-    fonts-dejavu-core fonts-liberation fonts-ipafont-gothic fonts-urw-base35 libhpdf-dev
+    fonts-dejavu-core fonts-liberation fonts-ipafont-gothic fonts-urw-base35 fonts-freefont-otf fonts-wqy-zenhei
+    libhpdf-dev
     curl dpkg-dev clang-format
     python3-pil python3-numpy python3-pikepdf libtiff-tools imagemagick
     clang libclang-rt-14-dev libpng-dev libtiff-dev hyperfine

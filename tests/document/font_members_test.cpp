@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/file_bytes.h"
+#include "base/pdf_error.h"
 #include "document/pagelith.h"
 #include "fonts/expected_metrics.h"
 #include "fonts/standard_fonts.h"
@@ -121,6 +122,78 @@ TEST(FontMembers, WorkingCopiesCarryTheWholeFont) {
     EXPECT_EQ(copy.Font.CharOffset(), 3);
     EXPECT_EQ(copy.Font.FileSize(), doc.Fonts.Item(1)->Font.FileSize());
     EXPECT_EQ(copy.BaseFontName(), test::kLiberationMono.Name);
+}
+
+// Published Core 14 widths, in points at the text size: widths only, no kerning pairs.
+TEST(FontMembers, StandardFontMetricsMeasureTheStandardFonts) {
+    struct TCase {
+        int32_t Font, Size;
+        std::u16string Text;
+        bool Metrics;
+        double Points;
+    } cases[] = {
+        {5, 12, u"Hello", true, 27.336}, // H e l l o: 722 + 556 + 222 + 222 + 556; the pair "e l" is not
+                                         // applied
+        {5, 12, u"Hello", false, 0},
+        {1, 10, u"any text", true, 48},   // 8 × 600
+        {9, 10, u"W\u20ac", true, 14.44}, // 944 + Euro 500
+        {10, 20, u"", true, 0},
+        {13, 10, u"a", true, 6.31}, // Symbol: alpha, by the font's own encoding
+    };
+    for (const TCase& c : cases) {
+        TPagelith doc;
+        doc.StandardFontMetrics = c.Metrics;
+        doc.CreateText();
+        doc.SetTextFont(c.Font);
+        doc.SetTextSize(c.Size);
+        EXPECT_NEAR(doc.TextLineWidth(std::u16string_view(c.Text)), c.Points, 1e-9) << c.Font;
+    }
+}
+
+TEST(FontMembers, FallbackFontsNameLoadedFonts) {
+    TPagelith doc;
+    ASSERT_EQ(doc.AddFont(test::kDejaVuSans.Path), 15);
+    ASSERT_EQ(doc.AddFont(test::kLiberationSerif.Path), 16);
+    struct TCase {
+        const char* Put;
+        const char* Get; // nullptr: the put fails and the value stays
+    } cases[] = {
+        {"16", "16"},   {" 16, 15;16 ", "16 15 16"},
+        {"", ""},       {"16 x", nullptr},
+        {"5", nullptr}, {"17", nullptr},
+        {"0", nullptr}, {"99999999999", nullptr},
+    };
+    for (const TCase& c : cases) {
+        doc.SetFallbackFonts("15");
+        if (c.Get) {
+            doc.SetFallbackFonts(c.Put);
+            EXPECT_EQ(doc.GetFallbackFonts(), c.Get) << c.Put;
+        } else {
+            EXPECT_THROW(doc.SetFallbackFonts(c.Put), EPDFError) << c.Put;
+            EXPECT_EQ(doc.GetFallbackFonts(), "15") << c.Put;
+        }
+    }
+    doc.Clear();
+    EXPECT_EQ(doc.GetFallbackFonts(), "");
+}
+
+// A character the text's font lacks is measured in the first fallback that has it.
+TEST(FontMembers, FallbackCharactersAreMeasuredInTheirFont) {
+    test::TSyntheticFont latin, extra;
+    extra.Advances = {900, 250};
+    extra.Segments = {{0x3042, 0x3042, static_cast<uint16_t>(1 - 0x3042), {}}}; // あ
+    latin.WriteTo(OutputPath("fallback_latin.ttf"));
+    extra.WriteTo(OutputPath("fallback_extra.ttf"));
+    TPagelith doc;
+    ASSERT_EQ(doc.AddFont(OutputPath("fallback_latin.ttf")), 15);
+    ASSERT_EQ(doc.AddFont(OutputPath("fallback_extra.ttf")), 16);
+    doc.UnicodeText = true;
+    doc.CreateText();
+    doc.SetTextFont(15);
+    doc.SetTextSize(10);
+    EXPECT_DOUBLE_EQ(doc.TextLineWidth(u"a\u3042"), 5 + 6); // glyph 0 of the text's font: 600
+    doc.SetFallbackFonts("16");
+    EXPECT_DOUBLE_EQ(doc.TextLineWidth(u"a\u3042"), 5 + 2.5);
 }
 
 } // namespace

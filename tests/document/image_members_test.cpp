@@ -273,7 +273,8 @@ TEST(ImageMembers, TopDownPackedBitmapsKeepTheirRowOrder) {
     TPagelith doc;
     doc.CompressionIndexed = 0;
     ASSERT_EQ(doc.AddImageBMPHandle(8, handles), 1);
-    EXPECT_EQ(ImageAt(doc, 1).Data.Bytes(), std::string("\x08\x09\x0A\x0B\x04\x05\x06\x07\x00\x01\x02\x03", 12));
+    EXPECT_EQ(ImageAt(doc, 1).Data.Bytes(),
+              std::string("\x08\x09\x0A\x0B\x04\x05\x06\x07\x00\x01\x02\x03", 12));
 }
 
 // A light first entry makes the palette black then white; the picture must keep its look.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pagelith::test {
@@ -33,6 +34,7 @@ struct TSyntheticFont {
     uint32_t ItalicAngle = 0; // 16.16 fixed
     uint32_t HeadLength = 54, HheaLength = 36;
     bool Outlines = true; // empty glyf and loca tables, which make it a TrueType font
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> Extra; // more tables, by tag
 
     std::vector<uint8_t> Build() const;
     void WriteTo(const std::string& path) const {
@@ -41,6 +43,9 @@ struct TSyntheticFont {
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 };
+
+// A collection of the given fonts: its header, then each font with its table offsets moved.
+std::vector<uint8_t> Collection(const std::vector<std::vector<uint8_t>>& fonts);
 
 namespace detail {
 inline void Put16(std::vector<uint8_t>& b, uint32_t v) {
@@ -81,6 +86,8 @@ inline std::vector<uint8_t> TSyntheticFont::Build() const {
     tables.push_back({"name", name, static_cast<uint32_t>(name.size())});
 
     std::vector<uint8_t> head(HeadLength > 54 ? HeadLength : 54, 0);
+    head[1] = 1;                                                        // version 1.0
+    head[12] = 0x5F, head[13] = 0x0F, head[14] = 0x3C, head[15] = 0xF5; // magic number
     head[18] = static_cast<uint8_t>(UnitsPerEm >> 8);
     head[19] = static_cast<uint8_t>(UnitsPerEm);
     const int16_t box[4] = {XMin, YMin, XMax, YMax};
@@ -91,6 +98,7 @@ inline std::vector<uint8_t> TSyntheticFont::Build() const {
     tables.push_back({"head", head, HeadLength});
 
     std::vector<uint8_t> hhea(36, 0);
+    hhea[1] = 1; // version 1.0
     hhea[4] = static_cast<uint8_t>(static_cast<uint16_t>(Ascender) >> 8);
     hhea[5] = static_cast<uint8_t>(Ascender);
     hhea[6] = static_cast<uint8_t>(static_cast<uint16_t>(Descender) >> 8);
@@ -157,6 +165,11 @@ inline std::vector<uint8_t> TSyntheticFont::Build() const {
         std::vector<uint8_t> loca(2 * (Advances.size() + 1), 0);
         tables.push_back({"loca", loca, static_cast<uint32_t>(loca.size())});
     }
+    std::vector<uint8_t> maxp;
+    Put32(maxp, 0x00005000);
+    Put16(maxp, static_cast<uint32_t>(Advances.size()));
+    tables.push_back({"maxp", maxp, 6});
+    for (const auto& [tag, data] : Extra) tables.push_back({tag, data, static_cast<uint32_t>(data.size())});
 
     std::vector<uint8_t> file;
     Put32(file, 0x00010000);
@@ -175,6 +188,31 @@ inline std::vector<uint8_t> TSyntheticFont::Build() const {
     for (const auto& t : tables) {
         file.insert(file.end(), t.Data.begin(), t.Data.end());
         file.resize((file.size() + 3) & ~std::size_t{3}, 0);
+    }
+    return file;
+}
+
+inline std::vector<uint8_t> Collection(const std::vector<std::vector<uint8_t>>& fonts) {
+    using detail::Put16;
+    using detail::Put32;
+    std::vector<uint8_t> file = {'t', 't', 'c', 'f'};
+    Put32(file, 0x00010000);
+    Put32(file, static_cast<uint32_t>(fonts.size()));
+    std::size_t at = 12 + 4 * fonts.size();
+    for (const auto& font : fonts) {
+        Put32(file, static_cast<uint32_t>(at));
+        at += font.size();
+    }
+    for (const auto& font : fonts) {
+        const auto base = static_cast<uint32_t>(file.size());
+        file.insert(file.end(), font.begin(), font.end());
+        const uint32_t tables = (font[4] << 8) | font[5];
+        for (uint32_t i = 0; i < tables; ++i) {
+            uint8_t* p = &file[base + 12 + 16 * i + 8];
+            const uint32_t offset =
+                (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]) + base;
+            for (int k = 0; k < 4; ++k) p[k] = static_cast<uint8_t>(offset >> (24 - 8 * k));
+        }
     }
     return file;
 }
