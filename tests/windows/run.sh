@@ -128,8 +128,10 @@ done
 windows_pdf=$work/out/scenario-windows.pdf
 linux_pdf=$work/out/scenario-linux.pdf
 font_file=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+otf_file=/usr/share/fonts/opentype/freefont/FreeSerif.otf
+cjk_file=/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf
 run_script "$HERE/scripts/scenario.js" "$(winpath "$HERE/scenario.txt")" "$(winpath "$windows_pdf")" \
-    "$(winpath "$font_file")" "$(winpath "$HERE/images")"
+    "$(winpath "$font_file")" "$(winpath "$HERE/images")" "$(winpath "$otf_file")" "$(winpath "$cjk_file")"
 if grep -qa "/BaseFont /DejaVuSans" "$windows_pdf" && grep -qaF "/URI (http://example.com/\\(x\\))" "$windows_pdf"
 then pass "scenario has its TrueType font and escaped link"
 else fail "scenario lacks the TrueType font or the link: $windows_pdf"; fi
@@ -137,6 +139,14 @@ if grep -qaE "/BaseFont /[A-Z]{6}\+DejaVuSans" "$windows_pdf" && grep -qa "/Enco
     pdftotext -raw -enc UTF-8 "$windows_pdf" - | grep -q "→ ✓ 12 €"
 then pass "scenario has its Unicode paragraph in a subset composite font"
 else fail "scenario lacks the Unicode paragraph or its subset font: $windows_pdf"; fi
+if head -c 8 "$windows_pdf" | grep -q "%PDF-1.3" && grep -qa "/Subtype /CIDFontType0C" "$windows_pdf" &&
+    pdftotext -enc UTF-8 "$windows_pdf" - | grep -q "日本語のテキスト"
+then pass "scenario has its OpenType font, and its fallback font draws the Japanese"
+else fail "scenario lacks the OpenType font or the fallback: $windows_pdf"; fi
+if grep -qaF "/URI (http://example.com/helvetica)" "$windows_pdf" &&
+    pdftotext -enc UTF-8 "$windows_pdf" - | grep -q "and linked"
+then pass "scenario has its measured Helvetica paragraph with its link"
+else fail "scenario lacks the Helvetica paragraph or its link: $windows_pdf"; fi
 images=$(grep -ac "/Subtype /Image" "$windows_pdf" || true)
 [[ $images == 7 ]] && pass "scenario has its seven pictures" || fail "scenario has $images pictures, expected 7"
 
@@ -152,7 +162,7 @@ else
         py_env+=(LD_PRELOAD="$(g++ -print-file-name=libasan.so)" ASAN_OPTIONS=detect_leaks=0)
     fi
     if env "${py_env[@]}" python3 "$HERE/scenario_linux.py" "$HERE/scenario.txt" "$linux_pdf" "$font_file" \
-        "$HERE/images"; then
+        "$HERE/images" "$otf_file" "$cjk_file"; then
         if python3 - "$windows_pdf" "$linux_pdf" <<'PY'
 import re, sys
 def masked(path):

@@ -1,7 +1,7 @@
 """Runs the shared scenario through the Linux build's Python module and saves the PDF.
 
-Usage: scenario_linux.py SCENARIO OUTPUT.pdf FONT.ttf IMAGE_DIR (with PYTHONPATH naming the build's python
-folder).
+Usage: scenario_linux.py SCENARIO OUTPUT.pdf FONT.ttf IMAGE_DIR OPENTYPE.otf CJK.ttf (with PYTHONPATH naming
+the build's python folder).
 """
 import os
 import sys
@@ -10,12 +10,14 @@ import pagelith
 
 
 def main():
-    scenario, output, font_file, image_dir = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
+    scenario, output, font_file, image_dir, otf_file, cjk_file = sys.argv[1:7]
     with open(scenario, encoding="ascii") as f:
         # The scenario's "\u00e9" escapes mean the same in Python as in JScript.
         code = f.read()
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
-    exec(compile(code, scenario, "exec"), {"d": doc, "fontFile": font_file, "imageDir": image_dir + os.sep})
+    names = {"d": doc, "fontFile": font_file, "imageDir": image_dir + os.sep, "otfFile": otf_file,
+             "cjkFile": cjk_file}
+    exec(compile(code, scenario, "exec"), names)
     doc.SaveToFile(output)
 
 
