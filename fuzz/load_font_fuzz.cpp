@@ -30,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         (void)font.CodeOfGlyph(glyph);
     }
     (void)pagelith::WholeProgram(font).Bytes();
-    (void)pagelith::SubsetProgram(font, glyphs, cmap, font.SymbolCmap()).Bytes();
+    for (bool byGlyphId : {false, true})
+        (void)pagelith::SubsetProgram(font, glyphs, cmap, font.SymbolCmap(), byGlyphId).Bytes();
     return 0;
 }

@@ -72,7 +72,7 @@ TFontProgram WholeProgram(const TicFont& font) {
 }
 
 TFontProgram SubsetProgram(const TicFont& font, std::span<const uint16_t> glyphs,
-                           std::span<const TCmapEntry> cmap, bool symbolCmap) {
+                           std::span<const TCmapEntry> cmap, bool symbolCmap, bool byGlyphId) {
     if (font.Outlines() == TOutlines::TrueType) {
         TFontProgram program;
         program.Owned = SubsetTrueType(font.View(), glyphs, cmap, symbolCmap);
@@ -86,8 +86,11 @@ TFontProgram SubsetProgram(const TicFont& font, std::span<const uint16_t> glyphs
     for (uint16_t g : glyphs) hb_set_add(kept, g);
     hb_set_t* dropped = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
     for (hb_tag_t tag : kDroppedTables) hb_set_add(dropped, tag);
-    // Glyph IDs are what the content and the width arrays name; .notdef is drawn for missing characters.
-    hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_RETAIN_GIDS | HB_SUBSET_FLAGS_NOTDEF_OUTLINE);
+    // .notdef is drawn for missing characters. Kept IDs would cost a CJK subset an empty entry for
+    // each of tens of thousands of glyphs.
+    hb_subset_input_set_flags(input.get(),
+                              HB_SUBSET_FLAGS_NOTDEF_OUTLINE |
+                                  (byGlyphId ? HB_SUBSET_FLAGS_RETAIN_GIDS : HB_SUBSET_FLAGS_DEFAULT));
     TFace subset(hb_subset_or_fail(font.Face()->Face(), input.get()));
     if (!subset) return WholeProgram(font);
 

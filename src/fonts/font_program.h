@@ -21,10 +21,12 @@ struct TFontProgram {
 // The whole face: its file, the face's tables gathered from a collection, or its CFF table.
 TFontProgram WholeProgram(const TicFont& font);
 
-// A subset that keeps `glyphs` under their IDs (with glyph 0 and the components they use): our own
-// for TrueType outlines, drawing through a character map of `cmap` alone, and HarfBuzz's for CFF.
-// The whole face when the face cannot be subset.
+// A subset that keeps `glyphs` (with glyph 0 and the components they use): our own for TrueType
+// outlines, keeping glyph IDs and drawing through a character map of `cmap` alone; HarfBuzz's for CFF,
+// keeping glyph IDs only where `byGlyphId` says the content names glyphs by them (a CID-keyed
+// program keeps its CIDs, a simple font finds glyphs by name). The whole face when the face cannot
+// be subset.
 TFontProgram SubsetProgram(const TicFont& font, std::span<const uint16_t> glyphs,
-                           std::span<const TCmapEntry> cmap, bool symbolCmap);
+                           std::span<const TCmapEntry> cmap, bool symbolCmap, bool byGlyphId);
 
 } // namespace pagelith

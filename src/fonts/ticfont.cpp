@@ -47,7 +47,7 @@ bool TicFont::Parse() {
     // A failed reader leaves valid_ false, and every cached width 0.
     valid_ = ReadName(r) && ReadHead(r) && ReadHhea(r) && ReadHmtx(r) && ReadCmap(r) && ReadPost(r) &&
              ReadOutlines();
-    if (valid_) ReadCmapGroups(r);
+    if (valid_) ReadCmapGroups();
     CacheWidths();
     return valid_;
 }
@@ -64,17 +64,30 @@ bool TicFont::ReadOutlines() {
 
 namespace {
 
-// HarfBuzz reads a (3,0) table whenever the font has one.
-bool HasSymbolTable(std::span<const uint8_t> cmap) {
+// One encoding record of a cmap, with its subtable's format: every choice of subtable starts here.
+struct TCmapRecord {
+    uint16_t Platform = 0;
+    uint16_t Encoding = 0;
+    uint32_t Offset = 0; // of the subtable, from the table's start
+    std::optional<uint16_t> Format;
+};
+
+// The records in order, as far as they can be read.
+std::vector<TCmapRecord> CmapRecords(std::span<const uint8_t> cmap) {
     TByteReader r(cmap);
     r.Seek(2);
     const uint16_t count = r.U16();
-    for (uint32_t i = 0; i < count && r.Ok(); ++i) {
-        const uint16_t platform = r.U16(), encoding = r.U16();
-        r.Skip(4);
-        if (r.Ok() && platform == 3 && encoding == 0) return true;
+    std::vector<TCmapRecord> records;
+    for (uint32_t i = 0; i < count; ++i) {
+        TCmapRecord record;
+        record.Platform = r.U16();
+        record.Encoding = r.U16();
+        record.Offset = r.U32();
+        if (!r.Ok()) break;
+        record.Format = r.U16At(record.Offset);
+        records.push_back(record);
     }
-    return false;
+    return records;
 }
 
 bool HasBitmaps(const TSfntView& view) {
@@ -143,7 +156,10 @@ TicFont TicFont::Open(std::vector<uint8_t> file, uint32_t faceIndex) {
     font.ascender_ = static_cast<int16_t>(face.Ascender());
     font.descender_ = static_cast<int16_t>(face.Descender());
     font.italicAngle_ = face.ItalicAngle();
-    font.symbol_ = HasSymbolTable(font.view_.Bytes("cmap"));
+    // HarfBuzz reads a (3,0) table whenever the font has one.
+    const auto records = CmapRecords(font.view_.Bytes("cmap"));
+    font.symbol_ = std::any_of(records.begin(), records.end(),
+                               [](const TCmapRecord& r) { return r.Platform == 3 && r.Encoding == 0; });
     font.throughFace_ = true;
     font.valid_ = true;
     font.CacheWidths();
@@ -226,18 +242,14 @@ bool TicFont::ReadCmap(TByteReader& r) {
     valid_ = false;
     const auto t = FindTable("cmap");
     if (!t) return false;
-    r.Seek(uint64_t{t->Offset} + 2);
-    encodingCount_ = r.U16();
+    // The first Windows Unicode BMP or symbol table.
     std::optional<uint32_t> subtable;
-    for (uint32_t i = 0; i < encodingCount_ && r.Ok() && !subtable; ++i) {
-        const uint16_t platform = r.U16();
-        const uint16_t encoding = r.U16();
-        const uint32_t offset = r.U32();
-        if (r.Ok() && platform == 3 && (encoding == 1 || encoding == 0)) {
-            subtable = offset;
-            symbol_ = encoding == 0;
+    for (const TCmapRecord& record : CmapRecords(view_.Bytes("cmap")))
+        if (record.Platform == 3 && (record.Encoding == 1 || record.Encoding == 0)) {
+            subtable = record.Offset;
+            symbol_ = record.Encoding == 0;
+            break;
         }
-    }
     if (!subtable) return false;
     r.Seek(uint64_t{t->Offset} + *subtable);
     if (r.U16() != 4) return false;
@@ -260,21 +272,17 @@ bool TicFont::ReadCmap(TByteReader& r) {
     return valid_;
 }
 
-void TicFont::ReadCmapGroups(TByteReader& r) {
+void TicFont::ReadCmapGroups() {
     const auto t = FindTable("cmap");
     if (!t) return;
-    r.Seek(uint64_t{t->Offset} + 2);
-    const uint16_t count = r.U16();
+    // A Windows full-range table, else the last Unicode full-range one.
     std::optional<uint32_t> subtable;
-    for (uint32_t i = 0; i < count && r.Ok(); ++i) {
-        const uint16_t platform = r.U16();
-        const uint16_t encoding = r.U16();
-        const uint32_t offset = r.U32();
-        const auto format = r.U16At(uint64_t{t->Offset} + offset);
-        if (!r.Ok() || format != 12) continue;
-        if ((platform == 3 && encoding == 10) || (platform == 0 && (encoding == 4 || encoding == 6))) {
-            subtable = offset;
-            if (platform == 3) break;
+    for (const TCmapRecord& record : CmapRecords(view_.Bytes("cmap"))) {
+        if (record.Format != 12) continue;
+        const bool windows = record.Platform == 3 && record.Encoding == 10;
+        if (windows || (record.Platform == 0 && (record.Encoding == 4 || record.Encoding == 6))) {
+            subtable = record.Offset;
+            if (windows) break;
         }
     }
     if (!subtable) return;

@@ -119,7 +119,7 @@ private:
     bool ReadCmap(TByteReader& r);
     bool ReadPost(TByteReader& r);
     // The optional full-range Unicode table; a font without a readable one keeps format 4 only.
-    void ReadCmapGroups(TByteReader& r);
+    void ReadCmapGroups();
     // The outline kind, and HarfBuzz's face over the tables; false for a face without usable outlines.
     bool ReadOutlines();
     uint16_t LookUpSegment(uint16_t code) const;
@@ -140,7 +140,6 @@ private:
     bool throughFace_ = false;
     uint16_t metricsCount_ = 0;
     uint16_t unitsPerEm_ = 0;
-    uint16_t encodingCount_ = 0;
     std::vector<uint16_t> advanceWidths_;
     std::vector<int16_t> leftSideBearings_;
     std::vector<TSegment> segments_;

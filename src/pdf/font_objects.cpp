@@ -280,7 +280,8 @@ TEmbedded Embedded(const TPDFFontRes& font) {
         embedded.Program = WholeProgram(font.Font);
         return embedded;
     }
-    embedded.Program = SubsetProgram(font.Font, font.SubsetGlyphs, font.SubsetCmap, font.Font.SymbolCmap());
+    embedded.Program = SubsetProgram(font.Font, font.SubsetGlyphs, font.SubsetCmap, font.Font.SymbolCmap(),
+                                     font.Unicode && !font.Font.CidKeyed());
     if (!embedded.Program.Subset) return embedded; // a font that cannot be subset goes in whole
     // The same glyphs of the same font give the same tag, on every platform.
     uint32_t hash = 2166136261u;
