@@ -5,37 +5,24 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   # Shared by every Windows build dir of the checkout, so the source is fetched once.
   set(PAGELITH_MINGW_DEPS "${PROJECT_SOURCE_DIR}/build-windows/deps" CACHE PATH
     "Where the static Windows builds of the dependencies live")
-  set(PAGELITH_MINGW_JPEG "${PAGELITH_MINGW_DEPS}/libjpeg")
   string(REGEX MATCH "^[^-]+" pagelith_mingw_arch "${PAGELITH_MINGW_TRIPLE}")
-  if(NOT EXISTS "${PAGELITH_MINGW_JPEG}/.built-simd")
-    message(STATUS "Building libjpeg for Windows into ${PAGELITH_MINGW_JPEG}")
-    execute_process(
-      COMMAND "${PROJECT_SOURCE_DIR}/cmake/scripts/mingw-libjpeg.sh" "${PAGELITH_MINGW_DEPS}" "${pagelith_mingw_arch}"
-      RESULT_VARIABLE pagelith_jpeg_result)
-    if(NOT pagelith_jpeg_result EQUAL 0)
-      message(FATAL_ERROR "Could not build libjpeg for Windows")
+  # Builds one library with its script unless its stamp is there; sets `out` to where it lives.
+  function(pagelith_mingw_dependency name stamp script out)
+    set(prefix "${PAGELITH_MINGW_DEPS}/${name}")
+    if(NOT EXISTS "${prefix}/${stamp}")
+      message(STATUS "Building ${name} for Windows into ${prefix}")
+      execute_process(
+        COMMAND "${PROJECT_SOURCE_DIR}/cmake/scripts/${script}" "${PAGELITH_MINGW_DEPS}" "${pagelith_mingw_arch}"
+        RESULT_VARIABLE result)
+      if(NOT result EQUAL 0)
+        message(FATAL_ERROR "Could not build ${name} for Windows")
+      endif()
     endif()
-  endif()
-  set(PAGELITH_MINGW_DEFLATE "${PAGELITH_MINGW_DEPS}/libdeflate")
-  if(NOT EXISTS "${PAGELITH_MINGW_DEFLATE}/.built")
-    message(STATUS "Building libdeflate for Windows into ${PAGELITH_MINGW_DEFLATE}")
-    execute_process(
-      COMMAND "${PROJECT_SOURCE_DIR}/cmake/scripts/mingw-libdeflate.sh" "${PAGELITH_MINGW_DEPS}" "${pagelith_mingw_arch}"
-      RESULT_VARIABLE pagelith_deflate_result)
-    if(NOT pagelith_deflate_result EQUAL 0)
-      message(FATAL_ERROR "Could not build libdeflate for Windows")
-    endif()
-  endif()
-  set(PAGELITH_MINGW_HARFBUZZ "${PAGELITH_MINGW_DEPS}/harfbuzz")
-  if(NOT EXISTS "${PAGELITH_MINGW_HARFBUZZ}/.built")
-    message(STATUS "Building HarfBuzz for Windows into ${PAGELITH_MINGW_HARFBUZZ}")
-    execute_process(
-      COMMAND "${PROJECT_SOURCE_DIR}/cmake/scripts/mingw-harfbuzz.sh" "${PAGELITH_MINGW_DEPS}" "${pagelith_mingw_arch}"
-      RESULT_VARIABLE pagelith_harfbuzz_result)
-    if(NOT pagelith_harfbuzz_result EQUAL 0)
-      message(FATAL_ERROR "Could not build HarfBuzz for Windows")
-    endif()
-  endif()
+    set(${out} "${prefix}" PARENT_SCOPE)
+  endfunction()
+  pagelith_mingw_dependency(libjpeg .built-simd mingw-libjpeg.sh PAGELITH_MINGW_JPEG)
+  pagelith_mingw_dependency(libdeflate .built mingw-libdeflate.sh PAGELITH_MINGW_DEFLATE)
+  pagelith_mingw_dependency(harfbuzz .built mingw-harfbuzz.sh PAGELITH_MINGW_HARFBUZZ)
   list(PREPEND CMAKE_FIND_ROOT_PATH "${PAGELITH_MINGW_JPEG}" "${PAGELITH_MINGW_DEFLATE}" "${PAGELITH_MINGW_HARFBUZZ}")
   # Static archives only: an import library would pull in zlib1.dll or libjpeg-62.dll.
   set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
