@@ -34,12 +34,13 @@ ar=$arch-w64-mingw32-ar
     objs=()
     for c in "$src"/lib/*.c "$src"/lib/x86/*.c; do
         o="$work/build/$(basename "${c%.c}").o"
-        "$cc" -O2 -DNDEBUG -I"$src" -fvisibility=hidden -std=c99 -c "$c" -o "$o"
+        # set -e does not hold in a subshell tested by ||: each step says itself when it fails.
+        "$cc" -O2 -DNDEBUG -I"$src" -fvisibility=hidden -std=c99 -c "$c" -o "$o" || exit 1
         objs+=("$o")
     done
     rm -f "$prefix/lib/libdeflate.a"
-    "$ar" rcs "$prefix/lib/libdeflate.a" "${objs[@]}"
-    cp "$src/libdeflate.h" "$prefix/include/"
+    "$ar" rcs "$prefix/lib/libdeflate.a" "${objs[@]}" || exit 1
+    cp "$src/libdeflate.h" "$prefix/include/" || exit 1
 ) >>"$log" 2>&1 || { tail -n 30 "$log" >&2; echo "libdeflate: build failed (log: $log)" >&2; exit 1; }
 
 basename "$src" >"$stamp"
