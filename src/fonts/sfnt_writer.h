@@ -52,7 +52,7 @@ public:
 private:
     // Room for n more bytes, doubling so that many small writes stay linear.
     void Grow(std::size_t n) {
-        if (bytes_.size() - size_ < n) bytes_.resize(std::max(2 * bytes_.size(), size_ + n));
+        if (bytes_.size() - size_ < n) bytes_.resize(std::max({2 * bytes_.size(), size_ + n, kFirstRoom}));
     }
     void Put(std::span<const uint8_t> bytes) {
         if (bytes.empty()) return;
@@ -61,6 +61,8 @@ private:
         size_ += bytes.size();
     }
 
+    // Small tables start with room for a few dozen writes (GCC 12 also misreads growth from nothing).
+    static constexpr std::size_t kFirstRoom = 64;
     std::vector<uint8_t> bytes_; // the first size_ bytes are written, the rest is room
     std::size_t size_ = 0;
 };

@@ -146,21 +146,21 @@ const std::vector<TDocumentFonts::TUse>& TDocumentFonts::TextFonts(const TPDFTex
     };
     // Lines name their styles in the order the styles were made.
     const TLineStyle* last = nullptr;
-    std::optional<TFontChain> chain;
+    TFontChain chain;
     for (std::size_t k = 0; k < text.Lines.size(); ++k) {
         const TLineStyle& style = text.Lines.Style(k);
         if (&style != last) {
             last = &style;
             use({style.Font, style.Unicode});
-            chain.reset();
-            if (style.Unicode && style.Fallbacks)
-                chain.emplace(doc_.Fonts, style.Font, style.Fallbacks.get());
+            chain = style.Unicode && style.Fallbacks
+                        ? TFontChain(doc_.Fonts, style.Font, style.Fallbacks.get())
+                        : TFontChain();
         }
-        if (!chain || chain->size() < 2) continue;
+        if (chain.size() < 2) continue;
         const std::string_view line = text.Lines.Text(k);
         for (std::size_t i = 0; i < line.size();) {
-            const std::size_t font = chain->Pick(NextCodePoint(line, i)).Font;
-            if (font != 0) use({chain->Number(font), true});
+            const std::size_t font = chain.Pick(NextCodePoint(line, i)).Font;
+            if (font != 0) use({chain.Number(font), true});
         }
     }
     return uses;

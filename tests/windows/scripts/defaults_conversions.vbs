@@ -115,5 +115,21 @@ Err.Clear
 On Error GoTo 0
 Check d2.SubsetFonts = True, "a refused put keeps the value"
 
+' The font members: defaults, a loaded face's number, and the reasons a load or a put fails.
+Check d2.StandardFontMetrics = False And d2.FallbackFonts = "", "font settings' defaults"
+d2.StandardFontMetrics = True
+Check d2.StandardFontMetrics = True, "StandardFontMetrics True"
+Check d2.LoadFont("Z:\usr\share\fonts\truetype\dejavu\DejaVuSans.ttf", 0) = 15, "LoadFont numbers like AddFont"
+d2.FallbackFonts = "15"
+Check d2.FallbackFonts = "15", "FallbackFonts"
+On Error Resume Next
+d2.FallbackFonts = "16"
+Check Err.Number <> 0 And InStr(Err.Description, "not a loaded TrueType font") > 0, "FallbackFonts names loaded fonts"
+Err.Clear
+x = d2.LoadFont("Z:\usr\share\fonts\truetype\dejavu\DejaVuSans.ttf", 1)
+Check Err.Number <> 0 And InStr(Err.Description, "out of range") > 0, "LoadFont says why: " & Err.Description
+Err.Clear
+On Error GoTo 0
+
 WScript.Echo "RESULT defaults_conversions.vbs: " & failures & " failures"
 WScript.Quit failures
