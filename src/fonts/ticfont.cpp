@@ -238,13 +238,18 @@ bool TicFont::ReadHmtx(TByteReader& r) {
     return valid_;
 }
 
+std::span<const uint8_t> TicFont::FromTable(const TTableEntry& table) const {
+    const std::span<const uint8_t> file = *file_;
+    return table.Offset <= file.size() ? file.subspan(table.Offset) : std::span<const uint8_t>();
+}
+
 bool TicFont::ReadCmap(TByteReader& r) {
     valid_ = false;
     const auto t = FindTable("cmap");
     if (!t) return false;
     // The first Windows Unicode BMP or symbol table.
     std::optional<uint32_t> subtable;
-    for (const TCmapRecord& record : CmapRecords(view_.Bytes("cmap")))
+    for (const TCmapRecord& record : CmapRecords(FromTable(*t)))
         if (record.Platform == 3 && (record.Encoding == 1 || record.Encoding == 0)) {
             subtable = record.Offset;
             symbol_ = record.Encoding == 0;
@@ -277,7 +282,7 @@ void TicFont::ReadCmapGroups() {
     if (!t) return;
     // A Windows full-range table, else the last Unicode full-range one.
     std::optional<uint32_t> subtable;
-    for (const TCmapRecord& record : CmapRecords(view_.Bytes("cmap"))) {
+    for (const TCmapRecord& record : CmapRecords(FromTable(*t))) {
         if (record.Format != 12) continue;
         const bool windows = record.Platform == 3 && record.Encoding == 10;
         if (windows || (record.Platform == 0 && (record.Encoding == 4 || record.Encoding == 6))) {

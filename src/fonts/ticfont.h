@@ -112,6 +112,9 @@ private:
     };
 
     bool Parse();
+    // The file from a table's start on: AddFont's readers take offsets within a table as far as the
+    // file goes, whatever length the directory states.
+    std::span<const uint8_t> FromTable(const TTableEntry& table) const;
     bool ReadName(TByteReader& r);
     bool ReadHead(TByteReader& r);
     bool ReadHhea(TByteReader& r);
