@@ -13,14 +13,20 @@ int32_t TPagelith::CreateText() {
     return CurrentText;
 }
 
-void TPagelith::WriteText(std::string_view text) {
-    TPDFTextRes* t = CurrentTextRes();
-    if (!t) return;
-    const TTextMode mode = TextMode(t->Font, false);
+namespace {
+// Code-page text as it stands, or as characters where the font keeps text as Unicode (a CID-keyed one).
+void AddCodePageText(TPDFTextRes& t, std::string_view text, std::string_view link, bool append, bool border,
+                     const TTextMode& mode) {
     if (mode.Unicode)
-        t->AddWideText(WinAnsiToWide(text), {}, AppendText, false, mode); // a CID-keyed font's
+        t.AddWideText(WinAnsiToWide(text), link, append, border, mode);
     else
-        t->AddText(text, {}, AppendText, false, mode);
+        t.AddText(text, link, append, border, mode);
+}
+} // namespace
+
+void TPagelith::WriteText(std::string_view text) {
+    if (TPDFTextRes* t = CurrentTextRes())
+        AddCodePageText(*t, text, {}, AppendText, false, TextMode(t->Font, false));
 }
 
 void TPagelith::WriteText(std::u16string_view text) {
@@ -30,11 +36,7 @@ void TPagelith::WriteText(std::u16string_view text) {
 
 void TPagelith::WriteLink(std::string_view text, std::string_view link) {
     AddLinkText([&](TPDFTextRes& t) {
-        const TTextMode mode = TextMode(t.Font, false);
-        if (mode.Unicode)
-            t.AddWideText(WinAnsiToWide(text), link, AppendText, LinkBorder, mode);
-        else
-            t.AddText(text, link, AppendText, LinkBorder, mode);
+        AddCodePageText(t, text, link, AppendText, LinkBorder, TextMode(t.Font, false));
     });
 }
 

@@ -28,7 +28,6 @@ public:
     TFontFace(const TFontFace&) = delete;
     TFontFace& operator=(const TFontFace&) = delete;
 
-    const TSfntView& View() const { return view_; }
     TOutlines Outlines() const;
     hb_face_t* Face() const { return face_; }
     hb_font_t* Font() const { return font_; }

@@ -316,22 +316,7 @@ std::vector<TCodedGlyph> CodedGlyphs(const TPDFFontRes& font) {
     return coded;
 }
 
-// Where the objects of one font entry are: they follow each other in the order FontObjects lists.
-class TFontNumbers {
-public:
-    TFontNumbers(int32_t first, std::span<const TFontObject> objects) : first_(first), objects_(objects) {}
-    int64_t Of(TFontObject object) const {
-        const auto it = std::find(objects_.begin(), objects_.end(), object);
-        return int64_t{first_} + (it - objects_.begin());
-    }
-    bool Has(TFontObject object) const {
-        return std::find(objects_.begin(), objects_.end(), object) != objects_.end();
-    }
-
-private:
-    int32_t first_;
-    std::span<const TFontObject> objects_;
-};
+using TFontNumbers = TObjectNumbers<TFontObject>;
 
 void WriteDescriptor(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& numbers,
                      const TEmbedded& embedded, int flags) {

@@ -15,9 +15,11 @@ void SizeLines(TOperatorText out, const TPDFImageRes& image) {
     out.Text("/Width ").Integer(image.Width).EndLine().Text("/Height ").Integer(image.Height).EndLine();
 }
 
-void ColorSpaceLine(TOperatorText out, const TPDFImageRes& image, int32_t n) {
-    if (image.Indexed)
-        out.Text("/ColorSpace ").Integer(int64_t{n} + 1).Line(" 0 R ");
+using TImageNumbers = TObjectNumbers<TImageObject>;
+
+void ColorSpaceLine(TOperatorText out, const TImageNumbers& numbers) {
+    if (numbers.Has(TImageObject::ColorSpace))
+        out.Text("/ColorSpace ").Integer(numbers.Of(TImageObject::ColorSpace)).Line(" 0 R ");
     else
         out.Line("/ColorSpace /DeviceRGB");
 }
@@ -27,9 +29,8 @@ const char* JpegColorSpace(const TPDFImageRes& image) {
     return image.GrayJPEG ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB";
 }
 
-void ImageStream(TPdfFile& file, const TPDFImageRes& image) {
+void ImageStream(TPdfFile& file, const TPDFImageRes& image, const TImageNumbers& numbers) {
     TStreamObject stream(file, TStreamLength::WithLineEnd);
-    const int32_t n = stream.Number();
     auto out = stream.Dictionary();
     out.Line("<<").Line("/Type /XObject").Line("/Subtype /Image");
     switch (image.Filter) {
@@ -51,16 +52,16 @@ void ImageStream(TPdfFile& file, const TPDFImageRes& image) {
         if (image.Filter == kCompressFlate) out.Line("/Filter /FlateDecode");
         SizeLines(out, image);
         out.Text("/BitsPerComponent ").Integer(image.BitsPerComponent).EndLine();
-        ColorSpaceLine(out, image, n);
+        ColorSpaceLine(out, numbers);
         break;
     }
     stream.Copy(image.Data, " >>");
 }
 
-void IndexedColorSpace(TPdfFile& file, const TPDFImageRes& image) {
-    const int32_t cs = file.BeginObject();
+void IndexedColorSpace(TPdfFile& file, const TPDFImageRes& image, const TImageNumbers& numbers) {
+    file.BeginObject();
     file.Out().Text("[/Indexed /DeviceRGB ").Integer(int64_t{image.PaletteSize} - 1).EndLine();
-    file.Out().Integer(int64_t{cs} + 1).Line(" 0 R ]");
+    file.Out().Integer(numbers.Of(TImageObject::Palette)).Line(" 0 R ]");
     file.EndObject();
 }
 
@@ -79,13 +80,14 @@ std::span<const TImageObject> ImageObjects(const TPDFImageRes& image) {
 }
 
 void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
+    const TImageNumbers numbers(file.Next, ImageObjects(image));
     for (const TImageObject object : ImageObjects(image)) {
         switch (object) {
         case TImageObject::Image:
-            ImageStream(file, image);
+            ImageStream(file, image, numbers);
             break;
         case TImageObject::ColorSpace:
-            IndexedColorSpace(file, image);
+            IndexedColorSpace(file, image, numbers);
             break;
         case TImageObject::Palette:
             Palette(file, image);

@@ -1,8 +1,10 @@
 // The file buffer of one save, with its object numbering and offsets.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +63,23 @@ public:
 
 private:
     int64_t passed_ = 0; // bytes already handed to the sink
+};
+
+// Where the objects of one emitter are: they follow each other from the first in the order of the
+// list the emitter declared for the plan.
+template <class TKind> class TObjectNumbers {
+public:
+    TObjectNumbers(int32_t first, std::span<const TKind> objects) : first_(first), objects_(objects) {}
+    int64_t Of(TKind object) const {
+        return int64_t{first_} + (std::find(objects_.begin(), objects_.end(), object) - objects_.begin());
+    }
+    bool Has(TKind object) const {
+        return std::find(objects_.begin(), objects_.end(), object) != objects_.end();
+    }
+
+private:
+    int32_t first_;
+    std::span<const TKind> objects_;
 };
 
 } // namespace pagelith

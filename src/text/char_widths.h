@@ -29,10 +29,8 @@ public:
     // The line's font and those fallbacks that are loaded TrueType fonts; empty when the font is not.
     TFontChain(const TObjList<TPDFFontRes>& fonts, int32_t number, const std::vector<int32_t>* fallbacks);
 
-    bool empty() const { return fonts_.empty(); }
     std::size_t size() const { return fonts_.size(); }
     int32_t Number(std::size_t k) const { return fonts_[k].Number; }
-    const TicFont& Font(std::size_t k) const { return *fonts_[k].Font; }
 
     // The first font that has c; glyph 0 of the line's own font when none has it. Not for an empty chain.
     TPick Pick(char32_t c) const {

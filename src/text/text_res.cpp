@@ -83,8 +83,15 @@ TTextLine TPDFTextRes::Segment(uint32_t k) const {
     return k >= 1 && k <= Segments.size() ? Segments[k - 1] : DefaultLine();
 }
 
+namespace {
+// A TrueType font, or a standard font with its published widths.
+bool MeasuredFont(int32_t font, bool standardMetrics) {
+    return !IsStandardFont(font) || standardMetrics;
+}
+} // namespace
+
 bool Measured(const TLineStyle& style) {
-    return !IsStandardFont(style.Font) || style.StandardMetrics;
+    return MeasuredFont(style.Font, style.StandardMetrics);
 }
 
 void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder, const TTextMode& mode) {
@@ -108,7 +115,7 @@ void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder, 
 void TPDFTextRes::AddText(std::string_view text, std::string_view uri, bool append, bool linkBorder,
                           const TTextMode& mode) {
     // Text that cannot be measured carries no links.
-    const bool measured = !IsStandardFont(Font) || mode.StandardMetrics;
+    const bool measured = MeasuredFont(Font, mode.StandardMetrics);
     if (!measured) uri = {};
     const TLinkRef link(uri);
     const bool newLink = !uri.empty() && (Lines.empty() || !(Lines.Style(Lines.size() - 1).Link == uri));
