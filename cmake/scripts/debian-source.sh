@@ -54,3 +54,29 @@ fetch_debian_source() {
     debian_source=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name "$package-*" | head -n 1)
     [[ -n $debian_source ]] || { echo "$package: source directory not found" >&2; return 1; }
 }
+
+# begin_dependency NAME PACKAGE DEPS_DIR STAMP_NAME: the start every dependency build shares. Exits
+# when NAME is already built into DEPS_DIR/NAME; otherwise takes the lock that keeps two builds sharing
+# DEPS_DIR apart, clears the earlier attempt and fetches PACKAGE's source. Sets prefix, stamp, work,
+# src and log.
+begin_dependency() {
+    local name=$1 package=$2 deps_dir=$3
+    prefix="$deps_dir/$name"
+    stamp="$prefix/$4"
+    [[ -f $stamp ]] && exit 0
+    exec 9>"$deps_dir/.$name.lock"
+    flock 9
+    [[ -f $stamp ]] && exit 0
+    work="$deps_dir/$name-work"
+    rm -rf "$work" "$prefix"
+    fetch_debian_source "$package" "$work"
+    src=$debian_source
+    log="$work/build.log"
+}
+
+# finish_dependency NAME: stamps the build with its source's version and drops what only building needed.
+finish_dependency() {
+    basename "$src" >"$stamp"
+    rm -rf "$work/build" "$work/apt"
+    echo "$1: installed into $prefix"
+}

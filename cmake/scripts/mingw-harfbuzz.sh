@@ -10,21 +10,7 @@ set -euo pipefail
 
 deps_dir=$(mkdir -p "${1:?usage: $0 DEPS_DIR}" && cd "$1" && pwd)
 arch=${2:-x86_64}
-prefix="$deps_dir/harfbuzz"
-stamp="$prefix/.built"
-
-[[ -f $stamp ]] && exit 0
-
-# Two builds sharing the deps dir must not fetch and build at the same time.
-exec 9>"$deps_dir/.harfbuzz.lock"
-flock 9
-[[ -f $stamp ]] && exit 0
-
-work="$deps_dir/harfbuzz-work"
-rm -rf "$work" "$prefix"
-fetch_debian_source harfbuzz "$work"
-src=$debian_source
-log="$work/build.log"
+begin_dependency harfbuzz harfbuzz "$deps_dir" .built
 
 # The subset amalgamation includes every source of the base library as well, so one compile gives one
 # archive holding both (two archives would define the base twice). Flags follow upstream's own build:
@@ -54,6 +40,4 @@ ar=$arch-w64-mingw32-ar
 
 [[ -f $prefix/lib/libharfbuzz-subset.a && -f $prefix/include/harfbuzz/hb-subset.h ]] ||
     { echo "harfbuzz: install is incomplete in $prefix" >&2; exit 1; }
-basename "$src" >"$stamp"
-rm -rf "$work/build" "$work/apt"
-echo "harfbuzz: installed into $prefix"
+finish_dependency harfbuzz

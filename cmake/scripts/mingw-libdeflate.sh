@@ -8,21 +8,7 @@ set -euo pipefail
 
 deps_dir=$(mkdir -p "${1:?usage: $0 DEPS_DIR}" && cd "$1" && pwd)
 arch=${2:-x86_64}
-prefix="$deps_dir/libdeflate"
-stamp="$prefix/.built"
-
-[[ -f $stamp ]] && exit 0
-
-# Two builds sharing the deps dir must not fetch and build at the same time.
-exec 9>"$deps_dir/.libdeflate.lock"
-flock 9
-[[ -f $stamp ]] && exit 0
-
-work="$deps_dir/libdeflate-work"
-rm -rf "$work" "$prefix"
-fetch_debian_source libdeflate "$work"
-src=$debian_source
-log="$work/build.log"
+begin_dependency libdeflate libdeflate "$deps_dir" .built
 
 # The library is a handful of C files with no configuration step: compiled directly, which avoids
 # the upstream makefile's Windows naming of the static archive.
@@ -43,6 +29,4 @@ ar=$arch-w64-mingw32-ar
     cp "$src/libdeflate.h" "$prefix/include/" || exit 1
 ) >>"$log" 2>&1 || { tail -n 30 "$log" >&2; echo "libdeflate: build failed (log: $log)" >&2; exit 1; }
 
-basename "$src" >"$stamp"
-rm -rf "$work/build" "$work/apt"
-echo "libdeflate: installed into $prefix"
+finish_dependency libdeflate

@@ -10,22 +10,8 @@ set -euo pipefail
 deps_dir=$(mkdir -p "${1:?usage: $0 DEPS_DIR}" && cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 toolchain="$here/../mingw-w64-${2:-x86_64}.cmake"
-prefix="$deps_dir/libjpeg"
 # The stamp names the build's kind: a change of options below must change it, so old builds are redone.
-stamp="$prefix/.built-simd"
-
-[[ -f $stamp ]] && exit 0
-
-# Two builds sharing the deps dir must not fetch and build at the same time.
-exec 9>"$deps_dir/.libjpeg.lock"
-flock 9
-[[ -f $stamp ]] && exit 0
-
-work="$deps_dir/libjpeg-work"
-rm -rf "$work" "$prefix"
-fetch_debian_source libjpeg-turbo "$work"
-src=$debian_source
-log="$work/build.log"
+begin_dependency libjpeg libjpeg-turbo "$deps_dir" .built-simd
 
 echo "libjpeg: building $(basename "$src") for mingw-w64 (static)"
 generator=()
@@ -43,6 +29,4 @@ command -v ninja >/dev/null && generator=(-G Ninja)
 
 [[ -f $prefix/lib/libjpeg.a && -f $prefix/include/jpeglib.h ]] ||
     { echo "libjpeg: install is incomplete in $prefix" >&2; exit 1; }
-basename "$src" >"$stamp"
-rm -rf "$work/build" "$work/apt"
-echo "libjpeg: installed into $prefix"
+finish_dependency libjpeg
