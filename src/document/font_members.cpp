@@ -10,9 +10,11 @@
 #include "base/win_ansi_encoding.h"
 #include "document/pagelith.h"
 #include "fonts/font_res.h"
+#include "fonts/shaping.h"
 #include "fonts/standard_fonts.h"
 #include "fonts/standard_widths.h"
 #include "text/char_widths.h"
+#include "text/shaped_layout.h"
 #include "text/text_res.h"
 
 namespace pagelith {
@@ -75,13 +77,23 @@ void TPagelith::SetFallbackFonts(std::string_view numbers) {
     fallbackFonts_ = fonts.empty() ? nullptr : std::make_shared<const std::vector<int32_t>>(std::move(fonts));
 }
 
+void TPagelith::SetTextFeatures(std::string_view features) {
+    const std::string bad = BadFeature(features);
+    if (!bad.empty())
+        throw EPDFError("\"" + bad + "\" is not an OpenType feature setting, such as -kern or +smcp");
+    textFeatures_ = features.empty() ? nullptr : std::make_shared<const std::string>(features);
+}
+
 TTextMode TPagelith::TextMode(int32_t font, bool unicode) const {
     TTextMode mode;
     const TPDFFontRes* loaded = LoadedFont(Fonts, font);
     // A CID-keyed program has no glyph names for a code page to reach, so its text is kept as Unicode.
     mode.Unicode = loaded && (unicode || loaded->Font.CidKeyed());
     mode.StandardMetrics = StandardFontMetrics;
-    if (mode.Unicode) mode.Fallbacks = fallbackFonts_;
+    if (mode.Unicode) {
+        mode.Fallbacks = fallbackFonts_;
+        mode.Features = textFeatures_;
+    }
     return mode;
 }
 
@@ -114,8 +126,17 @@ std::optional<double> PointWidth(const TObjList<TPDFFontRes>& fonts, const TPDFT
     }
     const TPDFFontRes* font = LoadedFont(fonts, res->Font);
     if (!font) return std::nullopt;
-    if (mode.Unicode) return points(TCharWidths(TFontChain(fonts, res->Font, mode.Fallbacks.get())));
-    return points(TCharWidths(font->Font, false));
+    if (mode.Unicode) {
+        TLineStyle style;
+        style.Font = res->Font;
+        style.Size = res->Size;
+        style.Unicode = true;
+        style.Fallbacks = mode.Fallbacks;
+        style.Features = mode.Features;
+        style.Direction = res->Direction;
+        return ShapedWidth(fonts, style, text);
+    }
+    return points(TCharWidths(font->Font));
 }
 } // namespace
 

@@ -123,6 +123,10 @@ public:
     // loaded TrueType fonts only, and applies to text written after it.
     std::string GetFallbackFonts() const;
     void SetFallbackFonts(std::string_view numbers);
+    // OpenType features that Unicode text written from now on is shaped with, as "-kern,+smcp"; a put
+    // that HarfBuzz cannot read throws EPDFError.
+    std::string GetTextFeatures() const { return textFeatures_ ? *textFeatures_ : std::string(); }
+    void SetTextFeatures(std::string_view features);
     bool GetEmbedFont(int32_t fontNum) const;
     void SetEmbedFont(int32_t fontNum, bool embed);
     void SetFontOffset(int32_t fontNum, int16_t offset);
@@ -148,6 +152,10 @@ public:
     void SetTextLineSpacing(double spacing);
     int32_t GetTextAlign() const;
     void SetTextAlign(int32_t align);
+    // The paragraph direction of Unicode text written from now on: 0 from its first strong
+    // character, 1 left to right, 2 right to left; other values throw EPDFError.
+    int32_t GetTextDirection() const;
+    void SetTextDirection(int32_t direction);
     double GetTextMaxWidth() const;
     void SetTextMaxWidth(double width);
     double GetTextSkewX() const;
@@ -188,6 +196,7 @@ private:
     const std::shared_ptr<TByteSpool>& SpoolFor(std::size_t fileBytes);
 
     std::shared_ptr<const std::vector<int32_t>> fallbackFonts_;
+    std::shared_ptr<const std::string> textFeatures_;
     std::shared_ptr<TByteSpool> spool_;
     bool spoolRefused_ = false; // no temporary file could be made for it
     std::vector<uint8_t> readBuffer_;

@@ -1,6 +1,7 @@
 // TPagelith members that create text resources, write text and links.
 #include <memory>
 
+#include "base/pdf_error.h"
 #include "base/win_ansi_encoding.h"
 #include "document/pagelith.h"
 #include "fonts/standard_fonts.h"
@@ -122,6 +123,17 @@ void TPagelith::SetTextLineSpacing(double spacing) {
 int32_t TPagelith::GetTextAlign() const {
     const TPDFTextRes* t = CurrentTextRes();
     return t ? t->Alignment : 0;
+}
+
+int32_t TPagelith::GetTextDirection() const {
+    const TPDFTextRes* t = CurrentTextRes();
+    return t ? t->Direction : 0;
+}
+
+void TPagelith::SetTextDirection(int32_t direction) {
+    if (direction < 0 || direction > 2)
+        throw EPDFError("TextDirection must be 0 (from the text), 1 (left to right) or 2 (right to left)");
+    if (TPDFTextRes* t = CurrentTextRes()) t->Direction = static_cast<uint8_t>(direction);
 }
 
 void TPagelith::SetTextAlign(int32_t align) {

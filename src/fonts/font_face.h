@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "fonts/sfnt_view.h"
@@ -19,6 +21,23 @@ namespace pagelith {
 using TFontBytes = std::shared_ptr<const std::vector<uint8_t>>;
 
 enum class TOutlines : uint8_t { None, TrueType, Cff, Cff2 };
+
+// One glyph of shaped text: its place relative to the pen and how far it moves the pen, in
+// thousandths of an em; the cluster is the byte offset of its first character in the shaped run.
+struct TShapedGlyph {
+    uint16_t Glyph = 0;
+    uint32_t Cluster = 0;
+    float Advance = 0;
+    float XOffset = 0;
+    float YOffset = 0;
+};
+
+// Runs a face has shaped, by what decides their shape; a document lays its text out several times.
+struct TShapeCache {
+    std::mutex Lock;
+    std::unordered_map<std::string, std::vector<TShapedGlyph>> Runs;
+    std::size_t Bytes = 0;
+};
 
 class TFontFace {
 public:
@@ -47,11 +66,14 @@ public:
     // has none.
     std::string Name(uint32_t nameId) const;
 
+    TShapeCache& Shapes() const { return *shapes_; }
+
 private:
     TFontBytes file_;
     TSfntView view_;
     hb_face_t* face_ = nullptr;
     hb_font_t* font_ = nullptr;
+    std::unique_ptr<TShapeCache> shapes_ = std::make_unique<TShapeCache>();
 };
 
 } // namespace pagelith

@@ -36,9 +36,9 @@ public:
     uint16_t LastChar = 0;
 
     // Working copies only: the entry writes the composite font of the document's Unicode text,
-    // whose glyphs it lists with the first character that chose each, in glyph order.
+    // whose glyphs it lists with the characters each stands for, in glyph order.
     bool Unicode = false;
-    std::vector<std::pair<uint16_t, char32_t>> GlyphChars;
+    std::vector<std::pair<uint16_t, std::u32string>> GlyphChars;
     // The glyphs the embedded program keeps when the document subsets its fonts, empty for the whole
     // font, and the characters through which a viewer reaches them.
     std::vector<uint16_t> SubsetGlyphs;

@@ -3,15 +3,14 @@
 #include <cmath>
 
 #include "base/pdf_string.h"
-#include "base/utf8_text.h"
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
 #include "fonts/font_res.h"
+#include "fonts/shaping.h"
 #include "fonts/standard_fonts.h"
 #include "images/image_res.h"
 #include "pdf/font_objects.h"
 #include "pdf/stream_object.h"
-#include "text/char_widths.h"
 #include "text/text_res.h"
 
 namespace pagelith {
@@ -135,9 +134,7 @@ private:
         for (std::size_t i = 0; i < segments.size(); ++i) {
             const TSegment& seg = segments.At(i);
             const TLineStyle& style = segments.Style(i);
-            const std::string_view piece = segments.Text(i);
-            Runs(style, piece);
-            Select(runs_.front().Font, style.Unicode);
+            Select(seg.Shaped ? seg.Font : style.Font, seg.Shaped);
             // Signed, as the layout measured it: a size of 0 or less is written as it stands.
             const double size = obj.Scale * style.Size / 100;
             const double tx = std::tan(static_cast<double>(style.SkewX * kPi / 180)) * size;
@@ -160,14 +157,10 @@ private:
                 slot->Width = Nearest(seg.Width);
                 slot->Bottom = Nearest(y - 0.25 * size);
             }
-            for (std::size_t k = 0; k < runs_.size(); ++k) {
-                const TRun& run = runs_[k];
-                if (k > 0) Select(run.Font, true);
-                const std::string_view runText = piece.substr(run.Start, run.End - run.Start);
-                if (style.Unicode)
-                    AppendGlyphString(run.Font, runText);
-                else
-                    AppendLiteralString(runText);
+            if (seg.Shaped) {
+                AppendGlyphs(seg.Font, segments.Glyphs(i));
+            } else {
+                AppendLiteralString(segments.Text(i));
                 text_.append("Tj\r");
             }
         }
@@ -175,29 +168,6 @@ private:
         // The pieces are rebuilt by every layout; holding those of every block
         // until the save ends would double the memory the text takes.
         text.ReleaseSegments();
-    }
-
-    // One piece of a segment in one font: the whole segment, or a Unicode segment cut where its
-    // characters move to a fallback font and back.
-    struct TRun {
-        int32_t Font;
-        std::size_t Start, End;
-    };
-
-    void Runs(const TLineStyle& style, std::string_view piece) {
-        runs_.assign(1, {style.Font, 0, piece.size()});
-        if (!style.Unicode || !style.Fallbacks || piece.empty()) return;
-        const TFontChain chain(doc_.Fonts, style.Font, style.Fallbacks.get());
-        if (chain.size() < 2) return;
-        runs_.clear();
-        for (std::size_t i = 0; i < piece.size();) {
-            const std::size_t start = i;
-            const int32_t font = chain.Number(chain.Pick(NextCodePoint(piece, i)).Font);
-            if (!runs_.empty() && runs_.back().Font == font)
-                runs_.back().End = i;
-            else
-                runs_.push_back({font, start, i});
-        }
     }
 
     // Selects a font resource unless it is the one in use.
@@ -214,26 +184,63 @@ private:
         text_.push_back(')');
     }
 
-    // The codes of a UTF-8 line's glyphs (their IDs, or a CID-keyed font's CIDs), two bytes each, as
-    // the composite font's Identity-H encoding reads them; a literal string takes half the room of a
-    // hexadecimal one.
-    void AppendGlyphString(int32_t fontNumber, std::string_view utf8) {
+    // Shaped glyphs by their codes (glyph IDs, or a CID-keyed font's CIDs), two bytes each as the
+    // composite font's Identity-H encoding reads them. The viewer moves each glyph by its width in /W;
+    // where the shaper places it elsewhere (kerning, marks), the array moves the text position, and a
+    // text rise lifts a mark.
+    void AppendGlyphs(int32_t fontNumber, std::span<const TShapedGlyph> glyphs) {
+        if (glyphs.empty()) return;
         const TPDFFontRes* font = doc_.Fonts.Item(static_cast<uint32_t>(fontNumber - kStandardFontCount));
-        glyphs_.resize(2 * utf8.size()); // never more than two bytes per character
-        std::size_t n = 0;
-        for (std::size_t k = 0; k < utf8.size();) {
-            const char32_t c = NextCodePoint(utf8, k);
-            const uint16_t glyph = font ? font->Font.CodeOfGlyph(font->Font.UnicodeMetric(c).Glyph) : 0;
-            glyphs_[n++] = static_cast<char>(glyph >> 8);
-            glyphs_[n++] = static_cast<char>(glyph & 0xFF);
+        if (!font) return;
+        shown_.clear();
+        bool adjusted = false, open = false;
+        const auto close = [&] {
+            if (open) shown_.append(")");
+            open = false;
+        };
+        const auto flush = [&] {
+            close();
+            if (shown_.empty()) return;
+            if (adjusted) {
+                text_.push_back('[');
+                text_.append(shown_);
+                text_.append("]TJ\r");
+            } else {
+                text_.append(shown_);
+                text_.append("Tj\r");
+            }
+            shown_.clear();
+            adjusted = false;
+        };
+        double pen = 0, at = 0; // where the shaper and the viewer are, in thousandths of an em
+        float rise = 0;
+        for (const TShapedGlyph& g : glyphs) {
+            if (g.YOffset != rise) {
+                flush();
+                rise = g.YOffset;
+                Out().Number(rise / 1000.0).Line(" Ts");
+            }
+            const double move = std::round((pen + g.XOffset - at) * 1000) / 1000;
+            if (std::abs(move) >= 0.01) {
+                close();
+                TOperatorText(shown_).Number(-move);
+                at += move;
+                adjusted = true;
+            }
+            if (!open) shown_.push_back('(');
+            open = true;
+            const uint16_t code = font->Font.CodeOfGlyph(g.Glyph);
+            const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+            AppendEscaped(shown_, std::string_view(bytes, 2));
+            at += NominalAdvance(font->Font, g.Glyph);
+            pen += g.Advance;
         }
-        glyphs_.resize(n);
-        AppendLiteralString(glyphs_);
+        flush();
+        if (rise != 0) Out().Line("0 Ts");
     }
 
     std::string& text_;
-    std::string glyphs_;
-    std::vector<TRun> runs_;
+    std::string shown_;
     struct {
         int32_t Font = 0;
         bool Unicode = false;

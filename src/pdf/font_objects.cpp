@@ -7,6 +7,7 @@
 #include "base/win_ansi_encoding.h"
 #include "document/pagelith.h"
 #include "fonts/font_program.h"
+#include "fonts/shaping.h"
 #include "fonts/standard_fonts.h"
 #include "pdf/pdf_file.h"
 #include "pdf/stream_object.h"
@@ -61,18 +62,13 @@ TPDFFontRes& TDocumentFonts::Add(int32_t number, bool unicode) {
             entry->Unicode = true;
             // Glyph IDs mean nothing in any other font, so the program always goes with them.
             entry->Embed = true;
-            for (char32_t c : UnicodeChars(number)) entry->GlyphChars.emplace_back(font.GlyphOfUnicode(c), c);
-            // The first character of each glyph stands for it.
-            std::stable_sort(entry->GlyphChars.begin(), entry->GlyphChars.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
-            entry->GlyphChars.erase(
-                std::unique(entry->GlyphChars.begin(), entry->GlyphChars.end(),
-                            [](const auto& a, const auto& b) { return a.first == b.first; }),
-                entry->GlyphChars.end());
+            entry->GlyphChars = UnicodeGlyphs(number);
             if (subset)
-                for (const auto& [glyph, c] : entry->GlyphChars) {
+                for (const auto& [glyph, chars] : entry->GlyphChars) {
                     entry->SubsetGlyphs.push_back(glyph);
-                    entry->SubsetCmap.push_back({mapped(c), glyph});
+                    // The subset's own map reaches the glyphs that stand for one character of their own.
+                    if (chars.size() == 1 && font.GlyphOfUnicode(chars[0]) == glyph)
+                        entry->SubsetCmap.push_back({mapped(chars[0]), glyph});
                 }
         } else {
             entry->UsedChars = UsedChars();
@@ -130,74 +126,111 @@ const std::array<bool, 256>& TDocumentFonts::UsedChars() {
     return used;
 }
 
-const std::vector<char32_t>& TDocumentFonts::UnicodeChars(int32_t number) {
-    if (!unicodeChars_) GatherUnicodeChars();
-    static const std::vector<char32_t> kNone;
-    const auto it = unicodeChars_->find(number);
-    return it == unicodeChars_->end() ? kNone : it->second;
+const std::vector<std::pair<uint16_t, std::u32string>>& TDocumentFonts::UnicodeGlyphs(int32_t number) {
+    if (!unicodeGlyphs_) GatherShapedText();
+    static const std::vector<std::pair<uint16_t, std::u32string>> kNone;
+    const auto it = unicodeGlyphs_->find(number);
+    return it == unicodeGlyphs_->end() ? kNone : it->second;
 }
 
 const std::vector<TDocumentFonts::TUse>& TDocumentFonts::TextFonts(const TPDFTextRes& text) {
+    if (HasUnicodeLines(text)) {
+        if (!unicodeGlyphs_) GatherShapedText();
+        return textFonts_[&text];
+    }
     const auto [it, added] = textFonts_.try_emplace(&text);
     std::vector<TUse>& uses = it->second;
     if (!added) return uses;
-    const auto use = [&](TUse u) {
-        if (std::find(uses.begin(), uses.end(), u) == uses.end()) uses.push_back(u);
-    };
     // Lines name their styles in the order the styles were made.
     const TLineStyle* last = nullptr;
-    TFontChain chain;
     for (std::size_t k = 0; k < text.Lines.size(); ++k) {
         const TLineStyle& style = text.Lines.Style(k);
-        if (&style != last) {
-            last = &style;
-            use({style.Font, style.Unicode});
-            chain = style.Unicode && style.Fallbacks
-                        ? TFontChain(doc_.Fonts, style.Font, style.Fallbacks.get())
-                        : TFontChain();
-        }
-        if (chain.size() < 2) continue;
-        const std::string_view line = text.Lines.Text(k);
-        for (std::size_t i = 0; i < line.size();) {
-            const std::size_t font = chain.Pick(NextCodePoint(line, i)).Font;
-            if (font != 0) use({chain.Number(font), true});
-        }
+        if (&style == last) continue;
+        last = &style;
+        const TUse use{style.Font, false};
+        if (std::find(uses.begin(), uses.end(), use) == uses.end()) uses.push_back(use);
     }
     return uses;
 }
 
-void TDocumentFonts::GatherUnicodeChars() {
-    // One bit per code point and font: a document's text sets each bit many times.
-    std::map<int32_t, std::vector<uint64_t>> seen;
-    const auto mark = [&](int32_t font, char32_t c) {
-        std::vector<uint64_t>& bits = seen[font];
-        if (bits.empty()) bits.assign((0x10FFFF + 64) / 64, 0);
-        bits[c >> 6] |= uint64_t{1} << (c & 63);
+namespace {
+
+// What the glyphs of a shaped segment stand for. A glyph alone in its cluster stands for all of the
+// cluster's characters (a ligature for its letters); of several glyphs in one cluster, each that is a
+// character's own glyph stands for that character, and the first of the others for the rest. Each
+// glyph keeps the first characters it is seen with.
+void RecordClusters(const TicFont& font, std::string_view text, std::span<const TShapedGlyph> glyphs,
+                    std::unordered_map<uint16_t, std::u32string>& chars) {
+    std::vector<uint32_t> starts;
+    starts.reserve(glyphs.size());
+    for (const TShapedGlyph& g : glyphs) starts.push_back(g.Cluster);
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    const auto record = [&](uint16_t glyph, std::u32string s) {
+        auto [it, added] = chars.try_emplace(glyph, std::move(s));
+        if (!added && it->second.empty()) it->second = std::move(s);
     };
+    for (std::size_t i = 0; i < glyphs.size();) {
+        const uint32_t cluster = glyphs[i].Cluster;
+        std::size_t end = i + 1;
+        while (end < glyphs.size() && glyphs[end].Cluster == cluster) ++end;
+        const auto next = std::upper_bound(starts.begin(), starts.end(), cluster);
+        const std::size_t stop = next == starts.end() ? text.size() : *next;
+        std::u32string cluster32;
+        for (std::size_t k = std::min<std::size_t>(cluster, text.size()); k < stop;)
+            cluster32.push_back(NextCodePoint(text, k));
+        if (end - i == 1) {
+            record(glyphs[i].Glyph, std::move(cluster32));
+        } else {
+            std::u32string rest = cluster32;
+            std::vector<uint16_t> others;
+            for (std::size_t g = i; g < end; ++g) {
+                const auto own = std::find_if(rest.begin(), rest.end(), [&](char32_t c) {
+                    return font.GlyphOfUnicode(c) == glyphs[g].Glyph;
+                });
+                if (own != rest.end()) {
+                    record(glyphs[g].Glyph, std::u32string(1, *own));
+                    rest.erase(own);
+                } else {
+                    others.push_back(glyphs[g].Glyph);
+                }
+            }
+            for (std::size_t k = 0; k < others.size(); ++k)
+                record(others[k], k == 0 ? rest : std::u32string());
+        }
+        i = end;
+    }
+}
+
+} // namespace
+
+void TDocumentFonts::GatherShapedText() {
+    std::map<int32_t, std::unordered_map<uint16_t, std::u32string>> seen;
     ForEachPlacedText(doc_, [&](const TPDFTextRes& text) {
         if (!HasUnicodeLines(text)) return;
-        for (std::size_t k = 0; k < text.Lines.size(); ++k) {
-            const TLineStyle& style = text.Lines.Style(k);
-            if (!style.Unicode) continue;
-            const std::string_view line = text.Lines.Text(k);
-            if (!style.Fallbacks) {
-                for (std::size_t i = 0; i < line.size();) mark(style.Font, NextCodePoint(line, i));
+        std::vector<TUse>& uses = textFonts_[&text];
+        const auto use = [&](TUse u) {
+            if (std::find(uses.begin(), uses.end(), u) == uses.end()) uses.push_back(u);
+        };
+        TSegmentList segments(text.Lines);
+        LayOutLines(text.Lines, doc_.Fonts, 100, segments);
+        for (std::size_t i = 0; i < segments.size(); ++i) {
+            const TSegment& seg = segments.At(i);
+            if (!seg.Shaped) {
+                use({segments.Style(i).Font, false});
                 continue;
             }
-            const TFontChain chain(doc_.Fonts, style.Font, style.Fallbacks.get());
-            for (std::size_t i = 0; i < line.size();) {
-                const char32_t c = NextCodePoint(line, i);
-                mark(chain.Number(chain.Pick(c).Font), c);
-            }
+            use({seg.Font, true});
+            const TPDFFontRes* font = doc_.Fonts.Item(static_cast<uint32_t>(seg.Font - kStandardFontCount));
+            if (font) RecordClusters(font->Font, segments.Text(i), segments.Glyphs(i), seen[seg.Font]);
         }
     });
-    auto& chars = unicodeChars_.emplace();
-    for (const auto& [font, bits] : seen) {
-        std::vector<char32_t>& list = chars[font];
-        for (std::size_t w = 0; w < bits.size(); ++w)
-            for (uint64_t word = bits[w]; word != 0; word &= word - 1)
-                list.push_back(
-                    static_cast<char32_t>(w * 64 + static_cast<std::size_t>(__builtin_ctzll(word))));
+    auto& glyphs = unicodeGlyphs_.emplace();
+    for (auto& [font, chars] : seen) {
+        auto& list = glyphs[font];
+        list.reserve(chars.size());
+        for (auto& [glyph, s] : chars) list.emplace_back(glyph, std::move(s));
+        std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     }
 }
 
@@ -304,13 +337,14 @@ TEmbedded Embedded(const TPDFFontRes& font) {
 struct TCodedGlyph {
     uint16_t Code;
     uint16_t Glyph;
-    char32_t Char;
+    std::u32string_view Chars;
 };
 
 std::vector<TCodedGlyph> CodedGlyphs(const TPDFFontRes& font) {
     std::vector<TCodedGlyph> coded;
     coded.reserve(font.GlyphChars.size());
-    for (const auto& [glyph, c] : font.GlyphChars) coded.push_back({font.Font.CodeOfGlyph(glyph), glyph, c});
+    for (const auto& [glyph, chars] : font.GlyphChars)
+        coded.push_back({font.Font.CodeOfGlyph(glyph), glyph, chars});
     std::stable_sort(coded.begin(), coded.end(),
                      [](const auto& a, const auto& b) { return a.Code < b.Code; });
     return coded;
@@ -406,7 +440,7 @@ void WriteCIDFont(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& n
         std::size_t end = i + 1;
         while (end < glyphs.size() && glyphs[end].Code == glyphs[end - 1].Code + 1) ++end;
         out.Text(" ").Integer(glyphs[i].Code).Text(" [");
-        for (std::size_t k = i; k < end; ++k) out.Text(" ").Integer(tt.GlyphWidth(glyphs[k].Glyph));
+        for (std::size_t k = i; k < end; ++k) out.Text(" ").Number(NominalAdvance(tt, glyphs[k].Glyph));
         out.Text(" ]");
         i = end;
     }
@@ -417,9 +451,9 @@ void WriteCIDFont(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers& n
 }
 
 void WriteToUnicode(TPdfFile& file, std::span<const TCodedGlyph> glyphs) {
-    std::vector<std::pair<uint16_t, char32_t>> codeChars;
+    std::vector<std::pair<uint16_t, std::u32string_view>> codeChars;
     codeChars.reserve(glyphs.size());
-    for (const TCodedGlyph& g : glyphs) codeChars.emplace_back(g.Code, g.Char);
+    for (const TCodedGlyph& g : glyphs) codeChars.emplace_back(g.Code, g.Chars);
     TStreamObject cmap(file, TStreamLength::Direct);
     cmap.Dictionary().Line("<< /Filter /FlateDecode");
     cmap.Deflate(ToUnicodeCMap(codeChars), " >>");

@@ -44,15 +44,17 @@ public:
 private:
     // The byte values of every written code-page line of every placed text, gathered once.
     const std::array<bool, 256>& UsedChars();
-    // The characters of the placed Unicode lines of one font, in code point order, gathered once.
-    const std::vector<char32_t>& UnicodeChars(int32_t number);
-    void GatherUnicodeChars();
+    // The glyphs the placed Unicode text shows in one font, each with the characters it stands for,
+    // in glyph order.
+    const std::vector<std::pair<uint16_t, std::u32string>>& UnicodeGlyphs(int32_t number);
+    // Lays every placed text with Unicode lines out once: the glyphs of each font and the fonts of each text.
+    void GatherShapedText();
 
     const TPagelith& doc_;
     std::vector<std::unique_ptr<TPDFFontRes>> entries_;
     std::unordered_map<int64_t, TPDFFontRes*> byKey_;
     std::optional<std::array<bool, 256>> usedChars_;
-    std::optional<std::map<int32_t, std::vector<char32_t>>> unicodeChars_;
+    std::optional<std::map<int32_t, std::vector<std::pair<uint16_t, std::u32string>>>> unicodeGlyphs_;
     std::unordered_map<const TPDFTextRes*, std::vector<TUse>> textFonts_;
 };
 

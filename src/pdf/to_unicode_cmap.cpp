@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <vector>
 
 namespace pagelith {
 
@@ -25,7 +26,7 @@ void AppendUtf16Hex(std::string& out, char32_t c) {
 
 } // namespace
 
-std::string ToUnicodeCMap(std::span<const std::pair<uint16_t, char32_t>> glyphChars) {
+std::string ToUnicodeCMap(std::span<const std::pair<uint16_t, std::u32string_view>> glyphChars) {
     std::string out = "/CIDInit /ProcSet findresource begin\n"
                       "12 dict begin\n"
                       "begincmap\n"
@@ -33,18 +34,21 @@ std::string ToUnicodeCMap(std::span<const std::pair<uint16_t, char32_t>> glyphCh
                       "/CMapName /Adobe-Identity-UCS def\n"
                       "/CMapType 2 def\n"
                       "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    std::size_t begin = 0;
-    while (begin < glyphChars.size() && glyphChars[begin].first == 0) ++begin;
+    // Code 0 is the missing glyph, and a glyph that stands for nothing gets no entry.
+    std::vector<std::size_t> mapped;
+    for (std::size_t i = 0; i < glyphChars.size(); ++i)
+        if (glyphChars[i].first != 0 && !glyphChars[i].second.empty()) mapped.push_back(i);
     // A CMap section holds at most 100 entries.
     constexpr std::size_t kSection = 100;
-    for (std::size_t i = begin; i < glyphChars.size(); i += kSection) {
-        const std::size_t n = std::min(kSection, glyphChars.size() - i);
+    for (std::size_t i = 0; i < mapped.size(); i += kSection) {
+        const std::size_t n = std::min(kSection, mapped.size() - i);
         out += std::to_string(n) + " beginbfchar\n";
         for (std::size_t k = i; k < i + n; ++k) {
+            const auto& [code, chars] = glyphChars[mapped[k]];
             out.push_back('<');
-            AppendHex4(out, glyphChars[k].first);
+            AppendHex4(out, code);
             out += "> <";
-            AppendUtf16Hex(out, glyphChars[k].second);
+            for (char32_t c : chars) AppendUtf16Hex(out, c);
             out += ">\n";
         }
         out += "endbfchar\n";

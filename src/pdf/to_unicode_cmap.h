@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace pagelith {
 
 // glyphChars: (glyph, character) pairs in glyph order; glyph 0 stands for missing characters and
 // maps to nothing.
-std::string ToUnicodeCMap(std::span<const std::pair<uint16_t, char32_t>> glyphChars);
+std::string ToUnicodeCMap(std::span<const std::pair<uint16_t, std::u32string_view>> glyphChars);
 
 } // namespace pagelith

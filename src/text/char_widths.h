@@ -1,5 +1,5 @@
-// How layout measures a line: byte by byte in the code page through a table of 256 widths, or
-// character by character in UTF-8 through a chain of fonts' Unicode cmaps.
+// How layout measures code-page text, byte by byte through a table of 256 widths, and the chain of
+// fonts that Unicode text picks its glyphs from.
 #pragma once
 
 #include <array>
@@ -31,6 +31,7 @@ public:
 
     std::size_t size() const { return fonts_.size(); }
     int32_t Number(std::size_t k) const { return fonts_[k].Number; }
+    const TicFont& Font(std::size_t k) const { return *fonts_[k].Font; }
 
     // The first font that has c; glyph 0 of the line's own font when none has it. Not for an empty chain.
     TPick Pick(char32_t c) const {
@@ -53,33 +54,22 @@ private:
 
 class TCharWidths {
 public:
-    // Code-page text measured with a table of its own.
     explicit TCharWidths(const std::array<uint16_t, 256>& widths) : bytes_(&widths) {}
-    TCharWidths(const TicFont& font, bool unicode)
-        : bytes_(&font.Widths()), chain_(font), unicode_(unicode) {}
-    // Unicode text in a chain of fonts.
-    explicit TCharWidths(TFontChain chain) : chain_(std::move(chain)), unicode_(true) {}
+    explicit TCharWidths(const TicFont& font) : bytes_(&font.Widths()) {}
 
     // Width of the character at i in thousandths of an em, moving i past it.
     uint32_t Next(std::string_view text, std::size_t& i) const {
-        if (!unicode_) return (*bytes_)[static_cast<uint8_t>(text[i++])];
-        return chain_.Pick(NextCodePoint(text, i)).Metric.Width;
+        return (*bytes_)[static_cast<uint8_t>(text[i++])];
     }
 
     uint64_t Width(std::string_view text) const {
         uint64_t sum = 0;
-        if (!unicode_) {
-            for (char c : text) sum += (*bytes_)[static_cast<uint8_t>(c)];
-            return sum;
-        }
-        for (std::size_t i = 0; i < text.size();) sum += chain_.Pick(NextCodePoint(text, i)).Metric.Width;
+        for (char c : text) sum += (*bytes_)[static_cast<uint8_t>(c)];
         return sum;
     }
 
 private:
     const std::array<uint16_t, 256>* bytes_ = nullptr;
-    TFontChain chain_;
-    bool unicode_ = false;
 };
 
 } // namespace pagelith

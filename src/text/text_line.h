@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "fonts/font_face.h"
 
 namespace pagelith {
 
@@ -48,6 +51,9 @@ struct TLineStyle {
     bool StandardMetrics = false;
     // Unicode lines: the fonts that draw the characters the line's font lacks, in order.
     std::shared_ptr<const std::vector<int32_t>> Fallbacks;
+    // Unicode lines: the paragraph direction (a TTextDirection) and OpenType features to shape with.
+    uint8_t Direction = 0;
+    std::shared_ptr<const std::string> Features;
     friend bool operator==(const TLineStyle&, const TLineStyle&) = default;
 };
 
@@ -139,12 +145,17 @@ private:
 };
 
 // One laid-out segment: a piece of a written line (or, unmeasured, continued lines run together)
-// named by its place in the store's characters.
+// named by its place in the store's characters. A shaped segment is a run of Unicode text in one
+// font and direction, drawn as its glyphs; a visual line lists its segments from the left.
 struct TSegment {
     std::size_t Start = 0;
     std::size_t Length = 0;
     uint32_t Line = 0; // the written line whose settings it carries
     bool Continues = false;
+    bool Shaped = false;
+    int32_t Font = 0; // shaped: the font its glyphs are in, the line's own or a fallback
+    uint32_t FirstGlyph = 0;
+    uint32_t GlyphCount = 0;
     double Width = 0;
     double YOffset = 0;
     double LineWidth = 0;
@@ -169,14 +180,28 @@ public:
     TSegment& At(std::size_t i) { return items_[i]; }
     const TSegment& At(std::size_t i) const { return items_[i]; }
 
-    void Clear() { items_.clear(); }
+    void Clear() {
+        items_.clear();
+        glyphs_.clear();
+    }
     void Reserve(std::size_t n) { items_.reserve(n); }
     TSegment& Add(const TSegment& s) { return items_.emplace_back(s); }
-    void Release() { std::vector<TSegment>().swap(items_); }
+    void Release() {
+        std::vector<TSegment>().swap(items_);
+        std::vector<TShapedGlyph>().swap(glyphs_);
+    }
+
+    // A shaped segment's glyphs, left to right; clusters count from the segment's first byte.
+    std::span<const TShapedGlyph> Glyphs(std::size_t i) const {
+        return std::span<const TShapedGlyph>(glyphs_).subspan(items_[i].FirstGlyph, items_[i].GlyphCount);
+    }
+    // Where the glyphs of shaped segments are appended.
+    std::vector<TShapedGlyph>& GlyphStore() { return glyphs_; }
 
 private:
     const TLineStore& lines_;
     std::vector<TSegment> items_;
+    std::vector<TShapedGlyph> glyphs_;
 };
 
 } // namespace pagelith

@@ -9,6 +9,7 @@
 #include "fonts/standard_fonts.h"
 #include "fonts/standard_widths.h"
 #include "text/line_fit.h"
+#include "text/shaped_layout.h"
 
 namespace pagelith {
 
@@ -27,6 +28,13 @@ double Available(double width, int32_t size) {
 
 bool HasNonSpace(std::string_view text) {
     return text.find_first_not_of(' ') != std::string_view::npos;
+}
+
+// One past the last line of the Unicode paragraph that starts at line k: the lines that continue it.
+std::size_t ParagraphEnd(const TLineStore& lines, std::size_t k) {
+    std::size_t last = k + 1;
+    while (last < lines.size() && lines.Style(last).Unicode && lines.Continues(last)) ++last;
+    return last;
 }
 
 } // namespace
@@ -107,7 +115,11 @@ void TPDFTextRes::StartLine(const TLinkRef& link, bool append, bool linkBorder, 
     style.LinkBorder = linkBorder;
     style.Unicode = mode.Unicode;
     style.StandardMetrics = IsStandardFont(Font) && mode.StandardMetrics;
-    if (mode.Unicode) style.Fallbacks = mode.Fallbacks;
+    if (mode.Unicode) {
+        style.Fallbacks = mode.Fallbacks;
+        style.Features = mode.Features;
+        style.Direction = Direction;
+    }
     style.Underline = Measured(style) && Underline;
     Lines.StartLine(style, append);
 }
@@ -176,11 +188,16 @@ void TPDFTextRes::SetAlignment(uint8_t alignment) {
 }
 
 TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double scale) {
-    Segments.Clear();
-    Segments.Reserve(Lines.size());
+    return LayOutLines(Lines, fonts, scale, Segments);
+}
+
+TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>& fonts, double scale,
+                           TSegmentList& segments) {
+    segments.Clear();
+    segments.Reserve(lines.size());
 
     // Widths of each style's font; a block with any unmeasurable line is not wrapped.
-    const std::vector<TLineStyle>& styles = Lines.Styles();
+    const std::vector<TLineStyle>& styles = lines.Styles();
     std::vector<TCharWidths> styleWidths;
     styleWidths.reserve(styles.size());
     bool measurable = true;
@@ -198,13 +215,10 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
             measurable = false;
             break;
         }
-        if (style.Unicode)
-            styleWidths.emplace_back(TFontChain(fonts, style.Font, style.Fallbacks.get()));
-        else
-            styleWidths.emplace_back(font->Font, false);
+        styleWidths.emplace_back(font->Font); // Unicode lines are shaped instead
     }
     const auto widthsOf = [&](std::size_t line) -> const TCharWidths& {
-        return styleWidths[static_cast<std::size_t>(&Lines.Style(line) - styles.data())];
+        return styleWidths[static_cast<std::size_t>(&lines.Style(line) - styles.data())];
     };
 
     // Line breaks are decided at natural size, so a block wraps the same way at
@@ -212,19 +226,30 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
     const double factor = scale / 100.0;
     if (measurable) {
         double w = 0; // running natural width of the current visual line
-        for (std::size_t k = 0; k < Lines.size(); ++k) {
-            const TLineStyle& line = Lines.Style(k);
-            const bool continues = Lines.Continues(k);
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            const TLineStyle& line = lines.Style(k);
+            const bool continues = lines.Continues(k);
+            if (line.Unicode) {
+                TParagraphFlow flow;
+                flow.First = k;
+                flow.Last = ParagraphEnd(lines, k);
+                flow.Continues = continues && w > 0 && (line.MaxWidth > w || line.MaxWidth <= 0);
+                flow.Width = w;
+                flow.Factor = factor;
+                w = LayOutParagraph(lines, fonts, flow, segments);
+                k = flow.Last - 1;
+                continue;
+            }
             const TCharWidths& widths = widthsOf(k);
-            const std::string_view text = Lines.Text(k);
-            const std::size_t base = Lines.Start(k);
+            const std::string_view text = lines.Text(k);
+            const std::size_t base = lines.Start(k);
             const auto add = [&](std::size_t p, std::size_t end, bool more) -> TSegment& {
                 TSegment s;
                 s.Start = base + p;
                 s.Length = end - p;
                 s.Line = static_cast<uint32_t>(k);
                 s.Continues = more;
-                return Segments.Add(s);
+                return segments.Add(s);
             };
             std::size_t p = 0;
             do {
@@ -251,30 +276,43 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
             } while (p < text.size());
         }
     } else {
-        // Continued lines run on in one segment; they are neighbours in the store's characters.
-        for (std::size_t k = 0; k < Lines.size(); ++k) {
-            if (Lines.Continues(k) && !Segments.empty()) {
-                TSegment& last = Segments.At(Segments.size() - 1);
-                last.Length = Lines.Start(k) + Lines.Text(k).size() - last.Start;
+        // Continued lines run on in one segment; they are neighbours in the store's characters. Unicode
+        // paragraphs are shaped, on one line each.
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            if (lines.Style(k).Unicode) {
+                TParagraphFlow flow;
+                flow.First = k;
+                flow.Last = ParagraphEnd(lines, k);
+                flow.Continues = lines.Continues(k) && !segments.empty();
+                flow.Wrap = false;
+                flow.Factor = factor;
+                LayOutParagraph(lines, fonts, flow, segments);
+                k = flow.Last - 1;
+                continue;
+            }
+            if (lines.Continues(k) && !segments.empty() && !segments.At(segments.size() - 1).Shaped) {
+                TSegment& last = segments.At(segments.size() - 1);
+                last.Length = lines.Start(k) + lines.Text(k).size() - last.Start;
             } else {
                 TSegment s;
-                s.Start = Lines.Start(k);
-                s.Length = Lines.Text(k).size();
+                s.Start = lines.Start(k);
+                s.Length = lines.Text(k).size();
                 s.Line = static_cast<uint32_t>(k);
-                Segments.Add(s);
+                s.Continues = lines.Continues(k) && !segments.empty();
+                segments.Add(s);
             }
         }
     }
 
     // Trailing spaces at the end of each visual line do not count.
     if (measurable) {
-        for (std::size_t i = 0; i < Segments.size(); ++i) {
-            const bool lastOfLine = i + 1 == Segments.size() || !Segments.At(i + 1).Continues;
-            const std::string_view text = Segments.Text(i);
-            if (!lastOfLine || !HasNonSpace(text) || text.back() != ' ') continue;
-            TSegment& s = Segments.At(i);
+        for (std::size_t i = 0; i < segments.size(); ++i) {
+            const bool lastOfLine = i + 1 == segments.size() || !segments.At(i + 1).Continues;
+            const std::string_view text = segments.Text(i);
+            if (!lastOfLine || segments.At(i).Shaped || !HasNonSpace(text) || text.back() != ' ') continue;
+            TSegment& s = segments.At(i);
             s.Length = text.find_last_not_of(' ') + 1;
-            s.Width = factor * NaturalWidth(Segments.Text(i), Segments.Style(i).Size, widthsOf(s.Line));
+            s.Width = factor * NaturalWidth(segments.Text(i), segments.Style(i).Size, widthsOf(s.Line));
         }
     }
 
@@ -282,23 +320,23 @@ TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double sc
     TTextBlockSize size;
     size.Measurable = measurable;
     double advance = 0; // A: the distance added by the lines above
-    for (std::size_t first = 0; first < Segments.size();) {
+    for (std::size_t first = 0; first < segments.size();) {
         std::size_t end = first + 1;
-        while (end < Segments.size() && Segments.At(end).Continues) ++end;
-        int32_t height = Segments.Style(first).Size;
+        while (end < segments.size() && segments.At(end).Continues) ++end;
+        int32_t height = segments.Style(first).Size;
         double lineWidth = 0;
         for (std::size_t i = first; i < end; ++i) {
-            height = std::max(height, Segments.Style(i).Size);
-            Segments.At(i).XOffset = lineWidth;
-            lineWidth += Segments.At(i).Width;
+            height = std::max(height, segments.Style(i).Size);
+            segments.At(i).XOffset = lineWidth;
+            lineWidth += segments.At(i).Width;
         }
         for (std::size_t i = first; i < end; ++i) {
-            Segments.At(i).LineWidth = lineWidth;
-            Segments.At(i).YOffset = height + advance;
+            segments.At(i).LineWidth = lineWidth;
+            segments.At(i).YOffset = height + advance;
         }
         size.Width = std::max(size.Width, lineWidth);
         size.Height = height + advance;
-        if (end < Segments.size()) advance += (1 + Segments.Style(end).LineSpacing / 100.0) * height;
+        if (end < segments.size()) advance += (1 + segments.Style(end).LineSpacing / 100.0) * height;
         first = end;
     }
     return size;

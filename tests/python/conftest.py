@@ -2,6 +2,7 @@
 
 import os
 import re
+import json
 import subprocess
 
 import pytest
@@ -24,6 +25,18 @@ def run_tool(*args, **kwargs):
     kwargs.setdefault("capture_output", True)
     kwargs.setdefault("timeout", 60)
     return subprocess.run(list(args), env=tool_env(), **kwargs)
+
+
+def hb_shape(font_path, text, face=0, features="", direction=""):
+    """HarfBuzz's own shaping of a line, in font units: [{"g", "cl", "dx", "dy", "ax", "ay"}, ...]."""
+    args = ["hb-shape", "--output-format=json", "--no-glyph-names", "--face-index=%d" % face]
+    if features:
+        args.append("--features=" + features)
+    if direction:
+        args.append("--direction=" + direction)
+    result = run_tool(*args, font_path, text, text=True)
+    assert result.returncode == 0, result.stderr
+    return json.loads(result.stdout)
 
 
 def qpdf_check(path):

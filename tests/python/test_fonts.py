@@ -9,7 +9,7 @@ import os
 import numpy as np
 import pikepdf
 import pytest
-from conftest import qpdf_check, run_tool
+from conftest import hb_shape, qpdf_check, run_tool
 from fontTools.cffLib import CFFFontSet
 from fontTools.ttLib import TTFont
 from fontTools.ttLib.tables._c_m_a_p import cmap_format_4
@@ -56,18 +56,20 @@ def font_file(kind, source, tmp_path):
     return path
 
 
-def freetype_reference(path, face, symbol, size):
-    """FreeType's drawing of TEXT, each glyph at the advance fontTools reads from the font."""
+def freetype_reference(path, face, symbol, size, shaped):
+    """FreeType's drawing of TEXT, each glyph at the advance fontTools reads from the font, or where
+    hb-shape puts it when the text is shaped."""
     image = Image.new("L", size, 255)
     px = SIZE * DPI / 72
     font = ImageFont.truetype(path, round(px), index=face, encoding="symb" if symbol else "")
     tt = TTFont(path, fontNumber=face)
     cmap = tt["cmap"].getcmap(3, 0).cmap if symbol else tt.getBestCmap()
     x, draw = 10 * DPI / 72, ImageDraw.Draw(image)
-    for c in TEXT:
+    advances = [g["ax"] for g in hb_shape(path, TEXT, face)] if shaped else None
+    for i, c in enumerate(TEXT):
         code = 0xF000 + ord(c) if symbol else ord(c)
         draw.text((x, (60 - TOP + SIZE) * DPI / 72), chr(code), font=font, fill=0, anchor="ls")
-        x += tt["hmtx"][cmap[code]][0] * px / tt["head"].unitsPerEm
+        x += (advances[i] if shaped else tt["hmtx"][cmap[code]][0]) * px / tt["head"].unitsPerEm
     return np.asarray(image, dtype=float)
 
 
@@ -112,7 +114,7 @@ def test_each_kind_draws_like_freetype(doc, tmp_path, kind, source, face, unicod
     run_tool("mutool", "draw", "-r", str(DPI), "-c", "gray", "-o", str(tmp_path / "mupdf.png"), str(pdf))
     for renderer in ("poppler", "mupdf"):
         page = np.asarray(Image.open(tmp_path / (renderer + ".png")).convert("L"), dtype=float)
-        reference = freetype_reference(path, face, kind == "symbol", page.shape[::-1])
+        reference = freetype_reference(path, face, kind == "symbol", page.shape[::-1], unicode)
         # Rasterizers differ in anti-aliasing and in where they round an edge to: a pixel's difference
         # is the least against the reference moved by up to one pixel.
         difference = np.min([np.abs(page - np.roll(reference, (dy, dx), (0, 1)))

@@ -1,0 +1,302 @@
+#include "text/shaped_layout.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "base/utf8_text.h"
+#include "fonts/shaping.h"
+#include "text/bidi.h"
+#include "text/char_widths.h"
+#include "text/line_breaks.h"
+
+namespace pagelith {
+
+namespace {
+
+bool IsSpace(char32_t c) {
+    return c == ' ' || c == 0x3000;
+}
+
+// A stretch of the paragraph in one written line, font, script and level.
+struct TItem {
+    std::size_t Begin = 0, End = 0; // characters
+    uint32_t Line = 0;
+    std::size_t Font = 0; // in the line's chain
+    uint32_t Script = 0;
+    uint8_t Level = 0;
+};
+
+class TParagraph {
+public:
+    TParagraph(const TLineStore& lines, const TObjList<TPDFFontRes>& fonts, const TParagraphFlow& flow,
+               TSegmentList& out)
+        : lines_(lines), flow_(flow), out_(out) {
+        base_ = lines.Start(flow.First);
+        text_ = std::string_view(lines.Chars())
+                    .substr(base_, lines.Start(flow.Last - 1) + lines.Text(flow.Last - 1).size() - base_);
+        for (std::size_t k = flow.First; k < flow.Last; ++k) {
+            const TLineStyle& style = lines.Style(k);
+            if (chains_.empty() || &style != lastStyle_) {
+                chains_.emplace_back(fonts, style.Font, style.Fallbacks.get());
+                lastStyle_ = &style;
+            }
+            const std::string_view line = lines.Text(k);
+            const std::size_t offset = lines.Start(k) - base_;
+            for (std::size_t i = 0; i < line.size();) {
+                at_.push_back(static_cast<uint32_t>(offset + i));
+                chars_.push_back(NextCodePoint(line, i));
+                lineOf_.push_back(static_cast<uint32_t>(k));
+                chainOf_.push_back(static_cast<uint32_t>(chains_.size() - 1));
+            }
+        }
+        at_.push_back(static_cast<uint32_t>(text_.size()));
+    }
+
+    double LayOut() {
+        const std::size_t n = chars_.size();
+        ResolveLevels(chars_, static_cast<TTextDirection>(lines_.Style(flow_.First).Direction), levels_);
+        Itemize();
+        Measure();
+        Breaks();
+
+        bool continues = flow_.Continues;
+        double before = continues ? flow_.Width : 0; // natural width already on the visual line
+        if (n == 0) {
+            TSegment s;
+            s.Start = base_;
+            s.Line = static_cast<uint32_t>(flow_.First);
+            s.Continues = continues;
+            s.Shaped = true;
+            out_.Add(s);
+            return before;
+        }
+        double last = 0;
+        for (std::size_t s = 0; s < n;) {
+            const std::size_t e = LineEnd(s, before, continues);
+            if (e == s) { // not even a word fits after the text before it: a line of its own
+                continues = false;
+                before = 0;
+                continue;
+            }
+            std::size_t trimmed = e;
+            while (trimmed > s && IsSpace(chars_[trimmed - 1])) --trimmed;
+            if (trimmed == s) trimmed = e; // a line of spaces keeps them
+            last = before + EmitLine(s, trimmed, continues);
+            continues = false;
+            before = 0;
+            s = e;
+            while (s < n && chars_[s] == ' ') ++s;
+        }
+        return last;
+    }
+
+private:
+    const TFontChain& ChainOf(const TItem& item) const { return chains_[chainOf_[item.Begin]]; }
+    const TLineStyle& StyleOf(std::size_t c) const { return lines_.Style(lineOf_[c]); }
+    std::string_view FeaturesOf(const TItem& item) const {
+        const TLineStyle& style = lines_.Style(item.Line);
+        return style.Features ? std::string_view(*style.Features) : std::string_view();
+    }
+
+    // Cut where the written line, the font, the script or the level changes. Marks and format
+    // characters stay in the font before them; characters of no script of their own take their
+    // neighbours'.
+    void Itemize() {
+        const std::size_t n = chars_.size();
+        std::vector<uint32_t> scripts(n);
+        std::vector<std::size_t> fonts(n);
+        uint32_t script = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const TCharProps props = CharProps(chars_[i]);
+            const TFontChain& chain = chains_[chainOf_[i]];
+            const bool sameLine = i > 0 && lineOf_[i] == lineOf_[i - 1];
+            if (chain.size() < 2)
+                fonts[i] = 0;
+            else if (sameLine &&
+                     (props.Format ||
+                      (props.Mark && chain.Font(fonts[i - 1]).UnicodeMetric(chars_[i]).Glyph != 0)))
+                fonts[i] = fonts[i - 1];
+            else
+                fonts[i] = chain.Pick(chars_[i]).Font;
+            const bool own = props.Script != kCommonScript && props.Script != kInheritedScript &&
+                             props.Script != kUnknownScript;
+            if (own) {
+                if (script == 0)
+                    std::fill(scripts.begin(), scripts.begin() + static_cast<std::ptrdiff_t>(i),
+                              props.Script);
+                script = props.Script;
+            }
+            scripts[i] = script;
+        }
+        for (std::size_t i = 0; i < n;) {
+            TItem item{i, i + 1, lineOf_[i], fonts[i], scripts[i], levels_[i]};
+            while (item.End < n && lineOf_[item.End] == item.Line && fonts[item.End] == item.Font &&
+                   scripts[item.End] == item.Script && levels_[item.End] == item.Level)
+                ++item.End;
+            items_.push_back(item);
+            i = item.End;
+        }
+    }
+
+    // Each character's share of the shaped paragraph's width, in natural points: a cluster's glyphs
+    // count at its first character.
+    void Measure() {
+        widths_.assign(chars_.size(), 0.0);
+        clusterStart_.assign(chars_.size(), false);
+        std::vector<TShapedGlyph> glyphs;
+        for (const TItem& item : items_) {
+            glyphs.clear();
+            Shape(item, item.Begin, item.End, text_, glyphs);
+            const double size = lines_.Style(item.Line).Size;
+            for (const TShapedGlyph& g : glyphs) {
+                const std::size_t byte = at_[item.Begin] + g.Cluster;
+                const auto c = static_cast<std::size_t>(std::upper_bound(at_.begin(), at_.end() - 1, byte) -
+                                                        at_.begin()) -
+                               1;
+                widths_[c] += g.Advance * size / 1000.0;
+                clusterStart_[c] = true;
+            }
+        }
+    }
+
+    // Where a line may break before each character: where the rules allow, and between written lines.
+    void Breaks() {
+        std::vector<TBreak> bytes;
+        LineBreaks(text_, bytes);
+        breakBefore_.assign(chars_.size() + 1, TBreak::None);
+        for (std::size_t i = 1; i < chars_.size(); ++i) {
+            breakBefore_[i] = bytes[at_[i] - 1];
+            if (lineOf_[i] != lineOf_[i - 1] && breakBefore_[i] == TBreak::None)
+                breakBefore_[i] = TBreak::Allowed;
+        }
+        breakBefore_[chars_.size()] = TBreak::Mandatory;
+    }
+
+    bool CanBreak(std::size_t i) const {
+        return breakBefore_[i] == TBreak::Allowed || breakBefore_[i] == TBreak::Mandatory;
+    }
+
+    // The end of the line that starts at s: the last break that keeps it within its maximum width, or
+    // a cut inside the word at a cluster's start; s itself when the paragraph continues a visual line
+    // and not even its first word fits there.
+    std::size_t LineEnd(std::size_t s, double before, bool continues) const {
+        const std::size_t n = chars_.size();
+        double sum = before;
+        std::size_t over = n;
+        for (std::size_t j = s; j < n; ++j) {
+            if (j > s && breakBefore_[j] == TBreak::Mandatory) return j;
+            sum += widths_[j];
+            const TLineStyle& style = StyleOf(j);
+            if (flow_.Wrap && style.MaxWidth > 0 && style.Size > 0 && sum > style.MaxWidth + 1e-9) {
+                over = j;
+                break;
+            }
+        }
+        if (over == n) return n;
+        // Spaces hang past the edge: a break after an overflowing space still fits.
+        for (std::size_t b = over + 1; b > s; --b) {
+            if (b == over + 1 ? IsSpace(chars_[over]) && CanBreak(b) : CanBreak(b)) return b;
+        }
+        if (continues) return s;
+        for (std::size_t b = over; b > s; --b)
+            if (clusterStart_[b]) return b;
+        // A cluster wider than the whole line goes on a line of its own.
+        std::size_t b = s + 1;
+        while (b < n && !clusterStart_[b]) ++b;
+        return b;
+    }
+
+    // Shapes characters [begin, end) of an item, within the context given.
+    void Shape(const TItem& item, std::size_t begin, std::size_t end, std::string_view context,
+               std::vector<TShapedGlyph>& glyphs) const {
+        const std::size_t contextStart = static_cast<std::size_t>(context.data() - text_.data());
+        TShapeRun run;
+        run.Context = context;
+        run.Start = at_[begin] - contextStart;
+        run.Length = at_[end] - at_[begin];
+        run.Rtl = item.Level % 2 == 1;
+        run.Script = item.Script;
+        run.Features = FeaturesOf(item);
+        if (ChainOf(item).size() > 0) ShapeRun(ChainOf(item).Font(item.Font), run, glyphs);
+    }
+
+    // Shapes characters [s, e) as one line, run by run, and appends its segments from the left;
+    // returns its natural width.
+    double EmitLine(std::size_t s, std::size_t e, bool continues) {
+        runs_.clear();
+        levelsOfRuns_.clear();
+        for (const TItem& item : items_) {
+            if (item.End <= s || item.Begin >= e) continue;
+            TItem run = item;
+            run.Begin = std::max(item.Begin, s);
+            run.End = std::min(item.End, e);
+            runs_.push_back(run);
+            levelsOfRuns_.push_back(run.Level);
+        }
+        VisualOrder(levelsOfRuns_, order_);
+        const std::string_view line = text_.substr(at_[s], at_[e] - at_[s]);
+        std::vector<TShapedGlyph>& store = out_.GlyphStore();
+        double width = 0;
+        for (std::size_t k = 0; k < order_.size(); ++k) {
+            const TItem& run = runs_[order_[k]];
+            const std::size_t first = store.size();
+            Shape(run, run.Begin, run.End, line, store);
+            double advance = 0;
+            for (std::size_t g = first; g < store.size(); ++g) advance += store[g].Advance;
+            const double natural = advance * lines_.Style(run.Line).Size / 1000.0;
+            TSegment seg;
+            seg.Start = base_ + at_[run.Begin];
+            seg.Length = at_[run.End] - at_[run.Begin];
+            seg.Line = run.Line;
+            seg.Continues = k > 0 || continues;
+            seg.Shaped = true;
+            seg.Font = ChainOf(run).size() > 0 ? ChainOf(run).Number(run.Font) : lines_.Style(run.Line).Font;
+            seg.FirstGlyph = static_cast<uint32_t>(first);
+            seg.GlyphCount = static_cast<uint32_t>(store.size() - first);
+            seg.Width = flow_.Factor * natural;
+            out_.Add(seg);
+            width += natural;
+        }
+        return width;
+    }
+
+    const TLineStore& lines_;
+    const TParagraphFlow& flow_;
+    TSegmentList& out_;
+    std::size_t base_ = 0;
+    std::string_view text_;
+    std::vector<TFontChain> chains_;
+    const TLineStyle* lastStyle_ = nullptr;
+    std::vector<char32_t> chars_;
+    std::vector<uint32_t> at_; // each character's first byte in text_, and text_'s size
+    std::vector<uint32_t> lineOf_, chainOf_;
+    std::vector<uint8_t> levels_;
+    std::vector<TItem> items_;
+    std::vector<double> widths_;
+    std::vector<bool> clusterStart_;
+    std::vector<TBreak> breakBefore_;
+    std::vector<TItem> runs_;
+    std::vector<uint8_t> levelsOfRuns_;
+    std::vector<std::size_t> order_;
+};
+
+} // namespace
+
+double ShapedWidth(const TObjList<TPDFFontRes>& fonts, const TLineStyle& style, std::string_view utf8) {
+    TLineStore line;
+    line.StartLine(style, false);
+    line.Append(utf8);
+    TSegmentList segments(line);
+    TParagraphFlow flow;
+    flow.Last = 1;
+    flow.Wrap = false;
+    return LayOutParagraph(line, fonts, flow, segments);
+}
+
+double LayOutParagraph(const TLineStore& lines, const TObjList<TPDFFontRes>& fonts,
+                       const TParagraphFlow& flow, TSegmentList& out) {
+    return TParagraph(lines, fonts, flow, out).LayOut();
+}
+
+} // namespace pagelith
