@@ -1,6 +1,6 @@
 # zlib, libdeflate, libjpeg (IJG 6b interface), HarfBuzz with its subset library, FriBidi and libunibreak. For the Windows
 # build all come as static libraries: zlib from Debian's mingw package, the others built from Debian's
-# source (libdeflate and HarfBuzz of the same version as on Linux, so that both write the same bytes).
+# source (all but libjpeg of the same version as on Linux, so that both lay out and write the same bytes).
 if(CMAKE_CROSSCOMPILING AND WIN32)
   # Shared by every Windows build dir of the checkout, so the source is fetched once.
   set(PAGELITH_MINGW_DEPS "${PROJECT_SOURCE_DIR}/build-windows/deps" CACHE PATH
@@ -23,7 +23,9 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   pagelith_mingw_dependency(libjpeg .built-simd mingw-libjpeg.sh PAGELITH_MINGW_JPEG)
   pagelith_mingw_dependency(libdeflate .built mingw-libdeflate.sh PAGELITH_MINGW_DEFLATE)
   pagelith_mingw_dependency(harfbuzz .built mingw-harfbuzz.sh PAGELITH_MINGW_HARFBUZZ)
-  list(PREPEND CMAKE_FIND_ROOT_PATH "${PAGELITH_MINGW_JPEG}" "${PAGELITH_MINGW_DEFLATE}" "${PAGELITH_MINGW_HARFBUZZ}")
+  pagelith_mingw_dependency(fribidi .built mingw-fribidi.sh PAGELITH_MINGW_FRIBIDI)
+  list(PREPEND CMAKE_FIND_ROOT_PATH "${PAGELITH_MINGW_JPEG}" "${PAGELITH_MINGW_DEFLATE}" "${PAGELITH_MINGW_HARFBUZZ}"
+    "${PAGELITH_MINGW_FRIBIDI}")
   # Static archives only: an import library would pull in zlib1.dll or libjpeg-62.dll.
   set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
   set(ZLIB_USE_STATIC_LIBS ON)
@@ -60,11 +62,21 @@ target_include_directories(pagelith_harfbuzz INTERFACE ${HARFBUZZ_INCLUDE_DIRS})
 target_link_libraries(pagelith_harfbuzz INTERFACE ${HARFBUZZ_LINK_LIBRARIES})
 
 # FriBidi (the bidirectional algorithm) and libunibreak (line break opportunities): pkg-config on Linux.
-if(NOT (CMAKE_CROSSCOMPILING AND WIN32))
+# The Windows include dir is the fribidi folder, as pkg-config gives on Linux. No FRIBIDI_STATIC: this
+# version's headers ask for a DLL import only when built with MSVC.
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  find_path(FRIBIDI_INCLUDE_DIRS fribidi.h PATH_SUFFIXES fribidi)
+  find_library(FRIBIDI_LINK_LIBRARIES NAMES fribidi)
+  if(NOT FRIBIDI_INCLUDE_DIRS OR NOT FRIBIDI_LINK_LIBRARIES)
+    message(FATAL_ERROR "FriBidi not found in ${PAGELITH_MINGW_FRIBIDI}")
+  endif()
+else()
   pkg_check_modules(FRIBIDI fribidi)
   if(NOT FRIBIDI_FOUND)
     message(FATAL_ERROR "FriBidi not found (Debian package libfribidi-dev)")
   endif()
+endif()
+if(NOT (CMAKE_CROSSCOMPILING AND WIN32))
   pkg_check_modules(UNIBREAK libunibreak)
   if(NOT UNIBREAK_FOUND)
     message(FATAL_ERROR "libunibreak not found (Debian package libunibreak-dev)")

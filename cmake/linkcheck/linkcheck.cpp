@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include <fribidi.h>
 #include <hb-subset.h>
 #include <hb.h>
 #include <jpeglib.h>
@@ -27,9 +28,12 @@ int main() {
         const bool subset_made = subset != nullptr;
         hb_subset_input_destroy(subset);
 
-        std::printf("pagelith linkcheck: page width %g, zlib %s, libjpeg %d, harfbuzz %s\n", width,
-                    zlibVersion(), JPEG_LIB_VERSION, hb_version_string());
-        return width > 0 && subset_made ? 0 : 1;
+        // Hebrew alef is right-to-left whatever the tables' Unicode version.
+        const bool bidi_typed = fribidi_get_bidi_type(0x05D0) == FRIBIDI_TYPE_RTL;
+
+        std::printf("pagelith linkcheck: page width %g, zlib %s, libjpeg %d, harfbuzz %s, fribidi %s\n",
+                    width, zlibVersion(), JPEG_LIB_VERSION, hb_version_string(), FRIBIDI_VERSION);
+        return width > 0 && subset_made && bidi_typed ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pagelith linkcheck: %s\n", e.what());
         return 1;

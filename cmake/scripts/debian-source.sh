@@ -80,3 +80,12 @@ finish_dependency() {
     rm -rf "$work/build" "$work/apt"
     echo "$1: installed into $prefix"
 }
+
+# automake_list FILE VARIABLE: the words of VARIABLE's assignment in an automake file, one a line, so
+# that a library is built from the same files as its own build uses.
+automake_list() {
+    awk -v var="$2" '
+        !on && match($0, "^" var "[ \t]*=") { on = 1; $0 = substr($0, RLENGTH + 1) }
+        on { more = sub(/\\$/, ""); print; if (!more) exit }
+    ' "$1" | tr -s ' \t' '\n' | grep -v -e '^$' -e '^\$'
+}
