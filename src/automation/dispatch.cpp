@@ -213,6 +213,8 @@ constexpr std::array<TEntry, kMembers.size()> kEntries = {{
     Entry<&IPDFSvrDoc2::LoadFont>(),
     Entry<&IPDFSvrDoc2::get_FallbackFonts, &IPDFSvrDoc2::put_FallbackFonts>(),
     Entry<&IPDFSvrDoc2::get_StandardFontMetrics, &IPDFSvrDoc2::put_StandardFontMetrics>(),
+    Entry<&IPDFSvrDoc2::get_TextDirection, &IPDFSvrDoc2::put_TextDirection>(),
+    Entry<&IPDFSvrDoc2::get_TextFeatures, &IPDFSvrDoc2::put_TextFeatures>(),
 }};
 // clang-format on
 

@@ -139,6 +139,10 @@ struct IPDFSvrDoc2 : public IPDFSvrDoc {
     virtual HRESULT STDMETHODCALLTYPE put_FallbackFonts(BSTR Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_StandardFontMetrics(VARIANT_BOOL* Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_StandardFontMetrics(VARIANT_BOOL Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_TextDirection(LONG* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_TextDirection(LONG Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_TextFeatures(BSTR* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_TextFeatures(BSTR Value) = 0;
 };
 
 PAGELITH_COM_IID(IPDFSvrDoc2);

@@ -169,6 +169,22 @@ constexpr std::array<TInterfaceNote, kMemberCount2> kDoc2Notes = {{
      "is measured by `TextLineWidth`, `TextBlockWidth` and `TextBlockHeight`, as TrueType text is: "
      "`TextLineWidth(\"Hello\")` in Helvetica at 12 points is 27.336 points. Each line keeps the setting "
      "it was written with. False (the default) writes exactly what earlier versions wrote."},
+    {"TextDirection",
+     "The paragraph direction of Unicode text (`UnicodeText`) written into the current text from now "
+     "on, like `TextFont`: 0 (the default) takes it from the paragraph's first letter that has a "
+     "direction (Hebrew or Arabic make it right to left), 1 is left to right, 2 right to left. Within "
+     "a paragraph the Unicode Bidirectional Algorithm orders mixed text: a Latin name or a number in "
+     "an Arabic sentence reads left to right in its place. A paragraph is a written line together "
+     "with the lines appended to it (`AppendText`). Lines break first and are then put in display "
+     "order. `TextAlign` keeps its meaning on the page: 0 is left, 2 right, whatever the direction. "
+     "Other values raise an error. Code-page text is not reordered."},
+    {"TextFeatures",
+     "OpenType features that Unicode text (`UnicodeText`) written from now on is shaped with, in "
+     "HarfBuzz's syntax and separated by commas or blanks: \"-kern\" turns kerning off, \"-liga\" "
+     "ligatures, \"+smcp\" turns small capitals on, \"ss01\" a stylistic set, \"+frac\" fractions. "
+     "Empty (the default) shapes with the font's default features: kerning, ligatures, mark "
+     "positioning, Arabic joining and the reordering of Indic scripts. A setting HarfBuzz cannot read "
+     "raises an error naming it. Features the font does not have are ignored."},
 }};
 
 constexpr bool Doc2NotesNameItsMembers() {

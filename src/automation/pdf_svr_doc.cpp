@@ -515,6 +515,27 @@ HRESULT TPDFSvrDoc::put_StandardFontMetrics(VARIANT_BOOL Value) {
     return Serialized(callLock_, [&] { FBuilder.StandardFontMetrics = Value != 0; });
 }
 
+HRESULT TPDFSvrDoc::get_TextDirection(LONG* Value) {
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.GetTextDirection()}; });
+}
+
+HRESULT TPDFSvrDoc::put_TextDirection(LONG Value) {
+    return Serialized(callLock_, [&] { FBuilder.SetTextDirection(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_TextFeatures(BSTR* Value) {
+    if (!Value) return E_POINTER;
+    *Value = nullptr;
+    return Serialized(callLock_, [&] {
+        const std::string features = FBuilder.GetTextFeatures(); // ASCII
+        *Value = U16ToBstr(std::u16string(features.begin(), features.end()));
+    });
+}
+
+HRESULT TPDFSvrDoc::put_TextFeatures(BSTR Value) {
+    return Serialized(callLock_, [&] { FBuilder.SetTextFeatures(WideToUtf8(BstrToU16(Value))); });
+}
+
 // Links
 
 HRESULT TPDFSvrDoc::get_LinkStandardFormat(VARIANT_BOOL* Value) {

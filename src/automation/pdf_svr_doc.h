@@ -166,6 +166,10 @@ public:
     HRESULT STDMETHODCALLTYPE put_FallbackFonts(BSTR Value) override;
     HRESULT STDMETHODCALLTYPE get_StandardFontMetrics(VARIANT_BOOL* Value) override;
     HRESULT STDMETHODCALLTYPE put_StandardFontMetrics(VARIANT_BOOL Value) override;
+    HRESULT STDMETHODCALLTYPE get_TextDirection(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE put_TextDirection(LONG Value) override;
+    HRESULT STDMETHODCALLTYPE get_TextFeatures(BSTR* Value) override;
+    HRESULT STDMETHODCALLTYPE put_TextFeatures(BSTR Value) override;
 
     TPagelith FBuilder;
     std::u16string StreamFileName;

@@ -35,7 +35,11 @@ bool ParseFeatures(std::string_view text, std::vector<hb_feature_t>& out, std::s
         while (end < text.size() && text[end] != ',' && text[end] != ' ' && text[end] != '\t') ++end;
         if (end == i) break;
         hb_feature_t feature;
-        if (!hb_feature_from_string(text.data() + i, static_cast<int>(end - i), &feature)) {
+        const std::string_view token = text.substr(i, end - i);
+        // The syntax is ASCII; HarfBuzz would take other bytes into a quoted tag.
+        const bool ascii =
+            std::all_of(token.begin(), token.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; });
+        if (!ascii || !hb_feature_from_string(token.data(), static_cast<int>(token.size()), &feature)) {
             if (bad) bad->assign(text.substr(i, end - i));
             return false;
         }
