@@ -30,6 +30,7 @@ struct TShapedGlyph {
     float Advance = 0;
     float XOffset = 0;
     float YOffset = 0;
+    float Nominal = 0; // the advance a viewer applies after it: the font's own, as /W gives it
 };
 
 // Runs a face has shaped, by what decides their shape; a document lays its text out several times.
@@ -37,6 +38,8 @@ struct TShapeCache {
     std::mutex Lock;
     std::unordered_map<std::string, std::vector<TShapedGlyph>> Runs;
     std::size_t Bytes = 0;
+    // By script and features: whether none of the lookups they apply sees the space glyph.
+    std::unordered_map<std::string, bool> InertSpace;
 };
 
 class TFontFace {
@@ -50,6 +53,7 @@ public:
     TOutlines Outlines() const;
     hb_face_t* Face() const { return face_; }
     hb_font_t* Font() const { return font_; }
+    const TSfntView& View() const { return view_; }
 
     uint32_t GlyphCount() const;
     uint16_t UnitsPerEm() const;

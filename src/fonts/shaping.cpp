@@ -1,5 +1,6 @@
 #include "fonts/shaping.h"
 
+#include <hb-ot.h>
 #include <hb.h>
 
 #include <algorithm>
@@ -64,9 +65,159 @@ std::string BadFeature(std::string_view features) {
     return ParseFeatures(features, parsed, &bad) ? std::string() : bad;
 }
 
+namespace {
+
+// One call of the shaper over window[offset, offset + length), through the face's cache; the glyphs'
+// clusters count from clusterBase.
+struct TWindow {
+    std::string_view Text;
+    uint32_t Offset = 0, Length = 0;
+    bool Rtl = false, Bot = false, Eot = false;
+    uint32_t Script = 0;
+    std::string_view Features;
+};
+
+void ShapeWindow(const TicFont& font, const TWindow& w, uint32_t clusterBase,
+                 std::vector<TShapedGlyph>& out) {
+    const TFontFace& face = *font.Face();
+    thread_local std::string key; // looked up far more often than stored
+    key.clear();
+    const uint32_t head[] = {w.Offset, w.Length, w.Script,
+                             uint32_t{w.Rtl} | uint32_t{w.Bot} << 1 | uint32_t{w.Eot} << 2};
+    key.append(reinterpret_cast<const char*>(head), sizeof head);
+    key.append(w.Features).push_back('\0');
+    key.append(w.Text);
+
+    const auto append = [&](const std::vector<TShapedGlyph>& glyphs) {
+        const std::size_t first = out.size();
+        out.insert(out.end(), glyphs.begin(), glyphs.end());
+        for (std::size_t i = first; i < out.size(); ++i) out[i].Cluster += clusterBase;
+    };
+    TShapeCache& cache = face.Shapes();
+    {
+        const std::lock_guard<std::mutex> hold(cache.Lock);
+        const auto it = cache.Runs.find(key);
+        if (it != cache.Runs.end()) {
+            append(it->second);
+            return;
+        }
+    }
+
+    std::vector<hb_feature_t> features;
+    ParseFeatures(w.Features, features, nullptr); // checked when they were set
+    hb_font_t* hbFont = hb_font_create_sub_font(face.Font());
+    hb_font_set_funcs(hbFont, OwnMapFuncs(), const_cast<TicFont*>(&font), nullptr);
+    hb_buffer_t* buffer = hb_buffer_create();
+    hb_buffer_add_utf8(buffer, w.Text.data(), static_cast<int>(w.Text.size()), w.Offset,
+                       static_cast<int>(w.Length));
+    hb_buffer_set_direction(buffer, w.Rtl ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+    if (w.Script != 0) hb_buffer_set_script(buffer, static_cast<hb_script_t>(w.Script));
+    hb_buffer_set_flags(buffer, static_cast<hb_buffer_flags_t>((w.Bot ? HB_BUFFER_FLAG_BOT : 0) |
+                                                               (w.Eot ? HB_BUFFER_FLAG_EOT : 0)));
+    hb_buffer_guess_segment_properties(buffer);
+    hb_shape(hbFont, buffer, features.data(), static_cast<unsigned>(features.size()));
+
+    unsigned count = 0;
+    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer, &count);
+    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer, nullptr);
+    const double scale = 1000.0 / std::max<unsigned>(1, face.UnitsPerEm());
+    std::vector<TShapedGlyph> glyphs(count);
+    for (unsigned i = 0; i < count; ++i) {
+        TShapedGlyph& g = glyphs[i];
+        g.Glyph = infos[i].codepoint <= 0xFFFF ? static_cast<uint16_t>(infos[i].codepoint) : 0;
+        g.Cluster = infos[i].cluster - w.Offset;
+        g.Advance = static_cast<float>(positions[i].x_advance * scale);
+        g.XOffset = static_cast<float>(positions[i].x_offset * scale);
+        g.YOffset = static_cast<float>(positions[i].y_offset * scale);
+        g.Nominal = static_cast<float>(NominalAdvance(font, g.Glyph));
+    }
+    hb_buffer_destroy(buffer);
+    hb_font_destroy(hbFont);
+    append(glyphs);
+
+    // A bounded cache: a document of many different lines starts it over rather than grow.
+    constexpr std::size_t kCacheBytes = 32u << 20;
+    const std::size_t bytes = key.size() + glyphs.size() * sizeof(TShapedGlyph) + 64;
+    const std::lock_guard<std::mutex> hold(cache.Lock);
+    if (cache.Bytes + bytes > kCacheBytes) {
+        cache.Runs.clear();
+        cache.Bytes = 0;
+    }
+    if (cache.Runs.emplace(key, std::move(glyphs)).second) cache.Bytes += bytes;
+}
+
+// Scripts whose words shape alone: no joining or reordering reaches across a space.
+bool WordsShapeAlone(uint32_t script) {
+    return script == HB_SCRIPT_LATIN || script == HB_SCRIPT_GREEK || script == HB_SCRIPT_CYRILLIC ||
+           script == HB_SCRIPT_COMMON;
+}
+
+// Whether no lookup that shaping in this script with these features applies sees the space glyph,
+// so that a line shapes as its words do. Faces with the old kerning table or AAT tables, which
+// the lookups do not show, are taken as seeing it.
+bool SpaceIsInert(const TFontFace& face, uint32_t script, std::string_view featureText) {
+    TShapeCache& cache = face.Shapes();
+    std::string key(reinterpret_cast<const char*>(&script), sizeof script);
+    key.append(featureText);
+    {
+        const std::lock_guard<std::mutex> hold(cache.Lock);
+        const auto it = cache.InertSpace.find(key);
+        if (it != cache.InertSpace.end()) return it->second;
+    }
+    bool inert = !face.View().Has("morx") && !face.View().Has("kerx") &&
+                 !(face.View().Has("kern") && !face.View().Has("GPOS"));
+    hb_codepoint_t space = 0;
+    if (inert && hb_font_get_nominal_glyph(face.Font(), ' ', &space)) {
+        std::vector<hb_feature_t> features;
+        ParseFeatures(featureText, features, nullptr);
+        hb_segment_properties_t props = HB_SEGMENT_PROPERTIES_DEFAULT;
+        props.direction = HB_DIRECTION_LTR;
+        props.script = static_cast<hb_script_t>(script);
+        props.language = hb_language_get_default();
+        hb_shape_plan_t* plan = hb_shape_plan_create_cached(face.Face(), &props, features.data(),
+                                                            static_cast<unsigned>(features.size()), nullptr);
+        hb_set_t* lookups = hb_set_create();
+        hb_set_t* sets[4];
+        for (hb_set_t*& set : sets) set = hb_set_create();
+        for (const hb_tag_t table : {HB_OT_TAG_GSUB, HB_OT_TAG_GPOS}) {
+            hb_set_clear(lookups);
+            hb_ot_shape_plan_collect_lookups(plan, table, lookups);
+            for (hb_codepoint_t i = HB_SET_VALUE_INVALID; inert && hb_set_next(lookups, &i);) {
+                for (hb_set_t* set : sets) hb_set_clear(set);
+                hb_ot_layout_lookup_collect_glyphs(face.Face(), table, i, sets[0], sets[1], sets[2], sets[3]);
+                for (hb_set_t* set : sets) inert = inert && !hb_set_has(set, space);
+            }
+        }
+        for (hb_set_t* set : sets) hb_set_destroy(set);
+        hb_set_destroy(lookups);
+        hb_shape_plan_destroy(plan);
+    }
+    const std::lock_guard<std::mutex> hold(cache.Lock);
+    cache.InertSpace.emplace(std::move(key), inert);
+    return inert;
+}
+
+} // namespace
+
 void ShapeRun(const TicFont& font, const TShapeRun& run, std::vector<TShapedGlyph>& out) {
     const TFontFace* face = font.Face();
     if (!face || run.Length == 0) return;
+    const std::string_view text = run.Context.substr(run.Start, run.Length);
+    // Where no lookup of the font sees the space, a line shapes as its words do, and words repeat.
+    if (!run.Rtl && WordsShapeAlone(run.Script) && text.find(' ') != std::string_view::npos &&
+        SpaceIsInert(*face, run.Script, run.Features)) {
+        for (std::size_t i = 0; i < text.size();) {
+            const bool space = text[i] == ' ';
+            std::size_t end = i + 1;
+            while (end < text.size() && (text[end] == ' ') == space) ++end;
+            TWindow w{text.substr(i, end - i), 0, static_cast<uint32_t>(end - i)};
+            w.Script = run.Script;
+            w.Features = run.Features;
+            ShapeWindow(font, w, static_cast<uint32_t>(i), out);
+            i = end;
+        }
+        return;
+    }
     // Only the context HarfBuzz reads decides the shape, so only it goes into the key.
     std::size_t from = run.Start, to = run.Start + run.Length;
     for (int n = 0; n < kContextChars && from > 0; ++n) do
@@ -75,73 +226,24 @@ void ShapeRun(const TicFont& font, const TShapeRun& run, std::vector<TShapedGlyp
     for (int n = 0; n < kContextChars && to < run.Context.size(); ++n) do
             ++to;
         while (to < run.Context.size() && ContinuationByte(run.Context[to]));
-    const std::string_view window = run.Context.substr(from, to - from);
-    const uint32_t offset = static_cast<uint32_t>(run.Start - from);
-    const bool bot = run.Start == 0, eot = run.Start + run.Length == run.Context.size();
-
-    std::string key;
-    key.reserve(window.size() + run.Features.size() + 24);
-    const uint32_t head[] = {offset, static_cast<uint32_t>(run.Length), run.Script,
-                             uint32_t{run.Rtl} | uint32_t{bot} << 1 | uint32_t{eot} << 2};
-    key.append(reinterpret_cast<const char*>(head), sizeof head);
-    key.append(run.Features).push_back('\0');
-    key.append(window);
-
-    TShapeCache& cache = face->Shapes();
-    {
-        const std::lock_guard<std::mutex> hold(cache.Lock);
-        const auto it = cache.Runs.find(key);
-        if (it != cache.Runs.end()) {
-            out.insert(out.end(), it->second.begin(), it->second.end());
-            return;
-        }
-    }
-
-    std::vector<hb_feature_t> features;
-    ParseFeatures(run.Features, features, nullptr); // checked when they were set
-    hb_font_t* hbFont = hb_font_create_sub_font(face->Font());
-    hb_font_set_funcs(hbFont, OwnMapFuncs(), const_cast<TicFont*>(&font), nullptr);
-    hb_buffer_t* buffer = hb_buffer_create();
-    hb_buffer_add_utf8(buffer, window.data(), static_cast<int>(window.size()), offset,
-                       static_cast<int>(run.Length));
-    hb_buffer_set_direction(buffer, run.Rtl ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
-    if (run.Script != 0) hb_buffer_set_script(buffer, static_cast<hb_script_t>(run.Script));
-    hb_buffer_set_flags(buffer, static_cast<hb_buffer_flags_t>((bot ? HB_BUFFER_FLAG_BOT : 0) |
-                                                               (eot ? HB_BUFFER_FLAG_EOT : 0)));
-    hb_buffer_guess_segment_properties(buffer);
-    hb_shape(hbFont, buffer, features.data(), static_cast<unsigned>(features.size()));
-
-    unsigned count = 0;
-    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer, &count);
-    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer, nullptr);
-    const double scale = 1000.0 / std::max<unsigned>(1, hb_face_get_upem(face->Face()));
-    std::vector<TShapedGlyph> glyphs(count);
-    for (unsigned i = 0; i < count; ++i) {
-        TShapedGlyph& g = glyphs[i];
-        g.Glyph = infos[i].codepoint <= 0xFFFF ? static_cast<uint16_t>(infos[i].codepoint) : 0;
-        g.Cluster = infos[i].cluster - offset;
-        g.Advance = static_cast<float>(positions[i].x_advance * scale);
-        g.XOffset = static_cast<float>(positions[i].x_offset * scale);
-        g.YOffset = static_cast<float>(positions[i].y_offset * scale);
-    }
-    hb_buffer_destroy(buffer);
-    hb_font_destroy(hbFont);
-    out.insert(out.end(), glyphs.begin(), glyphs.end());
-
-    // A bounded cache: a document of many different lines starts it over rather than grow.
-    constexpr std::size_t kCacheBytes = 16u << 20;
-    const std::size_t bytes = key.size() + glyphs.size() * sizeof(TShapedGlyph) + 64;
-    const std::lock_guard<std::mutex> hold(cache.Lock);
-    if (cache.Bytes + bytes > kCacheBytes) {
-        cache.Runs.clear();
-        cache.Bytes = 0;
-    }
-    if (cache.Runs.emplace(std::move(key), std::move(glyphs)).second) cache.Bytes += bytes;
+    TWindow w{run.Context.substr(from, to - from), static_cast<uint32_t>(run.Start - from),
+              static_cast<uint32_t>(run.Length)};
+    w.Rtl = run.Rtl;
+    w.Bot = run.Start == 0;
+    w.Eot = run.Start + run.Length == run.Context.size();
+    w.Script = run.Script;
+    w.Features = run.Features;
+    ShapeWindow(font, w, 0, out);
 }
 
 TCharProps CharProps(char32_t c) {
-    hb_unicode_funcs_t* funcs = hb_unicode_funcs_get_default();
     TCharProps props;
+    if (c < 0x80) { // no marks or format characters; letters are Latin
+        const bool letter = (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+        props.Script = letter ? HB_SCRIPT_LATIN : HB_SCRIPT_COMMON;
+        return props;
+    }
+    hb_unicode_funcs_t* funcs = hb_unicode_funcs_get_default();
     props.Script = hb_unicode_script(funcs, c);
     switch (hb_unicode_general_category(funcs, c)) {
     case HB_UNICODE_GENERAL_CATEGORY_NON_SPACING_MARK:

@@ -193,22 +193,21 @@ private:
         const TPDFFontRes* font = doc_.Fonts.Item(static_cast<uint32_t>(fontNumber - kStandardFontCount));
         if (!font) return;
         shown_.clear();
-        bool adjusted = false, open = false;
-        const auto close = [&] {
-            if (open) shown_.append(")");
-            open = false;
+        codes_.clear();
+        bool adjusted = false;
+        const auto close = [&] { // the codes gathered so far become one string
+            if (codes_.empty()) return;
+            shown_.push_back('(');
+            AppendEscaped(shown_, codes_);
+            shown_.push_back(')');
+            codes_.clear();
         };
         const auto flush = [&] {
             close();
             if (shown_.empty()) return;
-            if (adjusted) {
-                text_.push_back('[');
-                text_.append(shown_);
-                text_.append("]TJ\r");
-            } else {
-                text_.append(shown_);
-                text_.append("Tj\r");
-            }
+            if (adjusted) text_.push_back('[');
+            text_.append(shown_);
+            text_.append(adjusted ? "]TJ\r" : "Tj\r");
             shown_.clear();
             adjusted = false;
         };
@@ -227,12 +226,10 @@ private:
                 at += move;
                 adjusted = true;
             }
-            if (!open) shown_.push_back('(');
-            open = true;
             const uint16_t code = font->Font.CodeOfGlyph(g.Glyph);
-            const char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-            AppendEscaped(shown_, std::string_view(bytes, 2));
-            at += NominalAdvance(font->Font, g.Glyph);
+            codes_.push_back(static_cast<char>(code >> 8));
+            codes_.push_back(static_cast<char>(code & 0xFF));
+            at += g.Nominal;
             pen += g.Advance;
         }
         flush();
@@ -240,7 +237,7 @@ private:
     }
 
     std::string& text_;
-    std::string shown_;
+    std::string shown_, codes_;
     struct {
         int32_t Font = 0;
         bool Unicode = false;

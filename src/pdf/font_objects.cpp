@@ -161,11 +161,6 @@ namespace {
 // glyph keeps the first characters it is seen with.
 void RecordClusters(const TicFont& font, std::string_view text, std::span<const TShapedGlyph> glyphs,
                     std::unordered_map<uint16_t, std::u32string>& chars) {
-    std::vector<uint32_t> starts;
-    starts.reserve(glyphs.size());
-    for (const TShapedGlyph& g : glyphs) starts.push_back(g.Cluster);
-    std::sort(starts.begin(), starts.end());
-    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
     const auto record = [&](uint16_t glyph, std::u32string s) {
         auto [it, added] = chars.try_emplace(glyph, std::move(s));
         if (!added && it->second.empty()) it->second = std::move(s);
@@ -174,29 +169,51 @@ void RecordClusters(const TicFont& font, std::string_view text, std::span<const 
         const uint32_t cluster = glyphs[i].Cluster;
         std::size_t end = i + 1;
         while (end < glyphs.size() && glyphs[end].Cluster == cluster) ++end;
-        const auto next = std::upper_bound(starts.begin(), starts.end(), cluster);
-        const std::size_t stop = next == starts.end() ? text.size() : *next;
-        std::u32string cluster32;
-        for (std::size_t k = std::min<std::size_t>(cluster, text.size()); k < stop;)
-            cluster32.push_back(NextCodePoint(text, k));
         if (end - i == 1) {
-            record(glyphs[i].Glyph, std::move(cluster32));
+            const auto known = chars.find(glyphs[i].Glyph);
+            if (known != chars.end() && !known->second.empty()) { // most glyphs recur
+                i = end;
+                continue;
+            }
+        }
+        // Clusters run one way through a run, so the next one up is a neighbour.
+        std::size_t stop = text.size();
+        if (end < glyphs.size() && glyphs[end].Cluster > cluster) stop = glyphs[end].Cluster;
+        if (i > 0 && glyphs[i - 1].Cluster > cluster)
+            stop = std::min<std::size_t>(stop, glyphs[i - 1].Cluster);
+        std::u32string letters;
+        for (std::size_t k = std::min<std::size_t>(cluster, text.size()); k < stop;)
+            letters.push_back(NextCodePoint(text, k));
+        if (end - i == 1) {
+            record(glyphs[i].Glyph, std::move(letters));
         } else {
-            std::u32string rest = cluster32;
+            // A glyph a character has as its own, or that stands for characters of the cluster already,
+            // keeps them; the others share the rest, one each when they come out even.
             std::vector<uint16_t> others;
             for (std::size_t g = i; g < end; ++g) {
-                const auto own = std::find_if(rest.begin(), rest.end(), [&](char32_t c) {
-                    return font.GlyphOfUnicode(c) == glyphs[g].Glyph;
-                });
-                if (own != rest.end()) {
-                    record(glyphs[g].Glyph, std::u32string(1, *own));
-                    rest.erase(own);
-                } else {
-                    others.push_back(glyphs[g].Glyph);
+                const uint16_t glyph = glyphs[g].Glyph;
+                const auto own = std::find_if(letters.begin(), letters.end(),
+                                              [&](char32_t c) { return font.GlyphOfUnicode(c) == glyph; });
+                if (own != letters.end()) {
+                    record(glyph, std::u32string(1, *own));
+                    letters.erase(own);
+                    continue;
                 }
+                const auto known = chars.find(glyph);
+                if (known != chars.end() && !known->second.empty() &&
+                    known->second.size() <= letters.size()) {
+                    const auto at = std::search(letters.begin(), letters.end(), known->second.begin(),
+                                                known->second.end());
+                    if (at != letters.end()) {
+                        letters.erase(at, at + static_cast<std::ptrdiff_t>(known->second.size()));
+                        continue;
+                    }
+                }
+                others.push_back(glyph);
             }
+            const bool even = others.size() == letters.size();
             for (std::size_t k = 0; k < others.size(); ++k)
-                record(others[k], k == 0 ? rest : std::u32string());
+                record(others[k], even ? letters.substr(k, 1) : k == 0 ? letters : std::u32string());
         }
         i = end;
     }

@@ -46,12 +46,10 @@ void VisualOrder(std::span<const uint8_t> runLevels, std::vector<std::size_t>& o
     order.resize(runLevels.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     if (runLevels.empty()) return;
+    // From the highest level down to 1, every stretch at that level or above turns round; the turns
+    // below the lowest odd level cancel out.
     const uint8_t highest = *std::max_element(runLevels.begin(), runLevels.end());
-    uint8_t lowestOdd = 0xFF;
-    for (uint8_t level : runLevels)
-        if (level % 2 == 1) lowestOdd = std::min(lowestOdd, level);
-    // From the highest level down to the lowest odd one, every stretch at that level or above turns round.
-    for (int level = highest; level >= lowestOdd && level > 0; --level) {
+    for (int level = highest; level > 0; --level) {
         for (std::size_t i = 0; i < order.size();) {
             if (runLevels[order[i]] < level) {
                 ++i;

@@ -18,6 +18,15 @@ bool IsSpace(char32_t c) {
     return c == ' ' || c == 0x3000;
 }
 
+// Characters that end a line by themselves; like spaces at a line's end, they take no room.
+bool EndsLine(char32_t c) {
+    return c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+bool Trailing(char32_t c) {
+    return IsSpace(c) || EndsLine(c);
+}
+
 // A stretch of the paragraph in one written line, font, script and level.
 struct TItem {
     std::size_t Begin = 0, End = 0; // characters
@@ -57,8 +66,6 @@ public:
         const std::size_t n = chars_.size();
         ResolveLevels(chars_, static_cast<TTextDirection>(lines_.Style(flow_.First).Direction), levels_);
         Itemize();
-        Measure();
-        Breaks();
 
         bool continues = flow_.Continues;
         double before = continues ? flow_.Width : 0; // natural width already on the visual line
@@ -71,6 +78,13 @@ public:
             out_.Add(s);
             return before;
         }
+        if (!NeedsBreaking()) { // one line: shaped once, as it is drawn
+            std::size_t trimmed = n;
+            while (trimmed > 0 && Trailing(chars_[trimmed - 1])) --trimmed;
+            return before + EmitLine(0, trimmed > 0 ? trimmed : n, continues);
+        }
+        Measure();
+        Breaks();
         double last = 0;
         for (std::size_t s = 0; s < n;) {
             const std::size_t e = LineEnd(s, before, continues);
@@ -80,7 +94,7 @@ public:
                 continue;
             }
             std::size_t trimmed = e;
-            while (trimmed > s && IsSpace(chars_[trimmed - 1])) --trimmed;
+            while (trimmed > s && Trailing(chars_[trimmed - 1])) --trimmed;
             if (trimmed == s) trimmed = e; // a line of spaces keeps them
             last = before + EmitLine(s, trimmed, continues);
             continues = false;
@@ -97,6 +111,16 @@ private:
     std::string_view FeaturesOf(const TItem& item) const {
         const TLineStyle& style = lines_.Style(item.Line);
         return style.Features ? std::string_view(*style.Features) : std::string_view();
+    }
+
+    // Whether a line may end before the paragraph does: it has a maximum width, or a character
+    // that ends a line by itself.
+    bool NeedsBreaking() const {
+        for (std::size_t k = flow_.First; k < flow_.Last; ++k) {
+            const TLineStyle& style = lines_.Style(k);
+            if (flow_.Wrap && style.MaxWidth > 0 && style.Size > 0) return true;
+        }
+        return std::any_of(chars_.begin(), chars_.end(), EndsLine);
     }
 
     // Cut where the written line, the font, the script or the level changes. Marks and format

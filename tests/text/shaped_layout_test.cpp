@@ -1,0 +1,98 @@
+// What layout adds for Unicode text: display order by embedding level, paragraph direction,
+// breaks that end a line by themselves, and shaping features.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/pdf_error.h"
+#include "base/utf8_text.h"
+#include "document/pagelith.h"
+#include "text/bidi.h"
+#include "text/text_res.h"
+
+namespace pagelith {
+namespace {
+
+const std::string kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+TEST(VisualOrder, TurnsEachStretchFromTheHighestLevelDown) {
+    const struct {
+        std::vector<uint8_t> Levels;
+        std::vector<std::size_t> Order;
+    } cases[] = {
+        {{0, 0, 0}, {0, 1, 2}},
+        {{1, 1, 1}, {2, 1, 0}},
+        {{0, 1, 1, 0}, {0, 2, 1, 3}},
+        {{1, 2, 2, 1}, {3, 1, 2, 0}},
+        {{0, 2, 2, 0}, {0, 1, 2, 3}},
+        {{1, 2, 3, 1}, {3, 1, 2, 0}},
+        {{}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::size_t> order;
+        VisualOrder(c.Levels, order);
+        EXPECT_EQ(order, c.Order) << ::testing::PrintToString(c.Levels);
+    }
+}
+
+// The text of each laid-out segment, each visual line from the left; "|" starts a line, "+" goes on.
+std::string Segments(TPagelith& doc) {
+    auto* text = dynamic_cast<TPDFTextRes*>(doc.Resource(doc.CurrentText));
+    text->Layout(doc.Fonts, 100);
+    std::string out;
+    for (std::size_t i = 0; i < text->Segments.size(); ++i)
+        out += (text->Segments.At(i).Continues ? "+" : "|") + std::string(text->Segments.Text(i));
+    return out;
+}
+
+void Start(TPagelith& doc) {
+    doc.UnicodeText = true;
+    ASSERT_EQ(doc.AddFont(kDejaVu), 15);
+    doc.CreateText();
+    doc.SetTextFont(15);
+    doc.SetTextSize(10);
+}
+
+TEST(ShapedLayout, DirectionOrdersTheRuns) {
+    const struct {
+        int32_t Direction;
+        std::u16string First, Appended;
+        const char* Segments;
+    } cases[] = {
+        {0, u"abc אבג", u"", "|abc +אבג"},  // the first strong letter is Latin
+        {0, u"אבג abc", u"", "|abc+אבג "},  // the first strong letter is Hebrew
+        {2, u"abc אבג", u"", "|אבג+ +abc"}, // right to left as given
+        {1, u"אבג abc", u"", "|אבג+ +abc"}, // left to right as given
+        {0, u"אבג", u" דה", "| דה+אבג"},    // an appended line goes on in the paragraph's direction
+        {0, u"a\u2028b", u"", "|a|b"},      // a line separator ends the line, unseen
+    };
+    for (const auto& c : cases) {
+        TPagelith doc;
+        Start(doc);
+        doc.SetTextDirection(c.Direction);
+        doc.WriteText(c.First);
+        doc.AppendText = true;
+        if (!c.Appended.empty()) doc.WriteText(c.Appended);
+        EXPECT_EQ(Segments(doc), c.Segments) << c.Segments;
+    }
+}
+
+// The shaper's kerning applies unless a feature turns it off; an unreadable setting is refused.
+TEST(ShapedLayout, FeaturesReachTheShaper) {
+    TPagelith doc;
+    Start(doc);
+    const double kerned = doc.TextLineWidth(std::u16string(u"AV"));
+    const double apart = doc.TextLineWidth(std::u16string(u"A")) + doc.TextLineWidth(std::u16string(u"V"));
+    EXPECT_LT(kerned, apart - 0.1);
+    doc.SetTextFeatures("-kern, +smcp");
+    EXPECT_EQ(doc.GetTextFeatures(), "-kern, +smcp");
+    EXPECT_DOUBLE_EQ(doc.TextLineWidth(std::u16string(u"AV")), apart);
+    for (const char* bad : {"kern=x", "+", "-k\xC3\xA9rn"})
+        EXPECT_THROW(doc.SetTextFeatures(bad), EPDFError) << bad;
+    EXPECT_EQ(doc.GetTextFeatures(), "-kern, +smcp");
+    for (int32_t bad : {-1, 3}) EXPECT_THROW(doc.SetTextDirection(bad), EPDFError);
+}
+
+} // namespace
+} // namespace pagelith
