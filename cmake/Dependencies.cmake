@@ -1,4 +1,4 @@
-# zlib, libdeflate, libjpeg (IJG 6b interface), HarfBuzz with its subset library, FriBidi and libunibreak. For the Windows
+# zlib, libdeflate, libjpeg (IJG 6b interface), HarfBuzz with its subset library and FriBidi. For the Windows
 # build all come as static libraries: zlib from Debian's mingw package, the others built from Debian's
 # source (all but libjpeg of the same version as on Linux, so that both lay out and write the same bytes).
 if(CMAKE_CROSSCOMPILING AND WIN32)
@@ -61,9 +61,9 @@ add_library(pagelith_harfbuzz INTERFACE)
 target_include_directories(pagelith_harfbuzz INTERFACE ${HARFBUZZ_INCLUDE_DIRS})
 target_link_libraries(pagelith_harfbuzz INTERFACE ${HARFBUZZ_LINK_LIBRARIES})
 
-# FriBidi (the bidirectional algorithm) and libunibreak (line break opportunities): pkg-config on Linux.
-# The Windows include dir is the fribidi folder, as pkg-config gives on Linux. No FRIBIDI_STATIC: this
-# version's headers ask for a DLL import only when built with MSVC.
+# FriBidi (the bidirectional algorithm): pkg-config on Linux. The Windows include dir is the fribidi
+# folder, as pkg-config gives on Linux. No FRIBIDI_STATIC: this version's headers ask for a DLL
+# import only when built with MSVC.
 if(CMAKE_CROSSCOMPILING AND WIN32)
   find_path(FRIBIDI_INCLUDE_DIRS fribidi.h PATH_SUFFIXES fribidi)
   find_library(FRIBIDI_LINK_LIBRARIES NAMES fribidi)
@@ -76,22 +76,13 @@ else()
     message(FATAL_ERROR "FriBidi not found (Debian package libfribidi-dev)")
   endif()
 endif()
-if(NOT (CMAKE_CROSSCOMPILING AND WIN32))
-  pkg_check_modules(UNIBREAK libunibreak)
-  if(NOT UNIBREAK_FOUND)
-    message(FATAL_ERROR "libunibreak not found (Debian package libunibreak-dev)")
-  endif()
-endif()
 add_library(pagelith_fribidi INTERFACE)
 target_include_directories(pagelith_fribidi INTERFACE ${FRIBIDI_INCLUDE_DIRS})
 target_link_libraries(pagelith_fribidi INTERFACE ${FRIBIDI_LINK_LIBRARIES})
-add_library(pagelith_unibreak INTERFACE)
-target_include_directories(pagelith_unibreak INTERFACE ${UNIBREAK_INCLUDE_DIRS})
-target_link_libraries(pagelith_unibreak INTERFACE ${UNIBREAK_LINK_LIBRARIES})
 
 if(CMAKE_CROSSCOMPILING AND WIN32)
   foreach(lib IN LISTS ZLIB_LIBRARIES JPEG_LIBRARIES LIBDEFLATE_LIBRARY HARFBUZZ_LINK_LIBRARIES
-      FRIBIDI_LINK_LIBRARIES UNIBREAK_LINK_LIBRARIES)
+      FRIBIDI_LINK_LIBRARIES)
     if(lib MATCHES "\\.dll\\.a$")
       message(FATAL_ERROR "Windows build found an import library instead of a static one: ${lib}")
     endif()

@@ -15,7 +15,7 @@ packages=(
     curl dpkg-dev clang-format
     python3-pil python3-numpy python3-pikepdf libtiff-tools imagemagick
     clang libclang-rt-14-dev libpng-dev libtiff-dev hyperfine
-    libdeflate-dev img2pdf libharfbuzz-dev libfribidi-dev libunibreak-dev
+    libdeflate-dev img2pdf libharfbuzz-dev libfribidi-dev unicode-data
     libharfbuzz-bin libfribidi-bin fonts-noto-core fonts-linuxlibertine
 )
 

@@ -1,4 +1,4 @@
-// Where a line may break, by the Unicode line breaking algorithm (UAX #14, through libunibreak).
+// Where a line may break, by the Unicode line breaking algorithm (UAX #14).
 #pragma once
 
 #include <string_view>
