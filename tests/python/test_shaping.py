@@ -12,6 +12,7 @@ from conftest import hb_shape, run_tool
 from fontTools.ttLib import TTFont
 
 NOTO = "/usr/share/fonts/truetype/noto/"
+THAI, DEVANAGARI = NOTO + "NotoSansThai-Regular.ttf", NOTO + "NotoSansDevanagari-Regular.ttf"
 LIBERTINE = "/usr/share/fonts/opentype/linux-libertine/LinLibertine_R.otf"
 IPA_GOTHIC = "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf"
 NASKH, SANS = NOTO + "NotoNaskhArabic-Regular.ttf", NOTO + "NotoSans-Regular.ttf"
@@ -24,7 +25,7 @@ pytestmark = pytest.mark.skipif(not all(map(os.path.exists, (LIBERTINE, IPA_GOTH
 Glyph = namedtuple("Glyph", "font gid x y start baseline")
 
 
-def write(doc, path, font, paragraphs, size=12, width=2000, align=0, features="", fallback=None, x=40):
+def write(doc, path, font, paragraph, size=12, width=2000, align=0, features="", fallback=None, x=40):
     doc.UnicodeText = True
     doc.TextFeatures = features
     number = doc.LoadFont(font, 0)
@@ -33,8 +34,7 @@ def write(doc, path, font, paragraphs, size=12, width=2000, align=0, features=""
     doc.AddPage(0)
     text = doc.CreateText()
     doc.TextFont, doc.TextSize, doc.TextMaxWidth, doc.TextAlign = number, size, width, align
-    for paragraph in paragraphs:
-        doc.WriteText(paragraph)
+    doc.WriteText(paragraph)
     doc.Locate(1, doc.ApplyResource(1, text), x, 800)
     doc.SaveToFile(str(path))
     return str(path)
@@ -110,10 +110,10 @@ def visual_lines(path):
 SHAPED = [
     ("arabic", NASKH, "بِسْمِ اللَّهِ الرَّحْمَٰنِ الرَّحِيمِ", ""),
     ("persian", NOTO + "NotoSansArabic-Regular.ttf", "می‌خواهم زبان فارسی را یاد بگیرم", ""),
-    ("hebrew", HEBREW, "שָׁלוֹם עוֹלָם, מה שלומך?", ""),
-    ("devanagari", NOTO + "NotoSansDevanagari-Regular.ttf", "हिन्दी में क्षत्रिय और श्रृंखला", ""),
+    ("hebrew", HEBREW, "שָׁלוֹם עוֹלָם מה שְׁלוֹמְךָ", ""),
+    ("devanagari", DEVANAGARI, "हिन्दी में क्षत्रिय और श्रृंखला", ""),
     ("bengali", NOTO + "NotoSansBengali-Regular.ttf", "আমি বাংলায় গান গাই, লক্ষ্মী", ""),
-    ("thai", NOTO + "NotoSansThai-Regular.ttf", "ภาษาไทย ผู้ใหญ่ปั่นจักรยาน", ""),
+    ("thai", THAI, "ภาษาไทย ผู้ใหญ่ปั่นจักรยาน", ""),
     ("vietnamese", SANS, "Tiếng Việt có dấu: ặ ẫ ờ", ""),
     ("stacked-marks", SANS, "q̣̂ ŋ̈́ x̌̃", ""),
     ("kerning-ligatures", LIBERTINE, "AV Wa To office ffl fi", ""),
@@ -125,9 +125,9 @@ SHAPED = [
                          ids=[case[0] for case in SHAPED])
 def test_glyphs_and_pen_positions_are_harfbuzz(doc, tmp_path, font, text, features):
     size = 20
-    glyphs, _ = shown_glyphs(write(doc, tmp_path / "line.pdf", font, [text], size, features=features))
+    glyphs, _ = shown_glyphs(write(doc, tmp_path / "line.pdf", font, text, size, features=features))
     expected = hb_shape(font, text, features=features)
-    assert [g.gid for g in glyphs] == [e["g"] for e in expected]
+    assert [g.gid for g in glyphs] == [e["g"] for e in expected] and 0 not in [e["g"] for e in expected]
     scale, pen, want = size / TTFont(font, fontNumber=0)["head"].unitsPerEm, 0, []
     for e in expected:
         want += [(pen + e["dx"]) * scale, e["dy"] * scale]
@@ -152,7 +152,7 @@ BIDI = [
 @pytest.mark.parametrize("width", [110, 170, 260])
 @pytest.mark.parametrize("font, paragraph", [case[1:] for case in BIDI], ids=[case[0] for case in BIDI])
 def test_lines_are_in_fribidi_visual_order_and_right_aligned(doc, tmp_path, font, paragraph, width):
-    path = write(doc, tmp_path / "bidi.pdf", font, [paragraph], 14, width, align=2, fallback=SANS, x=450)
+    path = write(doc, tmp_path / "bidi.pdf", font, paragraph, 14, width, align=2, fallback=SANS, x=450)
     lines, rest = visual_lines(path), paragraph
     assert len(lines) > 1
     for text, _ in lines:
@@ -177,7 +177,7 @@ JAPANESE = ("「吾輩は猫である。」と彼は言った。「名前はま�
 # Filling each line to the last character that fits would start a line with "。" or "」" at these widths.
 @pytest.mark.parametrize("width", [73, 100, 198])
 def test_japanese_breaks_between_characters_but_not_around_brackets_and_stops(doc, tmp_path, width):
-    lines = visual_lines(write(doc, tmp_path / "ja.pdf", IPA_GOTHIC, [JAPANESE], 12, width))
+    lines = visual_lines(write(doc, tmp_path / "ja.pdf", IPA_GOTHIC, JAPANESE, 12, width))
     assert len(lines) > 2
     assert "".join(text for text, _ in lines) == JAPANESE
     for text, glyphs in lines:
@@ -186,18 +186,22 @@ def test_japanese_breaks_between_characters_but_not_around_brackets_and_stops(do
 
 
 EXTRACTED = [
-    ("ligatures", LIBERTINE, "affluent office fish waffle", "-raw"),
-    ("greek", SANS, "Καλημέρα κόσμε, ὁ λόγος", "-raw"),
-    ("cyrillic", SANS, "Съешь же ещё этих мягких булок", "-raw"),
-    ("hebrew", HEBREW, "שלום עולם מה שלומך", None),
-    ("arabic", NASKH, "مرحبا بكم في المدينة", None),
+    pytest.param(LIBERTINE, "affluent office fish waffle", "-raw", id="ligatures"),
+    pytest.param(SANS, "Καλημέρα κόσμε, ὁ λόγος", "-raw", id="greek"),
+    pytest.param(SANS, "Съешь же ещё этих мягких булок", "-raw", id="cyrillic"),
+    pytest.param(THAI, "ภาษาไทย ผู้ใหญ่ปั่นจักรยาน", "-raw", id="thai"),
+    pytest.param(HEBREW, "שלום עולם מה שלומך", None, id="hebrew"),
+    pytest.param(NASKH, "مرحبا بكم في المدينة", None, id="arabic"),
+    # The vowel sign ि is drawn before its consonant, so only the letters, not their order, can come back.
+    pytest.param(DEVANAGARI, "ति त्रि", "letters", id="devanagari",
+                 marks=pytest.mark.xfail(strict=True, reason="the ि glyph keeps the ToUnicode of its first "
+                                         "cluster; the त्र glyph beside it in the second gets none")),
 ]
 
 
-@pytest.mark.parametrize("font, text, mode", [case[1:] for case in EXTRACTED],
-                         ids=[case[0] for case in EXTRACTED])
+@pytest.mark.parametrize("font, text, mode", EXTRACTED)
 def test_pdftotext_reads_the_logical_text(doc, tmp_path, font, text, mode):
-    path = write(doc, tmp_path / "extract.pdf", font, [text], 14)
-    args = ["pdftotext", "-enc", "UTF-8"] + ([mode] if mode else []) + [path, "-"]
-    got = run_tool(*args, text=True).stdout
-    assert DIRECTION_MARKS.sub("", got).strip() == text
+    path = write(doc, tmp_path / "extract.pdf", font, text, 14)
+    args = ["pdftotext", "-enc", "UTF-8"] + ([] if mode is None else ["-raw"]) + [path, "-"]
+    got = DIRECTION_MARKS.sub("", run_tool(*args, text=True).stdout).strip()
+    assert sorted(got) == sorted(text) if mode == "letters" else got == text
