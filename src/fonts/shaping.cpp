@@ -210,7 +210,9 @@ void ShapeRun(const TicFont& font, const TShapeRun& run, std::vector<TShapedGlyp
             const bool space = text[i] == ' ';
             std::size_t end = i + 1;
             while (end < text.size() && (text[end] == ' ') == space) ++end;
-            TWindow w{text.substr(i, end - i), 0, static_cast<uint32_t>(end - i)};
+            TWindow w;
+            w.Text = text.substr(i, end - i);
+            w.Length = static_cast<uint32_t>(end - i);
             w.Script = run.Script;
             w.Features = run.Features;
             ShapeWindow(font, w, static_cast<uint32_t>(i), out);
@@ -226,8 +228,10 @@ void ShapeRun(const TicFont& font, const TShapeRun& run, std::vector<TShapedGlyp
     for (int n = 0; n < kContextChars && to < run.Context.size(); ++n) do
             ++to;
         while (to < run.Context.size() && ContinuationByte(run.Context[to]));
-    TWindow w{run.Context.substr(from, to - from), static_cast<uint32_t>(run.Start - from),
-              static_cast<uint32_t>(run.Length)};
+    TWindow w;
+    w.Text = run.Context.substr(from, to - from);
+    w.Offset = static_cast<uint32_t>(run.Start - from);
+    w.Length = static_cast<uint32_t>(run.Length);
     w.Rtl = run.Rtl;
     w.Bot = run.Start == 0;
     w.Eot = run.Start + run.Length == run.Context.size();
