@@ -131,5 +131,20 @@ Check Err.Number <> 0 And InStr(Err.Description, "out of range") > 0, "LoadFont 
 Err.Clear
 On Error GoTo 0
 
+' Shaping settings: TextDirection is the current text's, TextFeatures the document's.
+Check d2.TextDirection = 0 And d2.TextFeatures = "", "shaping settings' defaults"
+d2.CreateText
+d2.TextDirection = 2
+d2.TextFeatures = "-kern,+smcp"
+Check d2.TextDirection = 2 And d2.TextFeatures = "-kern,+smcp", "TextDirection and TextFeatures"
+On Error Resume Next
+d2.TextDirection = 3
+Check Err.Number <> 0 And InStr(Err.Description, "TextDirection must be") > 0, "TextDirection says why"
+Err.Clear
+d2.TextFeatures = "kern=x"
+Check Err.Number <> 0 And InStr(Err.Description, "not an OpenType feature") > 0, "TextFeatures says why"
+Err.Clear
+On Error GoTo 0
+
 WScript.Echo "RESULT defaults_conversions.vbs: " & failures & " failures"
 WScript.Quit failures
