@@ -219,7 +219,7 @@ private:
                 rise = g.YOffset;
                 Out().Number(rise / 1000.0).Line(" Ts");
             }
-            const double move = std::round((pen + g.XOffset - at) * 1000) / 1000;
+            const double move = std::round((pen + g.XOffset - at) * 100) / 100; // 0.005 of a thousandth at most
             if (std::abs(move) >= 0.01) {
                 close();
                 TOperatorText(shown_).Number(-move);

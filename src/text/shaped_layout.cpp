@@ -36,11 +36,37 @@ struct TItem {
     uint8_t Level = 0;
 };
 
+// The working arrays of paragraph layout, kept from one paragraph to the next: a document lays out
+// thousands of paragraphs, each of them a few dozen characters.
+struct TScratch {
+    std::vector<TFontChain> Chains;
+    std::vector<char32_t> Chars;
+    std::vector<uint32_t> At, LineOf, ChainOf, Scripts;
+    std::vector<std::size_t> Fonts, Order;
+    std::vector<uint8_t> Levels, LevelsOfRuns;
+    std::vector<TItem> Items, Runs;
+    std::vector<double> Widths;
+    std::vector<bool> ClusterStart;
+    std::vector<TBreak> BreakBefore, Bytes;
+    std::vector<TShapedGlyph> Glyphs;
+};
+
+TScratch& Scratch() {
+    thread_local TScratch scratch;
+    return scratch;
+}
+
 class TParagraph {
 public:
     TParagraph(const TLineStore& lines, const TObjList<TPDFFontRes>& fonts, const TParagraphFlow& flow,
                TSegmentList& out)
         : lines_(lines), flow_(flow), out_(out) {
+        chains_.clear();
+        chars_.clear();
+        at_.clear();
+        lineOf_.clear();
+        chainOf_.clear();
+        items_.clear();
         base_ = lines.Start(flow.First);
         text_ = std::string_view(lines.Chars())
                     .substr(base_, lines.Start(flow.Last - 1) + lines.Text(flow.Last - 1).size() - base_);
@@ -128,8 +154,10 @@ private:
     // neighbours'.
     void Itemize() {
         const std::size_t n = chars_.size();
-        std::vector<uint32_t> scripts(n);
-        std::vector<std::size_t> fonts(n);
+        std::vector<uint32_t>& scripts = scratch_.Scripts;
+        std::vector<std::size_t>& fonts = scratch_.Fonts;
+        scripts.assign(n, 0);
+        fonts.assign(n, 0);
         uint32_t script = 0;
         for (std::size_t i = 0; i < n; ++i) {
             const TCharProps props = CharProps(chars_[i]);
@@ -168,7 +196,7 @@ private:
     void Measure() {
         widths_.assign(chars_.size(), 0.0);
         clusterStart_.assign(chars_.size(), false);
-        std::vector<TShapedGlyph> glyphs;
+        std::vector<TShapedGlyph>& glyphs = scratch_.Glyphs;
         for (const TItem& item : items_) {
             glyphs.clear();
             Shape(item, item.Begin, item.End, text_, glyphs);
@@ -186,7 +214,7 @@ private:
 
     // Where a line may break before each character: where the rules allow, and between written lines.
     void Breaks() {
-        std::vector<TBreak> bytes;
+        std::vector<TBreak>& bytes = scratch_.Bytes;
         LineBreaks(text_, bytes);
         breakBefore_.assign(chars_.size() + 1, TBreak::None);
         for (std::size_t i = 1; i < chars_.size(); ++i) {
@@ -290,19 +318,20 @@ private:
     TSegmentList& out_;
     std::size_t base_ = 0;
     std::string_view text_;
-    std::vector<TFontChain> chains_;
+    TScratch& scratch_ = Scratch();
+    std::vector<TFontChain>& chains_ = scratch_.Chains;
     const TLineStyle* lastStyle_ = nullptr;
-    std::vector<char32_t> chars_;
-    std::vector<uint32_t> at_; // each character's first byte in text_, and text_'s size
-    std::vector<uint32_t> lineOf_, chainOf_;
-    std::vector<uint8_t> levels_;
-    std::vector<TItem> items_;
-    std::vector<double> widths_;
-    std::vector<bool> clusterStart_;
-    std::vector<TBreak> breakBefore_;
-    std::vector<TItem> runs_;
-    std::vector<uint8_t> levelsOfRuns_;
-    std::vector<std::size_t> order_;
+    std::vector<char32_t>& chars_ = scratch_.Chars;
+    std::vector<uint32_t>& at_ = scratch_.At; // each character's first byte in text_, and text_'s size
+    std::vector<uint32_t>&lineOf_ = scratch_.LineOf, &chainOf_ = scratch_.ChainOf;
+    std::vector<uint8_t>& levels_ = scratch_.Levels;
+    std::vector<TItem>& items_ = scratch_.Items;
+    std::vector<double>& widths_ = scratch_.Widths;
+    std::vector<bool>& clusterStart_ = scratch_.ClusterStart;
+    std::vector<TBreak>& breakBefore_ = scratch_.BreakBefore;
+    std::vector<TItem>& runs_ = scratch_.Runs;
+    std::vector<uint8_t>& levelsOfRuns_ = scratch_.LevelsOfRuns;
+    std::vector<std::size_t>& order_ = scratch_.Order;
 };
 
 } // namespace
