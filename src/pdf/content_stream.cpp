@@ -46,8 +46,9 @@ private:
 
 class TContentWriter {
 public:
-    TContentWriter(std::string& text, TPagelith& doc, std::vector<TLinkSlot>& slots)
-        : text_(text), doc_(doc), slots_(slots) {}
+    TContentWriter(std::string& text, TPagelith& doc, const TDocumentFonts& fonts,
+                   std::vector<TLinkSlot>& slots)
+        : text_(text), doc_(doc), fonts_(fonts), slots_(slots) {}
 
     void Placement(const TPDFObj& obj) {
         TPDFResource* res = doc_.Resource(static_cast<int32_t>(obj.ResourceIndex));
@@ -128,11 +129,17 @@ private:
             f = obj.Y * c - obj.X * s;
             RotationLine(c, s);
         }
-        text.Layout(doc_.Fonts, obj.Scale);
+        // The font pass's layout, at natural size, when it kept one; widths then scale here.
+        const TSegmentList* kept = fonts_.Laid(text);
+        const double k = kept ? obj.Scale / 100 : 1;
+        if (!kept) text.Layout(doc_.Fonts, obj.Scale);
         selected_ = {};
-        const TSegmentList& segments = text.Segments;
+        const TSegmentList& segments = kept ? *kept : text.Segments;
         for (std::size_t i = 0; i < segments.size(); ++i) {
-            const TSegment& seg = segments.At(i);
+            TSegment seg = segments.At(i);
+            seg.Width *= k;
+            seg.XOffset *= k;
+            seg.LineWidth *= k;
             const TLineStyle& style = segments.Style(i);
             Select(seg.Shaped ? seg.Font : style.Font, seg.Shaped);
             // Signed, as the layout measured it: a size of 0 or less is written as it stands.
@@ -167,7 +174,7 @@ private:
         Out().Line("ET").Line("Q").Line("Q");
         // The pieces are rebuilt by every layout; holding those of every block
         // until the save ends would double the memory the text takes.
-        text.ReleaseSegments();
+        if (!kept) text.ReleaseSegments();
     }
 
     // Selects a font resource unless it is the one in use.
@@ -219,7 +226,8 @@ private:
                 rise = g.YOffset;
                 Out().Number(rise / 1000.0).Line(" Ts");
             }
-            const double move = std::round((pen + g.XOffset - at) * 100) / 100; // 0.005 of a thousandth at most
+            const double move =
+                std::round((pen + g.XOffset - at) * 100) / 100; // 0.005 of a thousandth at most
             if (std::abs(move) >= 0.01) {
                 close();
                 TOperatorText(shown_).Number(-move);
@@ -243,18 +251,20 @@ private:
         bool Unicode = false;
     } selected_; // the font resource in use in the current text object
     TPagelith& doc_;
+    const TDocumentFonts& fonts_;
     TSlotCursor slots_;
     std::vector<TUnderline> underlines_;
 };
 
 } // namespace
 
-void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots) {
+void WriteContentStream(TPdfFile& file, TPagelith& doc, const TDocumentFonts& fonts, const TPDFPage& page,
+                        std::vector<TLinkSlot>& slots) {
     TStreamObject stream(file, TStreamLength::Separate);
     stream.Dictionary().Text("<< ");
     // Assembled whole, then compressed in one call.
     std::string text;
-    TContentWriter content(text, doc, slots);
+    TContentWriter content(text, doc, fonts, slots);
     for (const auto& obj : page.Placements) content.Placement(*obj);
     content.UnderlineBars();
     stream.Deflate(text, " /Filter /FlateDecode >>");

@@ -7,6 +7,7 @@
 
 namespace pagelith {
 
+class TDocumentFonts;
 class TPagelith;
 class TPDFPage;
 class TPdfFile;
@@ -24,6 +25,8 @@ struct TLinkSlot {
 
 // Writes the page's content stream and its length object at the file's next
 // number, filling at most slots.size() link slots in content order.
-void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots);
+// Text that the font pass laid out and kept is drawn from that layout.
+void WriteContentStream(TPdfFile& file, TPagelith& doc, const TDocumentFonts& fonts, const TPDFPage& page,
+                        std::vector<TLinkSlot>& slots);
 
 } // namespace pagelith
