@@ -138,6 +138,7 @@ void ShapeWindow(const TicFont& font, const TWindow& w, uint32_t clusterBase,
     // A bounded cache: a document of many different lines starts it over rather than grow.
     constexpr std::size_t kCacheBytes = 32u << 20;
     const std::size_t bytes = key.size() + glyphs.size() * sizeof(TShapedGlyph) + 64;
+    if (bytes > kCacheBytes / 16) return; // a run that long is not met twice
     const std::lock_guard<std::mutex> hold(cache.Lock);
     if (cache.Bytes + bytes > kCacheBytes) {
         cache.Runs.clear();

@@ -278,8 +278,10 @@ private:
     double EmitLine(std::size_t s, std::size_t e, bool continues) {
         runs_.clear();
         levelsOfRuns_.clear();
-        for (const TItem& item : items_) {
-            if (item.End <= s || item.Begin >= e) continue;
+        // Lines come in order: the items before this one are done with.
+        while (firstItem_ < items_.size() && items_[firstItem_].End <= s) ++firstItem_;
+        for (std::size_t i = firstItem_; i < items_.size() && items_[i].Begin < e; ++i) {
+            const TItem& item = items_[i];
             TItem run = item;
             run.Begin = std::max(item.Begin, s);
             run.End = std::min(item.End, e);
@@ -321,6 +323,7 @@ private:
     TScratch& scratch_ = Scratch();
     std::vector<TFontChain>& chains_ = scratch_.Chains;
     const TLineStyle* lastStyle_ = nullptr;
+    std::size_t firstItem_ = 0; // the first item the next line can reach
     std::vector<char32_t>& chars_ = scratch_.Chars;
     std::vector<uint32_t>& at_ = scratch_.At; // each character's first byte in text_, and text_'s size
     std::vector<uint32_t>&lineOf_ = scratch_.LineOf, &chainOf_ = scratch_.ChainOf;
