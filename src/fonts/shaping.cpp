@@ -207,10 +207,11 @@ void ShapeRun(const TicFont& font, const TShapeRun& run, std::vector<TShapedGlyp
     // Where no lookup of the font sees the space, a line shapes as its words do, and words repeat.
     if (!run.Rtl && WordsShapeAlone(run.Script) && text.find(' ') != std::string_view::npos &&
         SpaceIsInert(*face, run.Script, run.Features)) {
+        // Each word with the spaces after it.
         for (std::size_t i = 0; i < text.size();) {
-            const bool space = text[i] == ' ';
-            std::size_t end = i + 1;
-            while (end < text.size() && (text[end] == ' ') == space) ++end;
+            std::size_t end = i;
+            while (end < text.size() && text[end] != ' ') ++end;
+            while (end < text.size() && text[end] == ' ') ++end;
             TWindow w;
             w.Text = text.substr(i, end - i);
             w.Length = static_cast<uint32_t>(end - i);

@@ -33,6 +33,19 @@ int64_t Nearest(double v) {
     return static_cast<int64_t>(t);
 }
 
+// A number already rounded to hundredths, as the number format writes it: no trailing zeros, no
+// point for a whole number. Kerned lines carry one per pair, so it avoids the general formatter.
+void AppendHundredths(std::string& out, double v) {
+    const auto h = static_cast<int64_t>(std::llround(v * 100));
+    if (h < 0) out.push_back('-');
+    const uint64_t a = h < 0 ? 0 - static_cast<uint64_t>(h) : static_cast<uint64_t>(h);
+    out += std::to_string(a / 100);
+    if (a % 100 == 0) return;
+    out.push_back('.');
+    out.push_back(static_cast<char>('0' + a % 100 / 10));
+    if (a % 10 != 0) out.push_back(static_cast<char>('0' + a % 10));
+}
+
 class TSlotCursor {
 public:
     explicit TSlotCursor(std::vector<TLinkSlot>& slots) : slots_(slots) {}
@@ -230,7 +243,7 @@ private:
                 std::round((pen + g.XOffset - at) * 100) / 100; // 0.005 of a thousandth at most
             if (std::abs(move) >= 0.01) {
                 close();
-                TOperatorText(shown_).Number(-move);
+                AppendHundredths(shown_, -move);
                 at += move;
                 adjusted = true;
             }
