@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes text in several scripts with a subset TrueType font and saves it.
+"""Writes text in several scripts, shaped and in reading order, with a subset TrueType font and saves it.
 
     PYTHONPATH=build/python python3 examples/unicode_text.py [output.pdf]
 
@@ -21,6 +21,8 @@ LINES = [
     "Καλημέρα κόσμε — Greek",
     "Съешь же ещё этих мягких французских булок — Russian",
     "Prices: 12 € → 10 € ✓",
+    "Arabic, joined and right to left: مرحبا بالعالم",
+    "Hebrew: שלום עולם, with kerning: AV Wa To",
 ]
 
 
