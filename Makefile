@@ -128,6 +128,7 @@ fuzz: deps
 		-DPAGELITH_FUZZ=ON -DPAGELITH_TESTS=OFF
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	@/usr/bin/python3 $(ROOT)/fuzz/font_seeds.py $(FUZZ_DIR)/corpus/load_font_fuzz
+	@/usr/bin/python3 $(ROOT)/fuzz/shaped_layout_seeds.py $(FUZZ_DIR)/corpus/shaped_layout_fuzz
 	@for f in $$(find $(FUZZ_DIR)/fuzz -maxdepth 1 -type f -perm -u+x -name '*_fuzz' | sort); do \
 		name=$$(basename $$f); mkdir -p $(FUZZ_DIR)/corpus/$$name; echo "== $$name ($(FUZZ_TIME) s)"; \
 		$$f -max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_DIR)/corpus/$$name 2>&1 | \
