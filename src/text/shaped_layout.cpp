@@ -23,10 +23,6 @@ bool EndsLine(char32_t c) {
     return c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
-bool Trailing(char32_t c) {
-    return IsSpace(c) || EndsLine(c);
-}
-
 // A stretch of the paragraph in one written line, font, script and level.
 struct TItem {
     std::size_t Begin = 0, End = 0; // characters
@@ -95,20 +91,8 @@ public:
 
         bool continues = flow_.Continues;
         double before = continues ? flow_.Width : 0; // natural width already on the visual line
-        if (n == 0) {
-            TSegment s;
-            s.Start = base_;
-            s.Line = static_cast<uint32_t>(flow_.First);
-            s.Continues = continues;
-            s.Shaped = true;
-            out_.Add(s);
-            return before;
-        }
-        if (!NeedsBreaking()) { // one line: shaped once, as it is drawn
-            std::size_t trimmed = n;
-            while (trimmed > 0 && Trailing(chars_[trimmed - 1])) --trimmed;
-            return before + EmitLine(0, trimmed > 0 ? trimmed : n, continues);
-        }
+        if (n == 0) return before + EmitLine(0, 0, continues);
+        if (!NeedsBreaking()) return before + EmitLine(0, Shown(0, n), continues); // shaped once, as drawn
         Measure();
         Breaks();
         double last = 0;
@@ -119,10 +103,7 @@ public:
                 before = 0;
                 continue;
             }
-            std::size_t trimmed = e;
-            while (trimmed > s && Trailing(chars_[trimmed - 1])) --trimmed;
-            if (trimmed == s) trimmed = e; // a line of spaces keeps them
-            last = before + EmitLine(s, trimmed, continues);
+            last = before + EmitLine(s, Shown(s, e), continues);
             continues = false;
             before = 0;
             s = e;
@@ -132,6 +113,15 @@ public:
     }
 
 private:
+    // The end of what line [s, e) shows: characters that end a line are never drawn, and trailing
+    // spaces only on a line of nothing else.
+    std::size_t Shown(std::size_t s, std::size_t e) const {
+        while (e > s && EndsLine(chars_[e - 1])) --e;
+        std::size_t visible = e;
+        while (visible > s && IsSpace(chars_[visible - 1])) --visible;
+        return visible > s ? visible : e;
+    }
+
     const TFontChain& ChainOf(const TItem& item) const { return chains_[chainOf_[item.Begin]]; }
     const TLineStyle& StyleOf(std::size_t c) const { return lines_.Style(lineOf_[c]); }
     std::string_view FeaturesOf(const TItem& item) const {
@@ -287,6 +277,16 @@ private:
             run.End = std::min(item.End, e);
             runs_.push_back(run);
             levelsOfRuns_.push_back(run.Level);
+        }
+        if (runs_.empty()) { // an empty line still takes its height
+            TSegment seg;
+            seg.Start = base_ + at_[s];
+            seg.Line = s < lineOf_.size() ? lineOf_[s] : static_cast<uint32_t>(flow_.First);
+            seg.Continues = continues;
+            seg.Shaped = true;
+            seg.Font = lines_.Style(seg.Line).Font;
+            out_.Add(seg);
+            return 0;
         }
         VisualOrder(levelsOfRuns_, order_);
         const std::string_view line = text_.substr(at_[s], at_[e] - at_[s]);

@@ -60,12 +60,13 @@ TEST(ShapedLayout, DirectionOrdersTheRuns) {
         std::u16string First, Appended;
         const char* Segments;
     } cases[] = {
-        {0, u"abc אבג", u"", "|abc +אבג"},  // the first strong letter is Latin
-        {0, u"אבג abc", u"", "|abc+אבג "},  // the first strong letter is Hebrew
-        {2, u"abc אבג", u"", "|אבג+ +abc"}, // right to left as given
-        {1, u"אבג abc", u"", "|אבג+ +abc"}, // left to right as given
-        {0, u"אבג", u" דה", "| דה+אבג"},    // an appended line goes on in the paragraph's direction
-        {0, u"a\u2028b", u"", "|a|b"},      // a line separator ends the line, unseen
+        {0, u"abc אבג", u"", "|abc +אבג"},    // the first strong letter is Latin
+        {0, u"אבג abc", u"", "|abc+אבג "},    // the first strong letter is Hebrew
+        {2, u"abc אבג", u"", "|אבג+ +abc"},   // right to left as given
+        {1, u"אבג abc", u"", "|אבג+ +abc"},   // left to right as given
+        {0, u"אבג", u" דה", "| דה+אבג"},      // an appended line goes on in the paragraph's direction
+        {0, u"a\u2028b", u"", "|a|b"},        // a line separator ends the line, unseen
+        {0, u"a\u2028\u2028b", u"", "|a||b"}, // and two leave an empty line
     };
     for (const auto& c : cases) {
         TPagelith doc;
