@@ -54,6 +54,13 @@ bool ContinuationByte(char c) {
     return (static_cast<uint8_t>(c) & 0xC0) == 0x80;
 }
 
+// Text is shaped in no particular language: HarfBuzz would take the process's locale, and the same
+// document would come out differently on differently set up machines.
+hb_language_t Language() {
+    static const hb_language_t und = hb_language_from_string("und", -1);
+    return und;
+}
+
 // HarfBuzz looks at most this many characters either side of a run.
 constexpr int kContextChars = 5;
 
@@ -112,6 +119,7 @@ void ShapeWindow(const TicFont& font, const TWindow& w, uint32_t clusterBase,
                        static_cast<int>(w.Length));
     hb_buffer_set_direction(buffer, w.Rtl ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
     if (w.Script != 0) hb_buffer_set_script(buffer, static_cast<hb_script_t>(w.Script));
+    hb_buffer_set_language(buffer, Language());
     hb_buffer_set_flags(buffer, static_cast<hb_buffer_flags_t>((w.Bot ? HB_BUFFER_FLAG_BOT : 0) |
                                                                (w.Eot ? HB_BUFFER_FLAG_EOT : 0)));
     hb_buffer_guess_segment_properties(buffer);
@@ -174,7 +182,7 @@ bool SpaceIsInert(const TFontFace& face, uint32_t script, std::string_view featu
         hb_segment_properties_t props = HB_SEGMENT_PROPERTIES_DEFAULT;
         props.direction = HB_DIRECTION_LTR;
         props.script = static_cast<hb_script_t>(script);
-        props.language = hb_language_get_default();
+        props.language = Language();
         hb_shape_plan_t* plan = hb_shape_plan_create_cached(face.Face(), &props, features.data(),
                                                             static_cast<unsigned>(features.size()), nullptr);
         hb_set_t* lookups = hb_set_create();
