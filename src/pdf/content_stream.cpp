@@ -59,9 +59,8 @@ private:
 
 class TContentWriter {
 public:
-    TContentWriter(std::string& text, TPagelith& doc, const TDocumentFonts& fonts,
-                   std::vector<TLinkSlot>& slots)
-        : text_(text), doc_(doc), fonts_(fonts), slots_(slots) {}
+    TContentWriter(std::string& text, TPagelith& doc, std::vector<TLinkSlot>& slots)
+        : text_(text), doc_(doc), slots_(slots) {}
 
     void Placement(const TPDFObj& obj) {
         TPDFResource* res = doc_.Resource(static_cast<int32_t>(obj.ResourceIndex));
@@ -142,17 +141,11 @@ private:
             f = obj.Y * c - obj.X * s;
             RotationLine(c, s);
         }
-        // The font pass's layout, at natural size, when it kept one; widths then scale here.
-        const TSegmentList* kept = fonts_.Laid(text);
-        const double k = kept ? obj.Scale / 100 : 1;
-        if (!kept) text.Layout(doc_.Fonts, obj.Scale);
+        text.Layout(doc_.Fonts, obj.Scale);
         selected_ = {};
-        const TSegmentList& segments = kept ? *kept : text.Segments;
+        const TSegmentList& segments = text.Segments;
         for (std::size_t i = 0; i < segments.size(); ++i) {
-            TSegment seg = segments.At(i);
-            seg.Width *= k;
-            seg.XOffset *= k;
-            seg.LineWidth *= k;
+            const TSegment& seg = segments.At(i);
             const TLineStyle& style = segments.Style(i);
             Select(seg.Shaped ? seg.Font : style.Font, seg.Shaped);
             // Signed, as the layout measured it: a size of 0 or less is written as it stands.
@@ -187,7 +180,7 @@ private:
         Out().Line("ET").Line("Q").Line("Q");
         // The pieces are rebuilt by every layout; holding those of every block
         // until the save ends would double the memory the text takes.
-        if (!kept) text.ReleaseSegments();
+        text.ReleaseSegments();
     }
 
     // Selects a font resource unless it is the one in use.
@@ -239,8 +232,7 @@ private:
                 rise = g.YOffset;
                 Out().Number(rise / 1000.0).Line(" Ts");
             }
-            const double move =
-                std::round((pen + g.XOffset - at) * 100) / 100; // 0.005 of a thousandth at most
+            const double move = std::round((pen + g.XOffset - at) * 100) / 100; // 0.005 of a thousandth at most
             if (std::abs(move) >= 0.01) {
                 close();
                 AppendHundredths(shown_, -move);
@@ -264,20 +256,18 @@ private:
         bool Unicode = false;
     } selected_; // the font resource in use in the current text object
     TPagelith& doc_;
-    const TDocumentFonts& fonts_;
     TSlotCursor slots_;
     std::vector<TUnderline> underlines_;
 };
 
 } // namespace
 
-void WriteContentStream(TPdfFile& file, TPagelith& doc, const TDocumentFonts& fonts, const TPDFPage& page,
-                        std::vector<TLinkSlot>& slots) {
+void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots) {
     TStreamObject stream(file, TStreamLength::Separate);
     stream.Dictionary().Text("<< ");
     // Assembled whole, then compressed in one call.
     std::string text;
-    TContentWriter content(text, doc, fonts, slots);
+    TContentWriter content(text, doc, slots);
     for (const auto& obj : page.Placements) content.Placement(*obj);
     content.UnderlineBars();
     stream.Deflate(text, " /Filter /FlateDecode >>");

@@ -7,7 +7,6 @@
 
 namespace pagelith {
 
-class TDocumentFonts;
 class TPagelith;
 class TPDFPage;
 class TPdfFile;
@@ -25,8 +24,6 @@ struct TLinkSlot {
 
 // Writes the page's content stream and its length object at the file's next
 // number, filling at most slots.size() link slots in content order.
-// Text that the font pass laid out and kept is drawn from that layout.
-void WriteContentStream(TPdfFile& file, TPagelith& doc, const TDocumentFonts& fonts, const TPDFPage& page,
-                        std::vector<TLinkSlot>& slots);
+void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots);
 
 } // namespace pagelith

@@ -241,12 +241,6 @@ void TDocumentFonts::GatherShapedText() {
             const TPDFFontRes* font = doc_.Fonts.Item(static_cast<uint32_t>(seg.Font - kStandardFontCount));
             if (font) RecordClusters(font->Font, segments.Text(i), segments.Glyphs(i), seen[seg.Font]);
         }
-        constexpr std::size_t kLaidBytes = 64u << 20;
-        const std::size_t bytes = segments.Bytes();
-        if (laidBytes_ + bytes <= kLaidBytes) {
-            laidBytes_ += bytes;
-            laid_.try_emplace(&text, std::move(segments));
-        }
     });
     auto& glyphs = unicodeGlyphs_.emplace();
     for (auto& [font, chars] : seen) {

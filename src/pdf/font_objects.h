@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "fonts/font_res.h"
-#include "text/text_line.h"
 
 namespace pagelith {
 
@@ -42,13 +41,6 @@ public:
     };
     const std::vector<TUse>& TextFonts(const TPDFTextRes& text);
 
-    // The layout at natural size that gathering made of a text with Unicode lines, or null when it
-    // was not kept: layouts are kept up to a budget, so that the content pass need not shape again.
-    const TSegmentList* Laid(const TPDFTextRes& text) const {
-        const auto it = laid_.find(&text);
-        return it == laid_.end() ? nullptr : &it->second;
-    }
-
 private:
     // The byte values of every written code-page line of every placed text, gathered once.
     const std::array<bool, 256>& UsedChars();
@@ -64,8 +56,6 @@ private:
     std::optional<std::array<bool, 256>> usedChars_;
     std::optional<std::map<int32_t, std::vector<std::pair<uint16_t, std::u32string>>>> unicodeGlyphs_;
     std::unordered_map<const TPDFTextRes*, std::vector<TUse>> textFonts_;
-    std::unordered_map<const TPDFTextRes*, TSegmentList> laid_;
-    std::size_t laidBytes_ = 0;
 };
 
 // The objects a font entry is written as, in file order: the writer's plan numbers these, and

@@ -81,7 +81,7 @@ private:
             break;
         case K::Content:
             slots_.assign(static_cast<std::size_t>(entry.Page->AnnotCount), TLinkSlot{});
-            WriteContentStream(file_, doc_, fonts_, *entry.Page, slots_);
+            WriteContentStream(file_, doc_, *entry.Page, slots_);
             break;
         case K::Image:
             WriteImageObjects(file_, *entry.Image);
@@ -111,18 +111,16 @@ private:
         if (links.Known) return links;
         links.Known = true;
         if (text.LinkCount <= 0) return links;
-        const TSegmentList* kept = fonts_.Laid(text);
-        if (!kept) text.Layout(doc_.Fonts, 100);
-        const TSegmentList& segments = kept ? *kept : text.Segments;
+        text.Layout(doc_.Fonts, 100);
         const TLinkRef* last = nullptr;
-        for (std::size_t i = 0; i < segments.size(); ++i) {
-            const TLinkRef& link = segments.Style(i).Link;
+        for (std::size_t i = 0; i < text.Segments.size(); ++i) {
+            const TLinkRef& link = text.Segments.Style(i).Link;
             if (link.empty()) continue;
             ++links.Segments;
             if (!last || !(*last == link)) links.Targets.push_back(link.View());
             last = &link;
         }
-        if (!kept) text.ReleaseSegments(); // the content pass lays the block out again
+        text.ReleaseSegments(); // the content pass lays the block out again
         return links;
     }
 
@@ -192,14 +190,12 @@ private:
                 if (obj->Kind != kTextPlacement) continue;
                 auto* text = dynamic_cast<TPDFTextRes*>(doc_.Resource(resource));
                 if (!text) continue;
-                const std::vector<TDocumentFonts::TUse>& uses =
-                    fonts_.TextFonts(*text); // lays Unicode text out
                 if (obj->Angle == 0) {
                     const TTextLinks& links = TextLinks(resource, *text);
                     page->AnnotCount += links.Segments;
                     for (std::string_view uri : links.Targets) AddTarget(targets, seen, uri);
                 }
-                for (const TDocumentFonts::TUse& use : uses) {
+                for (const TDocumentFonts::TUse& use : fonts_.TextFonts(*text)) {
                     if (fonts_.Find(use.Number, use.Unicode)) continue;
                     TPDFFontRes& font = fonts_.Add(use.Number, use.Unicode);
                     font.ObjectNumber = next;

@@ -195,10 +195,6 @@ public:
     std::span<const TShapedGlyph> Glyphs(std::size_t i) const {
         return std::span<const TShapedGlyph>(glyphs_).subspan(items_[i].FirstGlyph, items_[i].GlyphCount);
     }
-    // The memory the layout holds.
-    std::size_t Bytes() const {
-        return items_.capacity() * sizeof(TSegment) + glyphs_.capacity() * sizeof(TShapedGlyph);
-    }
     // Where the glyphs of shaped segments are appended.
     std::vector<TShapedGlyph>& GlyphStore() { return glyphs_; }
 
