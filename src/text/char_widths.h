@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/obj_list.h"
-#include "base/utf8_text.h"
 #include "fonts/font_res.h"
 #include "fonts/ticfont.h"
 

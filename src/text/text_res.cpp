@@ -224,20 +224,25 @@ TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>&
     // Line breaks are decided at natural size, so a block wraps the same way at
     // every scale and the writer can count its link pieces once.
     const double factor = scale / 100.0;
+    // The Unicode paragraph that starts at line k, shaped; k moves to its last line.
+    const auto paragraph = [&](std::size_t& k, bool continues, double width, bool wrap) {
+        TParagraphFlow flow;
+        flow.First = k;
+        flow.Last = ParagraphEnd(lines, k);
+        flow.Continues = continues;
+        flow.Width = width;
+        flow.Wrap = wrap;
+        flow.Factor = factor;
+        k = flow.Last - 1;
+        return LayOutParagraph(lines, fonts, flow, segments);
+    };
     if (measurable) {
         double w = 0; // running natural width of the current visual line
         for (std::size_t k = 0; k < lines.size(); ++k) {
             const TLineStyle& line = lines.Style(k);
             const bool continues = lines.Continues(k);
             if (line.Unicode) {
-                TParagraphFlow flow;
-                flow.First = k;
-                flow.Last = ParagraphEnd(lines, k);
-                flow.Continues = continues && w > 0 && (line.MaxWidth > w || line.MaxWidth <= 0);
-                flow.Width = w;
-                flow.Factor = factor;
-                w = LayOutParagraph(lines, fonts, flow, segments);
-                k = flow.Last - 1;
+                w = paragraph(k, continues && w > 0 && (line.MaxWidth > w || line.MaxWidth <= 0), w, true);
                 continue;
             }
             const TCharWidths& widths = widthsOf(k);
@@ -280,14 +285,7 @@ TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>&
         // paragraphs are shaped, on one line each.
         for (std::size_t k = 0; k < lines.size(); ++k) {
             if (lines.Style(k).Unicode) {
-                TParagraphFlow flow;
-                flow.First = k;
-                flow.Last = ParagraphEnd(lines, k);
-                flow.Continues = lines.Continues(k) && !segments.empty();
-                flow.Wrap = false;
-                flow.Factor = factor;
-                LayOutParagraph(lines, fonts, flow, segments);
-                k = flow.Last - 1;
+                paragraph(k, lines.Continues(k) && !segments.empty(), 0, false);
                 continue;
             }
             if (lines.Continues(k) && !segments.empty() && !segments.At(segments.size() - 1).Shaped) {
