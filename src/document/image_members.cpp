@@ -1,4 +1,5 @@
 // TPagelith members that add image resources and answer questions about pictures.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -50,6 +51,9 @@ TImageSettings TPagelith::ImageSettings() const {
     s.ImageReadNumber = ImageReadNumber;
     s.MergeAlpha = MergeAlpha;
     s.MergeAlphaColor = MergeAlphaColor;
+    s.MaxImagePixels = static_cast<uint64_t>(std::max(MaxImagePixels, 0));
+    s.ImageOrientation = ImageOrientation;
+    s.KeepAlpha = KeepAlpha;
     return s;
 }
 

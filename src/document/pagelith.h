@@ -58,6 +58,9 @@ public:
     uint32_t LinkColor = 0xFF0000;
     bool MergeAlpha = false;
     uint32_t MergeAlphaColor = 0xFFFFFF;
+    int32_t MaxImagePixels = 178956970;
+    bool ImageOrientation = false;
+    bool KeepAlpha = false;
     bool AppendText = false;
     // Text from callers keeps every character in TrueType fonts (UTF-8 lines, composite fonts).
     bool UnicodeText = false;

@@ -14,6 +14,12 @@ struct TImageSettings {
     int32_t ImageReadNumber = 1;
     bool MergeAlpha = false;
     uint32_t MergeAlphaColor = 0xFFFFFF;
+    // Pictures with more pixels are refused before any allocation; 0 leaves only the memory bound.
+    uint64_t MaxImagePixels = 178956970;
+    // A JPEG's EXIF or a TIFF's Orientation decides how the picture is placed.
+    bool ImageOrientation = false;
+    // Alpha becomes a soft mask when it is not merged.
+    bool KeepAlpha = false;
 };
 
 } // namespace pagelith
