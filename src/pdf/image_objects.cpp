@@ -79,6 +79,10 @@ std::span<const TImageObject> ImageObjects(const TPDFImageRes& image) {
     return kPlain;
 }
 
+int32_t ImageMinorVersion(const TPDFImageRes&) {
+    return 2;
+}
+
 void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
     const TImageNumbers numbers(file.Next, ImageObjects(image));
     for (const TImageObject object : ImageObjects(image)) {

@@ -14,6 +14,9 @@ class TPdfFile;
 enum class TImageObject : uint8_t { Image, ColorSpace, Palette };
 std::span<const TImageObject> ImageObjects(const TPDFImageRes& image);
 
+// The lowest PDF 1.x that reads the image as written.
+int32_t ImageMinorVersion(const TPDFImageRes& image);
+
 // Writes the image's objects, starting at the file's next number.
 void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image);
 

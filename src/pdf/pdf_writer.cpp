@@ -175,6 +175,7 @@ private:
                     dynamic_cast<TPDFImageRes*>(doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)));
                 if (image && image->ObjectNumber == 0) {
                     image->ObjectNumber = next;
+                    minorVersion_ = std::max(minorVersion_, ImageMinorVersion(*image));
                     plan(K::Image, static_cast<int32_t>(ImageObjects(*image).size())).Image = image;
                 }
             }
