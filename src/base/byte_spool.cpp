@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
 #include <string>
 
 #ifdef _WIN32
@@ -10,6 +12,9 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/falloc.h>
+#endif
 #endif
 
 namespace pagelith {
@@ -22,12 +27,18 @@ constexpr std::size_t kMaxCall = std::size_t{1} << 30;
 
 #ifdef _WIN32
 
-intptr_t OpenSpool() {
+using TFolder = std::wstring;
+
+std::optional<TFolder> TemporaryFolder() {
     wchar_t folder[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH) return kNoFile;
+    if (length == 0 || length > MAX_PATH) return std::nullopt;
+    return TFolder(folder, length);
+}
+
+intptr_t OpenSpool(const TFolder& folder) {
     wchar_t name[MAX_PATH + 1];
-    if (GetTempFileNameW(folder, L"plh", 0, name) == 0) return kNoFile;
+    if (GetTempFileNameW(folder.c_str(), L"plh", 0, name) == 0) return kNoFile;
     // Nobody else may open it, and it goes when the handle closes, however the process ends.
     const HANDLE file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
@@ -65,6 +76,15 @@ void CloseSpool(intptr_t file) {
     CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
+void CutAt(intptr_t file, uint64_t size) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    SetFileInformationByHandle(reinterpret_cast<HANDLE>(file), FileEndOfFileInfo, &end, sizeof end);
+}
+
+// The file is not sparse: its free ranges keep their space until they are used again or cut off.
+void FreeSpace(intptr_t, uint64_t, uint64_t) {}
+
 #else
 
 int CloseOnExec(int fd) {
@@ -72,15 +92,20 @@ int CloseOnExec(int fd) {
     return fd;
 }
 
-intptr_t OpenSpool() {
+using TFolder = std::string;
+
+std::optional<TFolder> TemporaryFolder() {
     const char* folder = std::getenv("TMPDIR");
-    if (!folder || !*folder) folder = "/tmp";
+    return TFolder(folder && *folder ? folder : "/tmp");
+}
+
+intptr_t OpenSpool(const TFolder& folder) {
 #ifdef O_TMPFILE
     // Never has a name, so nothing is left behind whatever happens to the process.
-    const int unnamed = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (unnamed >= 0) return unnamed;
 #endif
-    std::string name = std::string(folder) + "/pagelith-XXXXXX";
+    std::string name = folder + "/pagelith-XXXXXX";
     const int fd = CloseOnExec(::mkstemp(name.data()));
     if (fd < 0) return kNoFile;
     ::unlink(name.c_str());
@@ -109,36 +134,115 @@ void CloseSpool(intptr_t file) {
     ::close(static_cast<int>(file));
 }
 
+void CutAt(intptr_t file, uint64_t size) {
+    [[maybe_unused]] const int done = ::ftruncate(static_cast<int>(file), static_cast<off_t>(size));
+}
+
+// Gives a free range's blocks back to the file system (memory, when the folder is a tmpfs).
+void FreeSpace([[maybe_unused]] intptr_t file, [[maybe_unused]] uint64_t offset,
+               [[maybe_unused]] uint64_t size) {
+#ifdef FALLOC_FL_PUNCH_HOLE
+    ::fallocate(static_cast<int>(file), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                static_cast<off_t>(offset), static_cast<off_t>(size));
 #endif
+}
+
+#endif
+
+// The spools in use, by folder. Never destroyed: documents may go during exit.
+struct TOpenSpools {
+    std::mutex Lock;
+    std::map<TFolder, std::weak_ptr<TByteSpool>> ByFolder;
+};
+
+TOpenSpools& OpenSpools() {
+    static TOpenSpools* spools = new TOpenSpools;
+    return *spools;
+}
 
 } // namespace
 
-std::shared_ptr<TByteSpool> TByteSpool::Create() {
-    const intptr_t file = OpenSpool();
-    if (file == kNoFile) return nullptr;
-    return std::shared_ptr<TByteSpool>(new TByteSpool(file));
+std::shared_ptr<TByteSpool> TByteSpool::Open() {
+    const std::optional<TFolder> folder = TemporaryFolder();
+    if (!folder) return nullptr;
+    TOpenSpools& open = OpenSpools();
+    const std::lock_guard guard(open.Lock);
+    std::erase_if(open.ByFolder, [](const auto& entry) { return entry.second.expired(); });
+    if (auto spool = open.ByFolder[*folder].lock()) return spool;
+    const intptr_t file = OpenSpool(*folder);
+    if (file == kNoFile) {
+        open.ByFolder.erase(*folder);
+        return nullptr;
+    }
+    std::shared_ptr<TByteSpool> spool(new TByteSpool(file));
+    open.ByFolder[*folder] = spool;
+    return spool;
 }
 
 TByteSpool::~TByteSpool() {
     CloseSpool(file_);
 }
 
-std::optional<uint64_t> TByteSpool::Append(std::string_view bytes) {
-    const uint64_t start = end_;
-    uint64_t at = start;
-    while (!bytes.empty()) {
+std::shared_ptr<const TSpooledRange> TByteSpool::Append(std::string_view bytes) {
+    // The range is ours once reserved: the writes need no lock, and a failure gives it back.
+    std::shared_ptr<const TSpooledRange> range(
+        new TSpooledRange(shared_from_this(), Reserve(bytes.size()), bytes.size()));
+    for (uint64_t at = range->offset_; !bytes.empty();) {
         const std::size_t n = WriteSome(file_, at, bytes);
-        // What a failed call left behind lies past end_ and is written over by the next append.
-        if (n == 0) return std::nullopt;
+        if (n == 0) return nullptr;
         at += n;
         bytes.remove_prefix(n);
     }
-    end_ = at;
-    return start;
+    return range;
 }
 
-bool TByteSpool::Read(uint64_t offset, std::span<char> into) const {
-    if (offset > end_ || into.size() > end_ - offset) return false;
+uint64_t TByteSpool::FileBytes() const {
+    const std::lock_guard guard(lock_);
+    return end_;
+}
+
+// First fit among the free ranges, else at the end.
+uint64_t TByteSpool::Reserve(uint64_t size) {
+    const std::lock_guard guard(lock_);
+    for (auto it = free_.begin(); size != 0 && it != free_.end(); ++it) {
+        if (it->second < size) continue;
+        const auto [offset, length] = *it;
+        free_.erase(it);
+        if (length > size) free_.emplace(offset + size, length - size);
+        return offset;
+    }
+    const uint64_t offset = end_;
+    end_ += size;
+    return offset;
+}
+
+void TByteSpool::Release(uint64_t offset, uint64_t size) {
+    if (size == 0) return;
+    const std::lock_guard guard(lock_);
+    const uint64_t released = offset, releasedSize = size;
+    auto next = free_.lower_bound(offset);
+    if (next != free_.end() && next->first == offset + size) {
+        size += next->second;
+        next = free_.erase(next);
+    }
+    if (next != free_.begin()) {
+        const auto before = std::prev(next);
+        if (before->first + before->second == offset) {
+            offset = before->first;
+            size += before->second;
+            free_.erase(before);
+        }
+    }
+    if (offset + size == end_) {
+        end_ = offset;
+        CutAt(file_, end_);
+        return;
+    }
+    free_.emplace(offset, size);
+    FreeSpace(file_, released, releasedSize);
+}
+
+bool TByteSpool::ReadAt(uint64_t offset, std::span<char> into) const {
     while (!into.empty()) {
         const std::size_t n = ReadSome(file_, offset, into);
         if (n == 0) return false;
@@ -146,6 +250,15 @@ bool TByteSpool::Read(uint64_t offset, std::span<char> into) const {
         into = into.subspan(n);
     }
     return true;
+}
+
+TSpooledRange::~TSpooledRange() {
+    spool_->Release(offset_, size_);
+}
+
+bool TSpooledRange::Read(uint64_t offset, std::span<char> into) const {
+    if (offset > size_ || into.size() > size_ - offset) return false;
+    return spool_->ReadAt(offset_ + offset, into);
 }
 
 } // namespace pagelith

@@ -8,27 +8,22 @@
 namespace pagelith {
 
 THeldBytes THeldBytes::Keep(std::string_view bytes, const std::shared_ptr<TByteSpool>& spool) {
-    if (spool && bytes.size() >= kSpoolBytes) {
-        if (const std::optional<uint64_t> offset = spool->Append(bytes)) {
-            THeldBytes held;
-            held.spool_ = spool;
-            held.offset_ = *offset;
-            held.size_ = bytes.size();
-            return held;
-        }
-    }
-    return THeldBytes(std::string(bytes));
+    THeldBytes held;
+    if (spool && bytes.size() >= kSpoolBytes) held.spooled_ = spool->Append(bytes);
+    if (!held.spooled_) held.memory_ = bytes;
+    return held;
 }
 
 void THeldBytes::ForEachPiece(const std::function<void(std::string_view)>& take) const {
-    if (!spool_) {
+    if (!spooled_) {
         if (!memory_.empty()) take(memory_);
         return;
     }
-    std::vector<char> piece(std::min(size_, kPieceBytes));
-    for (std::size_t done = 0; done < size_;) {
-        const std::size_t n = std::min(size_ - done, piece.size());
-        if (!spool_->Read(offset_ + done, std::span<char>(piece.data(), n)))
+    const std::size_t size = spooled_->size();
+    std::vector<char> piece(std::min(size, kPieceBytes));
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t n = std::min(size - done, piece.size());
+        if (!spooled_->Read(done, std::span<char>(piece.data(), n)))
             throw EPDFError("Cannot read back the temporary file that holds picture data");
         take(std::string_view(piece.data(), n));
         done += n;
@@ -36,9 +31,9 @@ void THeldBytes::ForEachPiece(const std::function<void(std::string_view)>& take)
 }
 
 std::string THeldBytes::Bytes() const {
-    if (!spool_) return memory_;
+    if (!spooled_) return memory_;
     std::string all;
-    all.reserve(size_);
+    all.reserve(spooled_->size());
     ForEachPiece([&all](std::string_view piece) { all.append(piece); });
     return all;
 }

@@ -1,7 +1,6 @@
 // Bytes held in memory or in a byte spool. Copies share the spooled range.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,9 +17,9 @@ public:
     explicit THeldBytes(std::string bytes) : memory_(std::move(bytes)) {}
     THeldBytes& operator=(std::string bytes) { return *this = THeldBytes(std::move(bytes)); }
 
-    std::size_t size() const { return spool_ ? size_ : memory_.size(); }
+    std::size_t size() const { return spooled_ ? spooled_->size() : memory_.size(); }
     bool empty() const { return size() == 0; }
-    bool Spooled() const { return spool_ != nullptr; }
+    bool Spooled() const { return spooled_ != nullptr; }
 
     // The bytes in the spool when there is one and they are worth a file write; in memory when
     // there is none or it does not take them.
@@ -37,9 +36,7 @@ public:
 
 private:
     std::string memory_;
-    std::shared_ptr<const TByteSpool> spool_;
-    uint64_t offset_ = 0;
-    std::size_t size_ = 0;
+    std::shared_ptr<const TSpooledRange> spooled_;
 };
 
 } // namespace pagelith

@@ -107,7 +107,7 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
 const std::shared_ptr<TByteSpool>& TPagelith::SpoolFor(std::size_t fileBytes) {
     static const std::shared_ptr<TByteSpool> none;
     if (fileBytes < THeldBytes::kSpoolBytes || spoolRefused_) return none;
-    if (!spool_) spool_ = TByteSpool::Create();
+    if (!spool_) spool_ = TByteSpool::Open();
     spoolRefused_ = spool_ == nullptr;
     return spool_;
 }

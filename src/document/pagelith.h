@@ -194,14 +194,14 @@ private:
     void AddLinkText(const std::function<void(TPDFTextRes&)>& add);
     // Appends a resource and returns its number, the list's new length.
     int32_t AppendResource(std::unique_ptr<TPDFResource> resource);
-    // Where source data passed through from a file of that size waits for the save: the document's
-    // spool, made with the first large file, or none.
+    // Where source data passed through from a file of that size waits for the save: the spool, once
+    // the first large file comes, or none.
     const std::shared_ptr<TByteSpool>& SpoolFor(std::size_t fileBytes);
 
     std::shared_ptr<const std::vector<int32_t>> fallbackFonts_;
     std::shared_ptr<const std::string> textFeatures_;
-    std::shared_ptr<TByteSpool> spool_;
-    bool spoolRefused_ = false; // no temporary file could be made for it
+    std::shared_ptr<TByteSpool> spool_; // shared with the process's other documents
+    bool spoolRefused_ = false;         // no temporary file could be made for it
     std::vector<uint8_t> readBuffer_;
 };
 

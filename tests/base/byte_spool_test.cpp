@@ -18,50 +18,70 @@ namespace {
 
 using testing::PatternBytes;
 
-std::string ReadBack(const TByteSpool& spool, uint64_t offset, std::size_t n) {
+std::string ReadBack(const TSpooledRange& range, uint64_t offset, std::size_t n) {
     std::string out(n, '\0');
-    if (!spool.Read(offset, std::span<char>(out.data(), n))) return "<refused>";
+    if (!range.Read(offset, std::span<char>(out.data(), n))) return "<refused>";
     return out;
 }
 
-TEST(ByteSpool, AppendsReadBackByPosition) {
-    const auto spool = TByteSpool::Create();
+TEST(ByteSpool, AppendsReadBackWithinTheirRanges) {
+    const auto spool = TByteSpool::Open();
     ASSERT_NE(spool, nullptr);
     const std::size_t sizes[] = {1, 0, 65535, 65536, 65537, 300000, 7};
-    std::vector<std::pair<uint64_t, std::string>> kept;
-    uint64_t expected = 0;
+    std::vector<std::pair<std::shared_ptr<const TSpooledRange>, std::string>> kept;
     for (std::size_t n : sizes) {
         std::string bytes = PatternBytes(n, static_cast<unsigned>(kept.size()));
-        const auto at = spool->Append(bytes);
-        ASSERT_TRUE(at.has_value());
-        EXPECT_EQ(*at, expected);
-        expected += n;
-        kept.emplace_back(*at, std::move(bytes));
+        auto range = spool->Append(bytes);
+        ASSERT_NE(range, nullptr);
+        EXPECT_EQ(range->size(), n);
+        kept.emplace_back(std::move(range), std::move(bytes));
     }
     // Backwards and in parts, as a save reads them.
     for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
-        EXPECT_EQ(ReadBack(*spool, it->first, it->second.size()), it->second);
+        EXPECT_EQ(ReadBack(*it->first, 0, it->second.size()), it->second);
         if (it->second.size() > 10) {
-            EXPECT_EQ(ReadBack(*spool, it->first + 3, 5), it->second.substr(3, 5));
+            EXPECT_EQ(ReadBack(*it->first, 3, 5), it->second.substr(3, 5));
         }
     }
-    // Nothing past what was appended, however the range is put.
-    EXPECT_EQ(ReadBack(*spool, expected, 0), "");
-    EXPECT_EQ(ReadBack(*spool, expected - 1, 2), "<refused>");
-    EXPECT_EQ(ReadBack(*spool, expected + 1, 0), "<refused>");
-    EXPECT_EQ(ReadBack(*spool, UINT64_MAX, 1), "<refused>");
+    // Nothing past the range, however it is put.
+    const TSpooledRange& last = *kept.back().first;
+    EXPECT_EQ(ReadBack(last, 7, 0), "");
+    EXPECT_EQ(ReadBack(last, 6, 2), "<refused>");
+    EXPECT_EQ(ReadBack(last, 8, 0), "<refused>");
+    EXPECT_EQ(ReadBack(last, UINT64_MAX, 1), "<refused>");
+}
+
+// One file serves every user in the process; what they let go of is used again, and the file
+// never grows past what is still held.
+TEST(ByteSpool, IsSharedAndReusesTheRangesLetGo) {
+    const auto spool = TByteSpool::Open();
+    ASSERT_NE(spool, nullptr);
+    EXPECT_EQ(TByteSpool::Open(), spool);
+    const uint64_t start = spool->FileBytes(); // what other holders in the process keep
+    std::vector<std::shared_ptr<const TSpooledRange>> held;
+    for (unsigned i = 0; i < 4; ++i) held.push_back(spool->Append(PatternBytes(100000, i)));
+    EXPECT_EQ(spool->FileBytes(), start + 400000);
+    held[1].reset();
+    held[2].reset(); // joins the range before it
+    held.push_back(spool->Append(PatternBytes(150000, 9)));
+    EXPECT_EQ(spool->FileBytes(), start + 400000);
+    held[3].reset(); // the free end is cut off, down to the range still held
+    EXPECT_EQ(spool->FileBytes(), start + 250000);
+    held[4].reset();
+    EXPECT_EQ(spool->FileBytes(), start + 100000);
+    EXPECT_EQ(ReadBack(*held[0], 0, 100000), PatternBytes(100000, 0));
 }
 
 TEST(ByteSpool, NoTemporaryFolderMeansNoSpool) {
     const testing::TScopedEnv folder("TMPDIR", testing::kMissingFolder);
-    EXPECT_EQ(TByteSpool::Create(), nullptr);
+    EXPECT_EQ(TByteSpool::Open(), nullptr);
     const THeldBytes held = THeldBytes::Keep(PatternBytes(100000, 1), nullptr);
     EXPECT_FALSE(held.Spooled());
     EXPECT_EQ(held.Bytes(), PatternBytes(100000, 1));
 }
 
 TEST(HeldBytes, SpooledBytesComeBackInPiecesAndAreShared) {
-    const auto spool = TByteSpool::Create();
+    const auto spool = TByteSpool::Open();
     ASSERT_NE(spool, nullptr);
     const std::size_t sizes[] = {THeldBytes::kSpoolBytes, THeldBytes::kPieceBytes + 1,
                                  3 * THeldBytes::kPieceBytes - 5};
@@ -98,7 +118,7 @@ TEST(HeldBytes, SpooledBytesComeBackInPiecesAndAreShared) {
 // A file size limit stands in for a full disk: what does not fit stays in memory, and the spool
 // goes on taking what does.
 TEST(HeldBytes, AFullSpoolLeavesTheBytesInMemory) {
-    const auto spool = TByteSpool::Create();
+    const auto spool = TByteSpool::Open();
     ASSERT_NE(spool, nullptr);
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};

@@ -1,9 +1,13 @@
 """Images through the Python module: a packed bitmap handed over in global memory, read back by pikepdf."""
 
+import random
 import struct
+import subprocess
+import sys
 
 import pikepdf
 import pytest
+from PIL import Image
 from pikepdf import PdfImage
 
 import pagelith
@@ -46,3 +50,28 @@ def test_handle_zero_adds_nothing():
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
     assert doc.AddImageBMPHandle(0) == 0
     assert doc.CreateGraphic() == 1
+
+
+FD_SCRIPT = """
+import resource, sys
+import pagelith
+resource.setrlimit(resource.RLIMIT_NOFILE, (64, 64))
+docs = []
+for i in range(200):
+    docs.append(pagelith.Dispatch("PagelithASP.PDFSvrDoc"))
+    docs[-1].AddPage(0)
+    docs[-1].ApplyResource(1, docs[-1].AddImageFile(sys.argv[1]))
+docs[-1].SaveToFile(sys.argv[2])
+"""
+
+
+def test_documents_with_spooled_pictures_do_not_use_up_the_descriptors(tmp_path):
+    """Each picture waits in the spool (a JPEG passed through), while 200 documents live under a limit of 64
+    open files: the documents share the spool's descriptor."""
+    photo = tmp_path / "noise.jpg"
+    Image.frombytes("RGB", (300, 300), random.Random(1).randbytes(270000)).save(photo, quality=90)
+    assert photo.stat().st_size > 65536  # large enough to wait in the spool
+    result = subprocess.run([sys.executable, "-c", FD_SCRIPT, str(photo), str(tmp_path / "last.pdf")],
+                            capture_output=True, text=True, timeout=120)
+    assert result.returncode == 0, result.stderr
+    qpdf_check(tmp_path / "last.pdf")

@@ -46,7 +46,7 @@ TEST(ByteSpool, LivesInTheTemporaryFolderOnlyWhileItIsUsed) {
     {
         THeldBytes held;
         {
-            const auto spool = TByteSpool::Create();
+            const auto spool = TByteSpool::Open();
             ASSERT_NE(spool, nullptr);
             EXPECT_EQ(FilesIn(folder), 1u);
             held = THeldBytes::Keep(testing::PatternBytes(300000), spool);
