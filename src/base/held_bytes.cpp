@@ -14,6 +14,12 @@ THeldBytes THeldBytes::Keep(std::string_view bytes, const std::shared_ptr<TByteS
     return held;
 }
 
+void THeldBytes::MoveTo(TByteSpool& spool) {
+    if (spooled_ || memory_.empty()) return;
+    spooled_ = spool.Append(memory_);
+    if (spooled_) std::string().swap(memory_);
+}
+
 void THeldBytes::ForEachPiece(const std::function<void(std::string_view)>& take) const {
     if (!spooled_) {
         if (!memory_.empty()) take(memory_);

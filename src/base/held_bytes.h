@@ -24,6 +24,8 @@ public:
     // The bytes in the spool when there is one and they are worth a file write; in memory when
     // there is none or it does not take them.
     static THeldBytes Keep(std::string_view bytes, const std::shared_ptr<TByteSpool>& spool);
+    // Bytes held in memory, whatever their size, go to the spool; they stay when it does not take them.
+    void MoveTo(TByteSpool& spool);
     // The bytes in order: in memory one piece, from a spool pieces of kPieceBytes. Raises EPDFError
     // when the spool cannot give them back.
     void ForEachPiece(const std::function<void(std::string_view)>& take) const;

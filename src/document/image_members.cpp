@@ -71,7 +71,7 @@ int32_t TPagelith::AddImageFile(const std::string& fileName) {
 }
 
 int32_t TPagelith::AddImageBytes(std::span<const uint8_t> bytes) {
-    return AppendResource(LoadImageStream(bytes, ImageSettings(), SpoolFor(bytes.size())));
+    return AppendImage(LoadImageStream(bytes, ImageSettings(), SpoolFor(bytes.size())));
 }
 
 int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handles) {
@@ -92,7 +92,7 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
         image->Height = static_cast<uint32_t>(bitmap.Height());
         DefaultResolution(*image);
         PrepareImage(settings, bitmap, *image);
-        return AppendResource(std::move(image));
+        return AppendImage(std::move(image));
     }
     const bool locked =
         handles.UsePackedDIB(value, [&](std::span<const uint8_t> dib) { LoadPackedDIB(dib, bitmap); });
@@ -101,14 +101,26 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
     image->Height = static_cast<uint32_t>(bitmap.Height());
     DefaultResolution(*image);
     PrepareImage(settings, bitmap, *image);
+    return AppendImage(std::move(image));
+}
+
+int32_t TPagelith::AppendImage(std::unique_ptr<TPDFImageRes> image) {
+    if (!image->Data.Spooled() && heldPictureBytes_ + image->Data.size() > HeldPictureBytes)
+        if (const auto& spool = Spool()) image->Data.MoveTo(*spool);
+    if (!image->Data.Spooled()) heldPictureBytes_ += image->Data.size();
     return AppendResource(std::move(image));
 }
 
 const std::shared_ptr<TByteSpool>& TPagelith::SpoolFor(std::size_t fileBytes) {
     static const std::shared_ptr<TByteSpool> none;
-    if (fileBytes < THeldBytes::kSpoolBytes || spoolRefused_) return none;
-    if (!spool_) spool_ = TByteSpool::Open();
-    spoolRefused_ = spool_ == nullptr;
+    return fileBytes < THeldBytes::kSpoolBytes ? none : Spool();
+}
+
+const std::shared_ptr<TByteSpool>& TPagelith::Spool() {
+    if (!spool_ && !spoolRefused_) {
+        spool_ = TByteSpool::Open();
+        spoolRefused_ = spool_ == nullptr;
+    }
     return spool_;
 }
 

@@ -63,6 +63,7 @@ void TPagelith::Clear() {
     fallbackFonts_.reset(); // it names fonts that are gone
     spool_.reset();
     spoolRefused_ = false;
+    heldPictureBytes_ = 0;
     CurrentGraphic = 0;
     CurrentText = 0;
     Title.clear();

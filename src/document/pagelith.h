@@ -23,6 +23,7 @@ class TPDFGraphicRes;
 class TStream;
 class TBitmapHandleSource;
 class TByteSpool;
+class TPDFImageRes;
 
 class TPagelith {
 public:
@@ -71,6 +72,9 @@ public:
 
     // The creation date's source; tests fix it.
     std::function<std::time_t()> Clock = [] { return std::time(nullptr); };
+    // Picture data the document keeps in memory: a picture that would pass it waits in the spool
+    // instead, so large documents stay bounded while small ones write no file. Tests lower it.
+    std::size_t HeldPictureBytes = std::size_t{32} << 20;
 
     // Pages and placements.
     void AddPage(int32_t page);
@@ -194,14 +198,19 @@ private:
     void AddLinkText(const std::function<void(TPDFTextRes&)>& add);
     // Appends a resource and returns its number, the list's new length.
     int32_t AppendResource(std::unique_ptr<TPDFResource> resource);
+    // Appends an image resource, its data moved to the spool when the memory it would take passes
+    // HeldPictureBytes.
+    int32_t AppendImage(std::unique_ptr<TPDFImageRes> image);
     // Where source data passed through from a file of that size waits for the save: the spool, once
     // the first large file comes, or none.
     const std::shared_ptr<TByteSpool>& SpoolFor(std::size_t fileBytes);
+    const std::shared_ptr<TByteSpool>& Spool();
 
     std::shared_ptr<const std::vector<int32_t>> fallbackFonts_;
     std::shared_ptr<const std::string> textFeatures_;
     std::shared_ptr<TByteSpool> spool_; // shared with the process's other documents
     bool spoolRefused_ = false;         // no temporary file could be made for it
+    std::size_t heldPictureBytes_ = 0;  // picture data of the resources kept in memory
     std::vector<uint8_t> readBuffer_;
 };
 
