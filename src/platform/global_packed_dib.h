@@ -1,5 +1,5 @@
-// Packed bitmaps in global memory, read the same way on every platform: the memory is locked for
-// the reader and freed afterwards in every case.
+// Packed bitmaps in the system's global memory: the memory is locked for the reader and freed
+// afterwards in every case. (The handle table of other systems hands each block to one call.)
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
+#include <vector>
 
+#include "platform/bitmap_handles.h"
 #include "script_host.h"
 
 namespace pagelith::test {
@@ -56,6 +59,31 @@ TEST(GlobalMemory, HandlesLockUnlockAndFreeLikeTheSystemOnes) {
     EXPECT_EQ(GlobalSize(a), 0u);
     EXPECT_EQ(GlobalFree(b), nullptr);
     EXPECT_EQ(GlobalLock(reinterpret_cast<HGLOBAL>(intptr_t{12345})), nullptr);
+}
+
+// A packed bitmap handle serves one call: another thread's call while the first still reads finds
+// nothing, instead of freeing the memory under it.
+TEST(GlobalMemory, APackedBitmapHandleServesOneCallOnly) {
+    HGLOBAL memory = PackedRgb(3, 2, 10, 20, 30);
+    const std::vector<uint8_t> want(static_cast<uint8_t*>(GlobalLock(memory)),
+                                    static_cast<uint8_t*>(GlobalLock(memory)) + GlobalSize(memory));
+    GlobalUnlock(memory);
+    GlobalUnlock(memory);
+    const auto handle = reinterpret_cast<intptr_t>(memory);
+    TBitmapHandleSource& handles = PlatformBitmapHandles();
+    bool second = true, secondRead = false;
+    std::vector<uint8_t> read;
+    const bool first = handles.UsePackedDIB(handle, [&](std::span<const uint8_t> dib) {
+        std::thread([&] {
+            second = handles.UsePackedDIB(handle, [&](std::span<const uint8_t>) { secondRead = true; });
+        }).join();
+        read.assign(dib.begin(), dib.end()); // after the other call is over
+    });
+    EXPECT_TRUE(first);
+    EXPECT_FALSE(second);
+    EXPECT_FALSE(secondRead);
+    EXPECT_EQ(read, want);
+    EXPECT_EQ(GlobalLock(memory), nullptr); // freed
 }
 
 TEST(ImageHandles, APackedBitmapInGlobalMemoryIsAddedAndItsMemoryFreed) {

@@ -4,11 +4,11 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 #include "platform/bitmap_handles.h"
 #include "platform/com.h"
-#include "platform/global_packed_dib.h"
 
 namespace {
 
@@ -35,6 +35,15 @@ TGlobalTable& Table() {
 
 uintptr_t Key(HGLOBAL handle) {
     return reinterpret_cast<uintptr_t>(handle);
+}
+
+// The block behind a handle, out of the table: whoever takes it is its only reader.
+std::optional<TBlock> TakeBlock(uintptr_t handle) {
+    TGlobalTable& table = Table();
+    std::lock_guard guard(table.Lock);
+    auto node = table.Blocks.extract(handle);
+    if (node.empty()) return std::nullopt;
+    return std::move(node.mapped());
 }
 
 } // namespace
@@ -95,8 +104,13 @@ public:
     bool ReadBitmap(intptr_t, TBMPImage&) override { return false; }
     void DoneWithBitmap(intptr_t, bool) override {}
 
+    // The block leaves the table before it is read, so a second call with the same handle, from
+    // any thread, finds nothing rather than memory this one frees.
     bool UsePackedDIB(intptr_t handle, const std::function<void(std::span<const uint8_t>)>& use) override {
-        return UseGlobalPackedDIB(handle, use);
+        const std::optional<TBlock> block = TakeBlock(static_cast<uintptr_t>(handle));
+        if (!block) return false;
+        use(std::span<const uint8_t>(block->Bytes.get(), block->Size));
+        return true;
     }
 };
 
