@@ -1,74 +1,80 @@
 #include "images/packed_dib.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/byte_reader.h"
+#include "images/readers/bmp_reader.h"
 #include "images/readers/image_error.h"
 
 namespace pagelith {
 
 namespace {
-constexpr std::size_t kHeaderSize = 40;
-}
 
-void LoadPackedDIB(std::span<const uint8_t> dib, TBMPImage& bitmap) {
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr uint32_t kBitfields = 3;
+
+// Where the rows of a packed bitmap start: after the header, the three masks that follow a 40-byte
+// header with bit fields, and the colour table (biClrUsed entries, or all 2^bits when 0).
+uint64_t RowsAt(std::span<const uint8_t> dib) {
     const TByteReader header(dib, TByteReader::TOrder::LittleEndian);
-    if (!header.Has(0, kHeaderSize)) throw EInvalidGraphic("Packed bitmap is shorter than its header");
-    const auto width = static_cast<int32_t>(*header.U32At(4));
-    const auto rawHeight = static_cast<int32_t>(*header.U32At(8));
-    const uint16_t bitCount = *header.U16At(14);
-
-    TPixelFormat format;
+    const uint32_t size = header.U32At(0).value_or(0);
+    const bool core = size == 12;
+    if (!header.Has(0, core ? 12 : 40)) throw EInvalidGraphic("Packed bitmap is shorter than its header");
+    const int64_t width = core ? *header.U16At(4) : static_cast<int32_t>(*header.U32At(4));
+    const int64_t height = core ? *header.U16At(6) : static_cast<int32_t>(*header.U32At(8));
+    const uint16_t bitCount = *header.U16At(core ? 10 : 14);
+    const uint32_t compression = core ? 0 : *header.U32At(16);
+    const uint32_t colorsUsed = core ? 0 : *header.U32At(32);
+    if (width <= 0 || height == 0) throw EInvalidGraphic("Packed bitmap has no rows or columns");
     switch (bitCount) {
     case 1:
-        format = TPixelFormat::Indexed1;
-        break;
     case 4:
-        format = TPixelFormat::Indexed4;
-        break;
     case 8:
-        format = TPixelFormat::Indexed8;
-        break;
+    case 16:
     case 24:
-        format = TPixelFormat::Rgb24;
+    case 32:
         break;
     default:
-        // Such a bitmap would come out blank, from memory that cannot justify its size.
         throw EInvalidGraphic("Packed bitmaps of " + std::to_string(bitCount) +
                               " bits per pixel are not supported");
     }
-    const bool topDown = rawHeight < 0;
-    const int64_t height = topDown ? -int64_t{rawHeight} : rawHeight;
-    if (width <= 0 || height <= 0) throw EInvalidGraphic("Packed bitmap has no rows or columns");
-    if (!TBMPImage::SizeAllowed(format, width, height)) throw EInvalidGraphic("Image is too large");
-
-    const std::size_t entries = format == TPixelFormat::Rgb24 ? 0 : std::size_t{1} << bitCount;
-    const std::size_t rowBytes = (std::size_t(width) * bitCount + 7) / 8;
-    const std::size_t stride = (rowBytes + 3) / 4 * 4;
-    const uint64_t rowsAt = kHeaderSize + 4 * entries;
-    // The last row needs only its pixels, not its padding.
-    if (!header.Has(rowsAt, stride * uint64_t(height - 1) + rowBytes))
+    const uint64_t entries = colorsUsed != 0 || bitCount > 8 ? colorsUsed : uint64_t{1} << bitCount;
+    const uint64_t masks = size == 40 && compression == kBitfields ? 12 : 0;
+    const uint64_t rowsAt = uint64_t{size} + masks + entries * (core ? 3 : 4);
+    if (rowsAt > dib.size() || rowsAt > UINT32_MAX - kFileHeaderSize)
         throw EInvalidGraphic("Packed bitmap is shorter than its header says");
+    return rowsAt;
+}
 
-    bitmap.SetSize(format, width, static_cast<int32_t>(height));
-    for (std::size_t i = 0; i < entries; ++i) {
-        const auto entry = dib.subspan(kHeaderSize + 4 * i, 4);
-        bitmap.Palette[i] = TRGB{entry[2], entry[1], entry[0]};
-    }
-    for (int64_t k = 0; k < height; ++k) {
-        const auto y = static_cast<int32_t>(topDown ? k : height - 1 - k);
-        std::memcpy(bitmap.Row(y).data(), dib.data() + rowsAt + stride * std::size_t(k), rowBytes);
-    }
-    bitmap.XPelsPerMeter = static_cast<int32_t>(*header.U32At(24));
-    bitmap.YPelsPerMeter = static_cast<int32_t>(*header.U32At(28));
+void Put32(std::vector<uint8_t>& bytes, std::size_t at, uint64_t value) {
+    for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+} // namespace
+
+void LoadPackedDIB(std::span<const uint8_t> dib, TBMPImage& bitmap) {
+    // A packed bitmap is a BMP file without its file header: put back, it makes one for the file reader.
+    const uint64_t rowsAt = RowsAt(dib);
+    std::vector<uint8_t> file(kFileHeaderSize + dib.size());
+    file[0] = 'B';
+    file[1] = 'M';
+    Put32(file, 2, std::min<uint64_t>(file.size(), UINT32_MAX));
+    Put32(file, 10, kFileHeaderSize + rowsAt);
+    std::copy(dib.begin(), dib.end(), file.begin() + kFileHeaderSize);
+    TBMPReader reader;
+    reader.LoadFromFile(std::move(file));
+    TBMPImage picture;
+    reader.AssignTo(picture);
 
     // A light first entry becomes white over black; the bits turn over so the picture looks the same.
-    if (format == TPixelFormat::Indexed1 && bitmap.Palette[0].R == 255) {
-        bitmap.Palette = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};
-        for (uint8_t& b : bitmap.Pixels()) b = static_cast<uint8_t>(~b);
+    if (picture.Format() == TPixelFormat::Indexed1 && !picture.Palette.empty() &&
+        picture.Palette[0].R == 255) {
+        picture.Palette = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};
+        for (uint8_t& b : picture.Pixels()) b = static_cast<uint8_t>(~b);
     }
+    bitmap = std::move(picture);
 }
 
 } // namespace pagelith

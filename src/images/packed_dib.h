@@ -8,10 +8,11 @@
 
 namespace pagelith {
 
-// Builds the working bitmap from a 40-byte header, the colour table (2, 16 or 256 entries at
-// byte 40) and the rows, bottom-up (top-down when the height is negative). Fails with
-// EInvalidGraphic when the memory is shorter than the header says, the bit count is not 1, 4, 8
-// or 24, or the picture is empty or too large.
+// Builds the working bitmap from a packed bitmap: a core, info, V4 or V5 header, the masks and
+// colour table it implies, and the rows as a BMP file holds them (bottom-up unless the height is
+// negative; RLE4, RLE8 and bit fields included). A 1-bit picture whose first colour has red 255 gets a
+// black and white palette, its bits turned over. Fails with EInvalidGraphic and a message for what
+// it cannot read.
 void LoadPackedDIB(std::span<const uint8_t> dib, TBMPImage& bitmap);
 
 } // namespace pagelith

@@ -310,13 +310,14 @@ TEST(ImageMembers, HandleZeroAddsNothingAndTouchesNothing) {
 
 TEST(ImageMembers, UnusableHandlesFailClearlyAddNothingAndAreFreed) {
     std::vector<uint8_t> header(40, 0);
+    Put32(header, 0, 40);
     Put32(header, 4, 5);
     Put32(header, 8, 5);
     header[14] = 8;
     auto shortRows = PackedDIB(24, 10, 10, {}, [](int, int) { return 0u; });
     shortRows.resize(shortRows.size() - 10);
-    auto bits32 = PackedDIB(24, 2, 2, {}, [](int, int) { return 0u; });
-    bits32[14] = 32;
+    auto bits2 = PackedDIB(24, 2, 2, {}, [](int, int) { return 0u; });
+    bits2[14] = 2;
     auto noWidth = PackedDIB(8, 1, 1, {}, [](int, int) { return 0u; });
     Put32(noWidth, 4, 0);
     auto noHeight = PackedDIB(8, 1, 1, {}, [](int, int) { return 0u; });
@@ -331,8 +332,8 @@ TEST(ImageMembers, UnusableHandlesFailClearlyAddNothingAndAreFreed) {
     } const cases[] = {
         {"short header", std::vector<uint8_t>(39, 0), "Packed bitmap is shorter than its header"},
         {"no colour table", header, "Packed bitmap is shorter than its header says"},
-        {"rows cut short", shortRows, "Packed bitmap is shorter than its header says"},
-        {"32 bits", bits32, "Packed bitmaps of 32 bits per pixel are not supported"},
+        {"rows cut short", shortRows, "BMP image data is truncated"},
+        {"2 bits", bits2, "Packed bitmaps of 2 bits per pixel are not supported"},
         {"no columns", noWidth, "Packed bitmap has no rows or columns"},
         {"no rows", noHeight, "Packed bitmap has no rows or columns"},
         {"too large", huge, "Image is too large"},

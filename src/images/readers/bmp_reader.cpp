@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 #include "base/byte_reader.h"
 
@@ -50,7 +51,11 @@ void SetIndex(std::span<uint8_t> row, uint32_t bits, int32_t x, uint8_t index) {
 } // namespace
 
 void TBMPReader::LoadFromBytes(std::span<const uint8_t> data) {
-    data_.assign(data.begin(), data.end());
+    LoadFromFile({data.begin(), data.end()});
+}
+
+void TBMPReader::LoadFromFile(std::vector<uint8_t> file) {
+    data_ = std::move(file);
     TByteReader r(data_, TByteReader::TOrder::LittleEndian);
     if (data_.size() < kFileHeaderSize + 12 || data_[0] != 'B' || data_[1] != 'M')
         throw EInvalidGraphic("Invalid BMP file header");

@@ -14,6 +14,8 @@ public:
     TBMPReader() = default;
 
     void LoadFromBytes(std::span<const uint8_t> data) override;
+    // The same for a file the caller made and gives up, taken without a copy.
+    void LoadFromFile(std::vector<uint8_t> file);
     void AssignTo(TBMPImage& bitmap) override;
 
 private:
