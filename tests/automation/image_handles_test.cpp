@@ -64,26 +64,21 @@ TEST(GlobalMemory, HandlesLockUnlockAndFreeLikeTheSystemOnes) {
 // A packed bitmap handle serves one call: another thread's call while the first still reads finds
 // nothing, instead of freeing the memory under it.
 TEST(GlobalMemory, APackedBitmapHandleServesOneCallOnly) {
-    HGLOBAL memory = PackedRgb(3, 2, 10, 20, 30);
-    const std::vector<uint8_t> want(static_cast<uint8_t*>(GlobalLock(memory)),
-                                    static_cast<uint8_t*>(GlobalLock(memory)) + GlobalSize(memory));
-    GlobalUnlock(memory);
-    GlobalUnlock(memory);
+    HGLOBAL twin = PackedRgb(3, 2, 10, 20, 30), memory = PackedRgb(3, 2, 10, 20, 30);
+    const auto* bytes = static_cast<const uint8_t*>(GlobalLock(twin));
+    const std::vector<uint8_t> want(bytes, bytes + GlobalSize(twin));
     const auto handle = reinterpret_cast<intptr_t>(memory);
     TBitmapHandleSource& handles = PlatformBitmapHandles();
     bool second = true, secondRead = false;
     std::vector<uint8_t> read;
-    const bool first = handles.UsePackedDIB(handle, [&](std::span<const uint8_t> dib) {
-        std::thread([&] {
-            second = handles.UsePackedDIB(handle, [&](std::span<const uint8_t>) { secondRead = true; });
-        }).join();
+    EXPECT_TRUE(handles.UsePackedDIB(handle, [&](std::span<const uint8_t> dib) {
+        std::thread([&] { second = handles.UsePackedDIB(handle, [&](auto) { secondRead = true; }); }).join();
         read.assign(dib.begin(), dib.end()); // after the other call is over
-    });
-    EXPECT_TRUE(first);
-    EXPECT_FALSE(second);
-    EXPECT_FALSE(secondRead);
+    }));
+    EXPECT_FALSE(second || secondRead);
     EXPECT_EQ(read, want);
     EXPECT_EQ(GlobalLock(memory), nullptr); // freed
+    GlobalFree(twin);
 }
 
 TEST(ImageHandles, APackedBitmapInGlobalMemoryIsAddedAndItsMemoryFreed) {

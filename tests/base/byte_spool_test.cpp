@@ -51,21 +51,19 @@ TEST(ByteSpool, AppendsReadBackWithinTheirRanges) {
     EXPECT_EQ(ReadBack(last, UINT64_MAX, 1), "<refused>");
 }
 
-// One file serves every user in the process; what they let go of is used again, and the file
-// never grows past what is still held.
+// One file serves the whole process; ranges let go of are used again, and a free end is cut off.
 TEST(ByteSpool, IsSharedAndReusesTheRangesLetGo) {
     const auto spool = TByteSpool::Open();
     ASSERT_NE(spool, nullptr);
     EXPECT_EQ(TByteSpool::Open(), spool);
-    const uint64_t start = spool->FileBytes(); // what other holders in the process keep
+    const uint64_t start = spool->FileBytes();
     std::vector<std::shared_ptr<const TSpooledRange>> held;
     for (unsigned i = 0; i < 4; ++i) held.push_back(spool->Append(PatternBytes(100000, i)));
-    EXPECT_EQ(spool->FileBytes(), start + 400000);
     held[1].reset();
-    held[2].reset(); // joins the range before it
-    held.push_back(spool->Append(PatternBytes(150000, 9)));
+    held[2].reset();
+    held.push_back(spool->Append(PatternBytes(150000, 9))); // in the joined gap
     EXPECT_EQ(spool->FileBytes(), start + 400000);
-    held[3].reset(); // the free end is cut off, down to the range still held
+    held[3].reset(); // free down to the new range
     EXPECT_EQ(spool->FileBytes(), start + 250000);
     held[4].reset();
     EXPECT_EQ(spool->FileBytes(), start + 100000);

@@ -117,30 +117,25 @@ TEST(PdfSink, SpooledPicturesWriteTheSameFile) {
 // the spool, whatever its size, and the file is the same.
 TEST(PdfSink, PicturesPastTheMemoryLimitWaitInTheSpool) {
     const std::vector<uint8_t> encoded = Bmp(200, 200), small = pagelith::testing::NoiseJpeg(40);
-    const auto image = [](const TPagelith& doc, uint32_t i) -> const TPDFImageRes& {
-        return dynamic_cast<const TPDFImageRes&>(*doc.Resources.Item(i));
-    };
     const auto build = [&](TPagelith& doc) {
         doc.Clock = [] { return pagelith::testing::kFixedTime; };
-        for (const auto* picture : {&encoded, &small, &encoded, &encoded, &small}) {
-            if (doc.Resources.Count() == 3) { // the limit is what the document holds now
-                doc.HeldPictureBytes = 0;
-                for (uint32_t i = 1; i <= 3; ++i) doc.HeldPictureBytes += image(doc, i).Data.size();
-            }
-            doc.AddPage(0);
-            doc.ApplyResource(static_cast<int32_t>(doc.Pages.Count()), doc.AddImageBytes(*picture));
-        }
         std::string flags;
-        for (uint32_t i = 1; i <= doc.Resources.Count(); ++i)
-            flags += image(doc, i).Data.Spooled() ? 'S' : 'm';
+        std::size_t held = 0;
+        for (const auto* picture : {&encoded, &small, &encoded, &encoded, &small}) {
+            doc.AddPage(0);
+            const int32_t n = doc.AddImageBytes(*picture);
+            doc.ApplyResource(n, n);
+            const THeldBytes& data = dynamic_cast<const TPDFImageRes&>(*doc.Resource(n)).Data;
+            flags += data.Spooled() ? 'S' : 'm';
+            held += data.Spooled() ? 0 : data.size();
+            if (n == 3) doc.HeldPictureBytes = held; // full from here on
+        }
         return flags;
     };
     TPagelith parked, held;
     EXPECT_EQ(build(parked), "mmmSS");
-    {
-        const pagelith::testing::TScopedEnv folder("TMPDIR", pagelith::testing::kMissingFolder);
-        EXPECT_EQ(build(held), "mmmmm");
-    }
+    const pagelith::testing::TScopedEnv folder("TMPDIR", pagelith::testing::kMissingFolder);
+    EXPECT_EQ(build(held), "mmmmm");
     EXPECT_EQ(WritePdf(parked), WritePdf(held));
 }
 
