@@ -42,8 +42,8 @@ void LoadPackedDIB(std::span<const uint8_t> dib, uint64_t maxPixels, TBMPImage& 
     const bool topDown = rawHeight < 0;
     const int64_t height = topDown ? -int64_t{rawHeight} : rawHeight;
     if (width <= 0 || height <= 0) throw EInvalidGraphic("Packed bitmap has no rows or columns");
-    CheckImagePixels(static_cast<uint64_t>(width), static_cast<uint64_t>(height), maxPixels);
     if (!TBMPImage::SizeAllowed(format, width, height)) throw EInvalidGraphic("Image is too large");
+    CheckImagePixels(static_cast<uint64_t>(width), static_cast<uint64_t>(height), maxPixels);
 
     const std::size_t entries = format == TPixelFormat::Rgb24 ? 0 : std::size_t{1} << bitCount;
     const std::size_t rowBytes = (std::size_t(width) * bitCount + 7) / 8;
