@@ -1,5 +1,4 @@
 // TPagelith members that add image resources and answer questions about pictures.
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "images/image_res.h"
 #include "images/packed_dib.h"
 #include "images/prepare_image.h"
+#include "images/readers/image_reader.h"
 #include "images/readers/tif_image.h"
 
 namespace pagelith {
@@ -51,7 +51,7 @@ TImageSettings TPagelith::ImageSettings() const {
     s.ImageReadNumber = ImageReadNumber;
     s.MergeAlpha = MergeAlpha;
     s.MergeAlphaColor = MergeAlphaColor;
-    s.MaxImagePixels = static_cast<uint64_t>(std::max(MaxImagePixels, 0));
+    s.MaxImagePixels = static_cast<uint64_t>(MaxImagePixels);
     s.ImageOrientation = ImageOrientation;
     s.KeepAlpha = KeepAlpha;
     return s;
@@ -59,6 +59,11 @@ TImageSettings TPagelith::ImageSettings() const {
 
 void TPagelith::SetImageReadNumber(int32_t number) {
     if (number > 0) ImageReadNumber = number;
+}
+
+void TPagelith::SetMaxImagePixels(int32_t pixels) {
+    if (pixels < 0) throw EPDFError("MaxImagePixels must be 0 (no limit) or a number of pixels");
+    MaxImagePixels = pixels;
 }
 
 int32_t TPagelith::AddImageFile(const std::string& fileName) {
@@ -88,14 +93,16 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
             bool Destroy;
             ~TDone() { Handles.DoneWithBitmap(Value, Destroy); }
         } done{handles, value, !ReleaseBMPHandle};
+        CheckImagePixels(static_cast<uint64_t>(bitmap.Width()), static_cast<uint64_t>(bitmap.Height()),
+                         settings.MaxImagePixels);
         image->Width = static_cast<uint32_t>(bitmap.Width());
         image->Height = static_cast<uint32_t>(bitmap.Height());
         DefaultResolution(*image);
         PrepareImage(settings, bitmap, *image);
         return AppendImage(std::move(image));
     }
-    const bool locked =
-        handles.UsePackedDIB(value, [&](std::span<const uint8_t> dib) { LoadPackedDIB(dib, bitmap); });
+    const bool locked = handles.UsePackedDIB(
+        value, [&](std::span<const uint8_t> dib) { LoadPackedDIB(dib, settings.MaxImagePixels, bitmap); });
     if (!locked) throw EPDFError("The handle is neither a bitmap nor global memory holding a packed bitmap");
     image->Width = static_cast<uint32_t>(bitmap.Width());
     image->Height = static_cast<uint32_t>(bitmap.Height());

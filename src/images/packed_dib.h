@@ -12,7 +12,7 @@ namespace pagelith {
 // colour table it implies, and the rows as a BMP file holds them (bottom-up unless the height is
 // negative; RLE4, RLE8 and bit fields included). A 1-bit picture whose first colour has red 255 gets a
 // black and white palette, its bits turned over. Fails with EInvalidGraphic and a message for what
-// it cannot read.
-void LoadPackedDIB(std::span<const uint8_t> dib, TBMPImage& bitmap);
+// it cannot read, and for a picture of more than maxPixels pixels (0: no limit).
+void LoadPackedDIB(std::span<const uint8_t> dib, uint64_t maxPixels, TBMPImage& bitmap);
 
 } // namespace pagelith

@@ -332,7 +332,7 @@ TEST(ImageMembers, UnusableHandlesFailClearlyAddNothingAndAreFreed) {
     } const cases[] = {
         {"short header", std::vector<uint8_t>(39, 0), "Packed bitmap is shorter than its header"},
         {"no colour table", header, "Packed bitmap is shorter than its header says"},
-        {"rows cut short", shortRows, "BMP image data is truncated"},
+        {"rows cut short", shortRows, "Packed bitmap is shorter than its header says"},
         {"2 bits", bits2, "Packed bitmaps of 2 bits per pixel are not supported"},
         {"no columns", noWidth, "Packed bitmap has no rows or columns"},
         {"no rows", noHeight, "Packed bitmap has no rows or columns"},
