@@ -116,19 +116,17 @@ TEST(PdfSink, SpooledPicturesWriteTheSameFile) {
 // Pictures stay in memory up to the document's limit; once it is reached, every later one waits in
 // the spool, whatever its size, and the file is the same.
 TEST(PdfSink, PicturesPastTheMemoryLimitWaitInTheSpool) {
-    const std::vector<uint8_t> encoded = Bmp(200, 200), small = pagelith::testing::NoiseJpeg(40);
+    const std::vector<uint8_t> raw = Bmp(200, 200), small = pagelith::testing::NoiseJpeg(40);
     const auto build = [&](TPagelith& doc) {
         doc.Clock = [] { return pagelith::testing::kFixedTime; };
+        doc.CompressionRGB = 0;                       // 120000 bytes of samples each
+        doc.HeldPictureBytes = 240000 + small.size(); // room for the first three
         std::string flags;
-        std::size_t held = 0;
-        for (const auto* picture : {&encoded, &small, &encoded, &encoded, &small}) {
+        for (const auto* picture : {&raw, &small, &raw, &raw, &small}) {
             doc.AddPage(0);
             const int32_t n = doc.AddImageBytes(*picture);
             doc.ApplyResource(n, n);
-            const THeldBytes& data = dynamic_cast<const TPDFImageRes&>(*doc.Resource(n)).Data;
-            flags += data.Spooled() ? 'S' : 'm';
-            held += data.Spooled() ? 0 : data.size();
-            if (n == 3) doc.HeldPictureBytes = held; // full from here on
+            flags += dynamic_cast<const TPDFImageRes&>(*doc.Resource(n)).Data.Spooled() ? 'S' : 'm';
         }
         return flags;
     };

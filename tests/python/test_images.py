@@ -102,10 +102,8 @@ def test_documents_that_spool_share_one_descriptor(tmp_path):
     photo = tmp_path / "noise.jpg"
     Image.frombytes("RGB", (300, 300), random.Random(1).randbytes(270000)).save(photo, quality=90)
     assert photo.stat().st_size > 65536  # large enough to wait in the spool
-    script = ("import resource, sys, pagelith\n"
-              "resource.setrlimit(resource.RLIMIT_NOFILE, (64, 64))\n"
+    script = ("import resource, sys, pagelith\nresource.setrlimit(resource.RLIMIT_NOFILE, (64, 64))\n"
               "for doc in [pagelith.Dispatch('PagelithASP.PDFSvrDoc') for _ in range(200)]:\n"
-              "    doc.AddPage(0)\n"
-              "    doc.ApplyResource(1, doc.AddImageFile(sys.argv[1]))\n")
+              "    doc.AddPage(0)\n    doc.ApplyResource(1, doc.AddImageFile(sys.argv[1]))\n")
     result = subprocess.run([sys.executable, "-c", script, str(photo)], capture_output=True, text=True, timeout=120)
     assert result.returncode == 0, result.stderr
