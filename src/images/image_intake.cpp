@@ -88,6 +88,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
     image.Height = reader.Height();
     image.XResolution = reader.XResolution();
     image.YResolution = reader.YResolution();
+    if (settings.ImageOrientation) image.Orientation = reader.Orientation();
     if (reader.Compression() == 4 &&
         (settings.CompressionBW == kCompressCCITT || settings.UseSourceCompression) &&
         reader.StripCount() == 1 && reader.FillOrder() == 1) {
@@ -115,6 +116,7 @@ bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBM
     image.Height = reader.Height();
     image.XResolution = reader.XDensity();
     image.YResolution = reader.YDensity();
+    if (settings.ImageOrientation) image.Orientation = reader.Orientation();
     const bool gray = reader.Gray();
     if (settings.UseSourceCompression || (!gray && settings.CompressionRGB == kCompressDCT) ||
         (gray && settings.CompressionGray == kCompressDCT)) {

@@ -26,6 +26,8 @@ public:
     bool AdobeInverted() const { return adobeInverted_; }
     uint32_t XDensity() const { return xDensity_; } // dots per inch, 0 = unknown
     uint32_t YDensity() const { return yDensity_; }
+    // Exif orientation, 1-8.
+    uint8_t Orientation() const { return metadata_.Orientation; }
     // The whole file as loaded, for pass-through.
     std::span<const uint8_t> Data() const { return data_; }
     // Exif, IPTC and ICC data found on load, checked but not interpreted.

@@ -116,6 +116,42 @@ TEST(JPEGImage, KeepsSoundMetadata) {
     EXPECT_EQ(chunks.Metadata().IccProfile, m.IccProfile);
 }
 
+// Exif Orientation: a single SHORT in IFD0, in either byte order; anything else leaves it upright.
+TEST(JPEGImage, ExifOrientation) {
+    auto exif = [](bool big, uint16_t tag, uint16_t type, uint16_t value) {
+        auto u16 = [&](uint16_t v) {
+            return big ? std::vector<uint8_t>{uint8_t(v >> 8), uint8_t(v)}
+                       : std::vector<uint8_t>{uint8_t(v), uint8_t(v >> 8)};
+        };
+        std::vector<uint8_t> out{'E', 'x', 'i', 'f', 0, 0};
+        auto put = [&](std::vector<uint8_t> bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); };
+        put(big ? std::vector<uint8_t>{'M', 'M', 0, 42, 0, 0, 0, 8}
+                : std::vector<uint8_t>{'I', 'I', 42, 0, 8, 0, 0, 0});
+        put(u16(1));
+        put(u16(tag));
+        put(u16(type));
+        put(big ? std::vector<uint8_t>{0, 0, 0, 1} : std::vector<uint8_t>{1, 0, 0, 0});
+        put(u16(value));
+        put({0, 0, 0, 0, 0, 0}); // value padding, no next IFD
+        return out;
+    };
+    struct TCase {
+        bool Big;
+        uint16_t Tag, Type, Value;
+        uint8_t Expected;
+    } cases[] = {
+        {false, 0x0112, 3, 6, 6}, {true, 0x0112, 3, 8, 8},  {true, 0x0112, 3, 1, 1},
+        {false, 0x0112, 3, 0, 1}, {false, 0x0112, 3, 9, 1}, {false, 0x0112, 4, 6, 1},
+        {false, 0x0110, 3, 6, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Value);
+        TJPEGMetadata metadata;
+        metadata.AddSegment(0xE1, exif(c.Big, c.Tag, c.Type, c.Value));
+        EXPECT_EQ(metadata.Orientation, c.Expected);
+    }
+}
+
 TEST(JPEGImage, RefusesBrokenMetadata) {
     for (const char* name : {"broken_exif_ifd", "broken_exif_value", "broken_exif_order", "broken_iptc",
                              "broken_icc_missing_chunk", "broken_icc_size"}) {
