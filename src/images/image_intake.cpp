@@ -118,14 +118,17 @@ bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBM
     image.YResolution = reader.YDensity();
     if (settings.ImageOrientation) image.Orientation = reader.Orientation();
     const bool gray = reader.Gray();
-    if (settings.UseSourceCompression || (!gray && settings.CompressionRGB == kCompressDCT) ||
-        (gray && settings.CompressionGray == kCompressDCT)) {
+    // Arithmetic-coded data is decoded and encoded again: PDF readers need not read it.
+    const bool passable = !reader.ArithmeticCoded();
+    if (passable && (settings.UseSourceCompression || (!gray && settings.CompressionRGB == kCompressDCT) ||
+                     (gray && settings.CompressionGray == kCompressDCT))) {
         image.Data = THeldBytes::Keep(Chars(reader.Data()), spool);
         image.Filter = kCompressDCT;
         image.GrayJPEG = gray;
         // Four components are ink, not light: they need their own colour space.
         image.CMYKJPEG = reader.Components() == 4;
         image.InvertedCMYK = image.CMYKJPEG && reader.AdobeInverted();
+        image.ProgressiveJPEG = reader.Progressive();
         return true;
     }
     reader.AssignTo(bitmap);

@@ -30,6 +30,8 @@ public:
     bool CMYKJPEG = false;
     // Four-component DCT data stored inverted (Adobe marker): /Decode [1 0 1 0 1 0 1 0].
     bool InvertedCMYK = false;
+    // Progressive DCT data, which PDF readers take from version 1.3 on.
+    bool ProgressiveJPEG = false;
     // How the stored picture is shown, as EXIF and TIFF number it: 1 upright, 2-4 mirrored or
     // half-turned, 5-8 with rows and columns swapped. Placement turns the picture, never the data.
     uint8_t Orientation = 1;

@@ -79,8 +79,9 @@ std::span<const TImageObject> ImageObjects(const TPDFImageRes& image) {
     return kPlain;
 }
 
-int32_t ImageMinorVersion(const TPDFImageRes&) {
-    return 2;
+int32_t ImageMinorVersion(const TPDFImageRes& image) {
+    // Progressive DCT data came with PDF 1.3.
+    return image.Filter == kCompressDCT && image.ProgressiveJPEG ? 3 : 2;
 }
 
 void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "document/pagelith.h"
+#include "images/arithmetic_jpeg.h"
 #include "images/image_res.h"
 #include "images/image_test_support.h"
 
@@ -84,6 +85,41 @@ TEST(IntakeFiles, JpegDensityAndPassThrough) {
     EXPECT_LE(worst, 8);
 }
 
+std::span<const uint8_t> AsBytes(const std::string& s) {
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+// Arithmetic-coded data is lawful JPEG that PDF readers need not read: it is decoded and encoded
+// again, to the pixels of the same coefficients Huffman-coded.
+TEST(IntakeFiles, ArithmeticCodedJpegIsEncodedAgain) {
+    const std::string huffman = FileBytes(Fixture("jpeg_300_0.jpg"));
+    const std::string arithmetic = ArithmeticCoded(AsBytes(huffman));
+    TPagelith doc;
+    const int32_t n = doc.AddImageBytes(AsBytes(arithmetic));
+    EXPECT_EQ(ImageAt(doc, n).Filter, kCompressFlate);
+    EXPECT_EQ(ImageAt(doc, n).XResolution, 300u);
+    doc.UseSourceCompression = false;
+    const int32_t decoded = doc.AddImageBytes(AsBytes(huffman));
+    EXPECT_EQ(RoundTrip(doc, n, "intake-jpeg-arithmetic.pdf").Rgb,
+              RoundTrip(doc, decoded, "intake-jpeg-huffman.pdf").Rgb);
+}
+
+// Progressive data passed through needs PDF 1.3; decoded, it needs nothing more than before.
+TEST(IntakeFiles, ProgressiveJpegPassedThroughRaisesTheHeader) {
+    const std::string file =
+        FileBytes(std::string(PAGELITH_SOURCE_DIR) + "/tests/images/readers/data/jpeg/rgb_progressive.jpg");
+    for (const bool passThrough : {true, false}) {
+        SCOPED_TRACE(passThrough);
+        TPagelith doc;
+        doc.UseSourceCompression = passThrough;
+        doc.AddPage(0);
+        doc.ApplyResource(1, doc.AddImageBytes(AsBytes(file)));
+        const std::string pdf = SavePdf(doc);
+        EXPECT_EQ(pdf.substr(0, 8), passThrough ? "%PDF-1.3" : "%PDF-1.2");
+        EXPECT_TRUE(ReadersAccept("intake-jpeg-progressive.pdf", pdf));
+    }
+}
+
 TEST(IntakeFiles, OnlyTheLeadingBytesCountNotTheName) {
     TPagelith doc;
     doc.CompressionRGB = 0;
@@ -102,10 +138,12 @@ TEST(IntakeFiles, PngAlphaIsMergedOnlyWhenAsked) {
     doc.CompressionRGB = 0;
     int32_t dropped = 0;
     dropped = doc.AddImageFile(file);
-    EXPECT_EQ(ImageAt(doc, dropped).Data.Bytes(), std::string("\0\0\0\xC8\xC8\xC8\x0A\x14\x1E\x0A\x14\x1E", 12));
+    EXPECT_EQ(ImageAt(doc, dropped).Data.Bytes(),
+              std::string("\0\0\0\xC8\xC8\xC8\x0A\x14\x1E\x0A\x14\x1E", 12));
     doc.MergeAlpha = true;
     const int32_t white = doc.AddImageFile(file);
-    EXPECT_EQ(ImageAt(doc, white).Data.Bytes(), std::string("\x7F\x7F\x7F\xF1\xF1\xF1\xFF\xFF\xFF\x0A\x14\x1E", 12));
+    EXPECT_EQ(ImageAt(doc, white).Data.Bytes(),
+              std::string("\x7F\x7F\x7F\xF1\xF1\xF1\xFF\xFF\xFF\x0A\x14\x1E", 12));
     doc.MergeAlphaColor = 0x0000FF; // red
     const int32_t red = doc.AddImageFile(file);
     EXPECT_EQ(ImageAt(doc, red).Data.Bytes().substr(6, 3), std::string("\xFF\x00\x00", 3));

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 
+#include "images/arithmetic_jpeg.h"
 #include "images/readers/fixture_image.h"
 
 namespace pagelith {
@@ -16,6 +18,9 @@ using test::ErrorOf;
 using test::FirstDifference;
 using test::ReadFixture;
 using test::ReadNetpbm;
+
+constexpr std::array<uint8_t, 2> kSof0 = {0xFF, 0xC0};
+constexpr std::array<uint8_t, 2> kSos = {0xFF, 0xDA};
 
 struct TDecodeCase {
     const char* Name;
@@ -166,6 +171,11 @@ TEST(JPEGImage, LibraryErrorsBecomeExceptions) {
     const auto truncatedHeader = ReadFixture("jpeg/truncated_header.jpg");
     const auto garbage = ReadFixture("jpeg/garbage.jpg");
     const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+    // PDF readers take 8-bit samples only, whatever a newer libjpeg could read.
+    auto twelveBit = ReadFixture("jpeg/rgb_baseline_300dpi.jpg");
+    twelveBit[std::size_t(std::search(twelveBit.begin(), twelveBit.end(), kSof0.begin(), kSof0.end()) -
+                          twelveBit.begin()) +
+              4] = 12;
     struct TCase {
         const char* Name;
         std::vector<uint8_t> Data;
@@ -176,6 +186,7 @@ TEST(JPEGImage, LibraryErrorsBecomeExceptions) {
         {"header cut", truncatedHeader, ""},
         {"garbage", garbage, ""},
         {"tables only", {0xFF, 0xD8, 0xFF, 0xD9}, "JPEG datastream contains no image"},
+        {"12-bit", twelveBit, "Unsupported JPEG data precision 12"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -230,12 +241,19 @@ TEST(JPEGImage, RefusesPicturesBeyondTheSizeBound) {
 
 // A progressive gray picture of 30000 x 30000 fits the picture bound (900 MB) but its
 // coefficients (1.8 GB) do not fit libjpeg's memory bound: refused before either is allocated.
+// A scan of 2 MB gives it the data such a picture needs.
 TEST(JPEGImage, BoundsLibjpegMemory) {
     auto file = ReadFixture("jpeg/gray_progressive.jpg");
     std::size_t sof = 2;
     while (sof + 9 < file.size() && !(file[sof] == 0xFF && file[sof + 1] == 0xC2)) ++sof;
     ASSERT_LT(sof + 9, file.size());
     for (std::size_t i : {5, 7}) file[sof + i] = 0x75, file[sof + i + 1] = 0x30;
+    const std::size_t sos =
+        std::size_t(std::search(file.begin(), file.end(), kSos.begin(), kSos.end()) - file.begin());
+    const std::size_t header = 2 + (file[sos + 2] << 8 | file[sos + 3]);
+    std::vector<uint8_t> scan(file.begin() + long(sos), file.begin() + long(sos + header));
+    scan.resize(scan.size() + 2000000, 0);
+    file.insert(file.end() - 2, scan.begin(), scan.end());
     TJPEGImageExtra jpeg;
     jpeg.LoadFromBytes(file);
     EXPECT_EQ(jpeg.Height(), 30000u);
@@ -243,21 +261,54 @@ TEST(JPEGImage, BoundsLibjpegMemory) {
     EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "Backing store not supported");
 }
 
-// A progressive file whose last scan repeats without end is stopped, not decoded for ever.
+// libjpeg makes up what the data lacks, so a header may claim a picture that its data cannot fill.
+// Each file's frame is patched to 8000 x 8000 (192 MB of picture): Huffman codes need at least 2 bits
+// per block (1 in progressive files), arithmetic ones get 1 bit per 32 blocks.
+TEST(JPEGImage, RefusesPicturesItsDataCannotFill) {
+    const auto baseline = ReadFixture("jpeg/rgb_baseline_300dpi.jpg");
+    const std::string arithmetic = testing::ArithmeticCoded(baseline);
+    const std::vector<std::vector<uint8_t>> files = {
+        baseline, ReadFixture("jpeg/rgb_progressive.jpg"), {arithmetic.begin(), arithmetic.end()}};
+    for (const auto& file : files) {
+        TJPEGImageExtra jpeg;
+        jpeg.LoadFromBytes(file);
+        TBMPImage bitmap;
+        EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "(no error)");
+        auto big = file;
+        std::size_t sof = 2;
+        while (sof + 9 < big.size() &&
+               !(big[sof] == 0xFF && (big[sof + 1] & 0xF0) == 0xC0 && big[sof + 1] != 0xC4))
+            ++sof;
+        for (std::size_t i : {5, 7}) big[sof + i] = 0x1F, big[sof + i + 1] = 0x40;
+        jpeg.LoadFromBytes(big);
+        EXPECT_EQ(jpeg.Width(), 8000u);
+        EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "JPEG file has too little data for its size");
+        EXPECT_EQ(bitmap.Width(), 37); // still the first decode
+    }
+}
+
+// Every scan is a pass over the picture: a progressive file whose last scan repeats is refused
+// beyond 100 scans, before any is decoded. The file has 10 scans of its own.
 TEST(JPEGImage, RefusesEndlessScans) {
     const auto file = ReadFixture("jpeg/rgb_progressive.jpg");
     // The last scan: from the last SOS marker to the EOI.
     std::size_t sos = file.size() - 2;
     while (sos > 2 && !(file[sos] == 0xFF && file[sos + 1] == 0xDA)) --sos;
     ASSERT_GT(sos, 2u);
-    std::vector<uint8_t> endless(file.begin(), file.end() - 2);
-    for (int i = 0; i < 1200; ++i) endless.insert(endless.end(), file.begin() + long(sos), file.end() - 2);
-    endless.push_back(0xFF);
-    endless.push_back(0xD9);
-    TJPEGImageExtra jpeg;
-    jpeg.LoadFromBytes(endless);
-    TBMPImage bitmap;
-    EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "Too many scans in JPEG file");
+    for (const auto& [repeats, message] :
+         {std::pair{90, "(no error)"}, std::pair{91, "Too many scans in JPEG file"},
+          std::pair{1200, "Too many scans in JPEG file"}}) {
+        SCOPED_TRACE(repeats);
+        std::vector<uint8_t> endless(file.begin(), file.end() - 2);
+        for (int i = 0; i < repeats; ++i)
+            endless.insert(endless.end(), file.begin() + long(sos), file.end() - 2);
+        endless.push_back(0xFF);
+        endless.push_back(0xD9);
+        TJPEGImageExtra jpeg;
+        jpeg.LoadFromBytes(endless);
+        TBMPImage bitmap;
+        EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), message);
+    }
 }
 
 } // namespace
