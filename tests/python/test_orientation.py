@@ -6,12 +6,7 @@ import numpy as np
 import pytest
 from PIL import Image, ImageDraw, ImageOps
 
-import pagelith
 from conftest import qpdf_check, run_tool
-
-# Runs once the automation interface carries the setting.
-pytestmark = pytest.mark.skipif("ImageOrientation" not in {m[0] for m in pagelith._members.PDFSVRDOC_MEMBERS},
-                                reason="no ImageOrientation member")
 
 
 def stored_picture():
