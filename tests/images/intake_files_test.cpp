@@ -9,7 +9,6 @@
 #include <iterator>
 
 #include "document/pagelith.h"
-#include "images/arithmetic_jpeg.h"
 #include "images/image_res.h"
 #include "images/image_test_support.h"
 
@@ -85,39 +84,23 @@ TEST(IntakeFiles, JpegDensityAndPassThrough) {
     EXPECT_LE(worst, 8);
 }
 
-std::span<const uint8_t> AsBytes(const std::string& s) {
-    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
-}
-
-// Arithmetic-coded data is lawful JPEG that PDF readers need not read: it is decoded and encoded
-// again, to the pixels of the same coefficients Huffman-coded.
-TEST(IntakeFiles, ArithmeticCodedJpegIsEncodedAgain) {
-    const std::string huffman = FileBytes(Fixture("jpeg_300_0.jpg"));
-    const std::string arithmetic = ArithmeticCoded(AsBytes(huffman));
+// Arithmetic-coded data, which PDF readers need not decode, is encoded again, to the pixels of the
+// same coefficients Huffman-coded. Progressive data passed through needs PDF 1.3.
+TEST(IntakeFiles, JpegsThatPdfReadersMayNotTake) {
     TPagelith doc;
-    const int32_t n = doc.AddImageBytes(AsBytes(arithmetic));
-    EXPECT_EQ(ImageAt(doc, n).Filter, kCompressFlate);
-    EXPECT_EQ(ImageAt(doc, n).XResolution, 300u);
+    const int32_t arithmetic = doc.AddImageFile(Fixture("jpeg_arithmetic.jpg"));
+    EXPECT_EQ(ImageAt(doc, arithmetic).Filter, kCompressFlate);
     doc.UseSourceCompression = false;
-    const int32_t decoded = doc.AddImageBytes(AsBytes(huffman));
-    EXPECT_EQ(RoundTrip(doc, n, "intake-jpeg-arithmetic.pdf").Rgb,
-              RoundTrip(doc, decoded, "intake-jpeg-huffman.pdf").Rgb);
-}
-
-// Progressive data passed through needs PDF 1.3; decoded, it needs nothing more than before.
-TEST(IntakeFiles, ProgressiveJpegPassedThroughRaisesTheHeader) {
-    const std::string file =
-        FileBytes(std::string(PAGELITH_SOURCE_DIR) + "/tests/images/readers/data/jpeg/rgb_progressive.jpg");
-    for (const bool passThrough : {true, false}) {
-        SCOPED_TRACE(passThrough);
-        TPagelith doc;
-        doc.UseSourceCompression = passThrough;
-        doc.AddPage(0);
-        doc.ApplyResource(1, doc.AddImageBytes(AsBytes(file)));
-        const std::string pdf = SavePdf(doc);
-        EXPECT_EQ(pdf.substr(0, 8), passThrough ? "%PDF-1.3" : "%PDF-1.2");
-        EXPECT_TRUE(ReadersAccept("intake-jpeg-progressive.pdf", pdf));
-    }
+    const int32_t huffman = doc.AddImageFile(Fixture("jpeg_300_0.jpg"));
+    EXPECT_EQ(RoundTrip(doc, arithmetic, "intake-jpeg-arithmetic.pdf").Rgb,
+              RoundTrip(doc, huffman, "intake-jpeg-huffman.pdf").Rgb);
+    EXPECT_EQ(SavePdf(doc).substr(0, 8), "%PDF-1.2");
+    doc.UseSourceCompression = true;
+    doc.ApplyResource(
+        1, doc.AddImageFile(PAGELITH_SOURCE_DIR "/tests/images/readers/data/jpeg/rgb_progressive.jpg"));
+    const std::string pdf = SavePdf(doc);
+    EXPECT_EQ(pdf.substr(0, 8), "%PDF-1.3");
+    EXPECT_TRUE(ReadersAccept("intake-jpeg-progressive.pdf", pdf));
 }
 
 TEST(IntakeFiles, OnlyTheLeadingBytesCountNotTheName) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <string>
 
 #include <jerror.h>
 
@@ -27,10 +26,6 @@ constexpr uint32_t kMaxScans = 100;
 constexpr uint64_t kSequentialBlocksPerByte = 4;
 constexpr uint64_t kProgressiveBlocksPerByte = 8;
 constexpr uint64_t kArithmeticBlocksPerByte = 256;
-
-bool IsFrameMarker(uint8_t code) {
-    return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
-}
 
 bool IsRestartMarker(uint8_t code) {
     return code >= 0xD0 && code <= 0xD7;
@@ -74,7 +69,6 @@ TJPEGImageExtra::TLayout WalkMarkers(std::span<const uint8_t> data) {
         const uint16_t length = r.U16();
         const uint64_t body = r.Position();
         if (length < 2) break;
-        if (IsFrameMarker(code) && layout.Precision == 0) layout.Precision = r.U8();
         r.Seek(body + length - 2);
         if (code == 0xDA) { // start of scan
             ++layout.Scans;
@@ -174,9 +168,6 @@ void TJPEGImageExtra::Load(std::span<const uint8_t> data) {
     metadata_ = {};
     data_ = data;
     layout_ = WalkMarkers(data_);
-    // Newer libjpeg versions read other precisions' headers; PDF readers take 8-bit samples only.
-    if (layout_.Precision != 0 && layout_.Precision != 8)
-        throw EInvalidGraphic("Unsupported JPEG data precision " + std::to_string(layout_.Precision));
     TDecompressor d(data_);
     auto& c = d.Info();
     d.Run([&] {

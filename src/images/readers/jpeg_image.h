@@ -16,7 +16,6 @@ public:
 
     // What a walk over the file's markers finds before libjpeg reads it.
     struct TLayout {
-        uint8_t Precision = 0;     // of the first frame; 0 when none was found
         uint32_t Scans = 0;        // start-of-scan markers
         uint64_t EntropyBytes = 0; // scan data, without stuffing and restart markers
     };
