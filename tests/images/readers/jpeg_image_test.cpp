@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <tuple>
 
 #include "images/readers/fixture_image.h"
 
@@ -123,25 +122,6 @@ TEST(JPEGImage, KeepsSoundMetadata) {
     TJPEGImageExtra chunks;
     chunks.LoadFromBytes(ReadFixture("jpeg/icc_two_chunks.jpg"));
     EXPECT_EQ(chunks.Metadata().IccProfile, m.IccProfile);
-}
-
-// Exif Orientation is one SHORT in IFD0, in either byte order; another form or value leaves it upright.
-TEST(JPEGImage, ExifOrientation) {
-    for (const auto& [big, type, value, expected] :
-         {std::tuple{false, 3, 6, 6}, std::tuple{true, 3, 8, 8}, std::tuple{false, 3, 9, 1},
-          std::tuple{false, 4, 6, 1}}) {
-        std::vector<uint8_t> exif{'E', 'x', 'i', 'f', 0, 0};
-        auto put = [&](uint32_t v, int bytes) {
-            for (int i = 0; i < bytes; ++i) exif.push_back(uint8_t(v >> 8 * (big ? bytes - 1 - i : i)));
-        };
-        exif.insert(exif.end(), 2, big ? 'M' : 'I');
-        for (const auto& [v, bytes] :
-             {std::pair{42, 2}, {8, 4}, {1, 2}, {0x0112, 2}, {type, 2}, {1, 4}, {value, 2}, {0, 2}, {0, 4}})
-            put(uint32_t(v), bytes);
-        TJPEGMetadata metadata;
-        metadata.AddSegment(0xE1, exif);
-        EXPECT_EQ(metadata.Orientation, expected) << value;
-    }
 }
 
 TEST(JPEGImage, RefusesBrokenMetadata) {
