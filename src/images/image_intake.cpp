@@ -49,22 +49,24 @@ void TakeBitmapSize(const TBMPImage& bitmap, TPDFImageRes& image) {
 
 // A picture file read into the working bitmap by its reader. The file's bytes outlive every reader
 // here, so none needs a copy of them.
-void Decode(TImageReader& reader, std::span<const uint8_t> data, TBMPImage& bitmap) {
+void Decode(TImageReader& reader, std::span<const uint8_t> data, const TImageSettings& settings,
+            TBMPImage& bitmap) {
+    reader.MaxPixels = settings.MaxImagePixels;
     reader.LoadFromView(data);
     reader.AssignTo(bitmap);
 }
 
 void LoadPNG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap) {
     TtsPNGImage reader;
-    Decode(reader, data, bitmap);
+    Decode(reader, data, settings, bitmap);
     if (settings.MergeAlpha && !reader.AlphaMask().empty())
         MergeAlpha(bitmap, reader.AlphaMask(), reader.MaskWidth(), reader.MaskHeight(),
                    settings.MergeAlphaColor);
 }
 
-void LoadBMP(std::span<const uint8_t> data, TBMPImage& bitmap) {
+void LoadBMP(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap) {
     TBMPReader reader;
-    Decode(reader, data, bitmap);
+    Decode(reader, data, settings, bitmap);
     // The file header's resolution fields, only in a file longer than its headers.
     bitmap.XPelsPerMeter = bitmap.YPelsPerMeter = 0;
     if (data.size() > 54) {
@@ -83,6 +85,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
               TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TTIFImage reader;
     reader.PictureNumber = settings.ImageReadNumber;
+    reader.MaxPixels = settings.MaxImagePixels;
     reader.LoadFromView(data);
     image.Width = reader.Width();
     image.Height = reader.Height();
@@ -111,6 +114,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
 bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
               TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TJPEGImageExtra reader;
+    reader.MaxPixels = settings.MaxImagePixels;
     reader.LoadFromView(data);
     image.Width = reader.Width();
     image.Height = reader.Height();
@@ -159,25 +163,25 @@ std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, con
     switch (row->Format) {
     case TFormat::WBMP: {
         TWBMPImage reader;
-        Decode(reader, data, bitmap);
+        Decode(reader, data, settings, bitmap);
         TakeBitmapSize(bitmap, *image);
         break;
     }
     case TFormat::PCX: {
         TPCXImage reader;
-        Decode(reader, data, bitmap);
+        Decode(reader, data, settings, bitmap);
         TakeBitmapSize(bitmap, *image);
         break;
     }
     case TFormat::PSD: {
         TPSDImage reader;
-        Decode(reader, data, bitmap);
+        Decode(reader, data, settings, bitmap);
         TakeBitmapSize(bitmap, *image);
         break;
     }
     case TFormat::GIF: {
         TGIFImage reader;
-        Decode(reader, data, bitmap);
+        Decode(reader, data, settings, bitmap);
         TakeBitmapSize(bitmap, *image);
         break;
     }
@@ -186,7 +190,7 @@ std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, con
         TakeBitmapSize(bitmap, *image);
         break;
     case TFormat::BMP:
-        LoadBMP(data, bitmap);
+        LoadBMP(data, settings, bitmap);
         TakeBitmapSize(bitmap, *image);
         break;
     case TFormat::TIFF:

@@ -1,6 +1,8 @@
 // Recognition by the first two bytes, the resolution rules, and the refusals of LoadImageStream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/pdf_error.h"
 #include "images/image_intake.h"
 #include "images/readers/image_error.h"
@@ -9,9 +11,8 @@ namespace pagelith {
 namespace {
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values, std::size_t pad = 0) {
-    std::vector<uint8_t> out;
-    for (int v : values) out.push_back(uint8_t(v));
-    out.resize(out.size() + pad, 0x55);
+    std::vector<uint8_t> out(values.size() + pad, 0x55);
+    std::transform(values.begin(), values.end(), out.begin(), [](int v) { return uint8_t(v); });
     return out;
 }
 

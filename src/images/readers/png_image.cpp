@@ -132,6 +132,7 @@ void TtsPNGImage::ReadHeader(std::span<const uint8_t> body) {
     const auto kind = PngPixelKind(colorType, depth);
     if (!kind || interlace > 1 || width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX)
         throw EInvalidGraphic(kInvalid);
+    CheckPixels(width, height);
     // The decoder also holds two file rows, which for 16-bit samples are wider than the picture's.
     if (!TBMPImage::SizeAllowed(PngWorkingFormat(*kind), width, height) ||
         PngRowBytes(width, PngBitsPerPixel(*kind)) > kMaxBitmapBytes / 4)
