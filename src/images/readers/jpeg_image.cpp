@@ -16,8 +16,8 @@ namespace {
 // libjpeg's own working memory (coefficient buffers of progressive files, mostly), bounded
 // like the picture it decodes to.
 constexpr long kMaxJPEGMemory = static_cast<long>(kMaxBitmapBytes);
-// Every scan is a pass over the picture. libjpeg's progressive script writes 10 scans (6 for gray),
-// other encoders a few dozen at most; a file may repeat scans without end.
+// Every scan is a pass over the picture, and a file may repeat scans without end. libjpeg's
+// progressive script writes 10 scans (6 for gray); 100 leaves room for other encoders' scripts.
 constexpr uint32_t kMaxScans = 100;
 // The most 8x8 blocks one byte of entropy-coded data can stand for. A Huffman code is one bit at
 // least: a sequential block needs a DC code and an end-of-block code, a progressive block its DC code
