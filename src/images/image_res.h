@@ -30,6 +30,9 @@ public:
     bool CMYKJPEG = false;
     // Four-component DCT data stored inverted (Adobe marker): /Decode [1 0 1 0 1 0 1 0].
     bool InvertedCMYK = false;
+    // The picture's transparency as a Flate-compressed DeviceGray image of its size, or empty.
+    THeldBytes SoftMask;
+    uint8_t SoftMaskBits = 0;
 };
 
 } // namespace pagelith

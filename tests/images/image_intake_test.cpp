@@ -9,9 +9,8 @@ namespace pagelith {
 namespace {
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values, std::size_t pad = 0) {
-    std::vector<uint8_t> out;
-    for (int v : values) out.push_back(uint8_t(v));
-    out.resize(out.size() + pad, 0x55);
+    std::vector<uint8_t> out(values.size() + pad, 0x55);
+    std::copy(values.begin(), values.end(), out.begin());
     return out;
 }
 
