@@ -215,6 +215,9 @@ constexpr std::array<TEntry, kMembers.size()> kEntries = {{
     Entry<&IPDFSvrDoc2::get_StandardFontMetrics, &IPDFSvrDoc2::put_StandardFontMetrics>(),
     Entry<&IPDFSvrDoc2::get_TextDirection, &IPDFSvrDoc2::put_TextDirection>(),
     Entry<&IPDFSvrDoc2::get_TextFeatures, &IPDFSvrDoc2::put_TextFeatures>(),
+    Entry<&IPDFSvrDoc2::get_MaxImagePixels, &IPDFSvrDoc2::put_MaxImagePixels>(),
+    Entry<&IPDFSvrDoc2::get_ImageOrientation, &IPDFSvrDoc2::put_ImageOrientation>(),
+    Entry<&IPDFSvrDoc2::get_KeepAlpha, &IPDFSvrDoc2::put_KeepAlpha>(),
 }};
 // clang-format on
 

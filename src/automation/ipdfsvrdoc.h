@@ -143,6 +143,12 @@ struct IPDFSvrDoc2 : public IPDFSvrDoc {
     virtual HRESULT STDMETHODCALLTYPE put_TextDirection(LONG Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_TextFeatures(BSTR* Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_TextFeatures(BSTR Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_MaxImagePixels(LONG* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_MaxImagePixels(LONG Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ImageOrientation(VARIANT_BOOL* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_ImageOrientation(VARIANT_BOOL Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_KeepAlpha(VARIANT_BOOL* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_KeepAlpha(VARIANT_BOOL Value) = 0;
 };
 
 PAGELITH_COM_IID(IPDFSvrDoc2);

@@ -191,6 +191,24 @@ constexpr std::array<TInterfaceNote, kMemberCount2> kDoc2Notes = {{
      "Empty (the default) shapes with the font's default features: kerning, ligatures, mark "
      "positioning, Arabic joining and the reordering of Indic scripts. A setting HarfBuzz cannot read "
      "raises an error naming it. Features the font does not have are ignored."},
+    {"MaxImagePixels",
+     "The largest number of pixels (width × height) a picture added from now on may have; the default "
+     "is 178,956,970. A picture with more is refused before any memory is taken for it, with an error "
+     "that names both numbers. 0 leaves only the bound on working memory (1 GiB). Negative values "
+     "raise an error. Whatever the limit, no picture costs more than its file's data can fill: a small "
+     "file that declares a huge picture is refused."},
+    {"ImageOrientation",
+     "True places pictures added from now on the way viewers show them: a JPEG's EXIF orientation and "
+     "a TIFF's Orientation tag turn or mirror the picture on the page. JPEG data passed through stays "
+     "as it is; the placement turns it. `ImageWidth` and `ImageHeight` report the size as displayed, "
+     "and placement, scaling and links treat the picture as upright. False (the default) places the "
+     "stored picture as it is, as before."},
+    {"KeepAlpha",
+     "True keeps the transparency of pictures added from now on, when `MergeAlpha` is false: an alpha "
+     "channel (PNG RGBA and gray with alpha, 16-bit alpha by its high byte), a PNG's transparent "
+     "palette entries or colour, and a GIF's transparent colour become the picture's soft mask, so a "
+     "logo sits on whatever lies beneath it. A document that places such a picture is PDF 1.4. False "
+     "(the default) drops the transparency, as before."},
 }};
 
 constexpr bool Doc2NotesNameItsMembers() {

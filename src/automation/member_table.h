@@ -40,8 +40,8 @@ inline constexpr std::size_t kMemberCount = 72;
 inline constexpr std::size_t kVtableEntryCount = 114; // after IDispatch's seven
 // IPDFSvrDoc2 derives from IPDFSvrDoc; its own members follow in DISPID and vtable order.
 inline constexpr int32_t kFirstDispId2 = 0x111;
-inline constexpr std::size_t kMemberCount2 = 7;
-inline constexpr std::size_t kVtableEntryCount2 = 13; // after IPDFSvrDoc's
+inline constexpr std::size_t kMemberCount2 = 10;
+inline constexpr std::size_t kVtableEntryCount2 = 19; // after IPDFSvrDoc's
 
 namespace member_table_detail {
 using K = TMemberKind;
@@ -133,6 +133,9 @@ inline constexpr std::array<TMemberInfo, kMemberCount + kMemberCount2> kMembers 
         TMemberInfo{0x115, "StandardFontMetrics", K::GetPut, 0, {{}}, V::Boolean, "Measure the standard fonts with their published widths."},
         TMemberInfo{0x116, "TextDirection", K::GetPut, 0, {{}}, V::Long, "Paragraph direction of Unicode text: 0 from the text, 1 left to right, 2 right to left."},
         TMemberInfo{0x117, "TextFeatures", K::GetPut, 0, {{}}, V::String, "OpenType features that Unicode text is shaped with."},
+        TMemberInfo{0x118, "MaxImagePixels", K::GetPut, 0, {{}}, V::Long, "Largest number of pixels a picture may have; 0 for no limit but memory."},
+        TMemberInfo{0x119, "ImageOrientation", K::GetPut, 0, {{}}, V::Boolean, "Place pictures upright by their EXIF or TIFF orientation."},
+        TMemberInfo{0x11A, "KeepAlpha", K::GetPut, 0, {{}}, V::Boolean, "Keep a picture's transparency as a soft mask."},
     };
 }();
 // clang-format on

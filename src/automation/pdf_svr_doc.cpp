@@ -536,6 +536,30 @@ HRESULT TPDFSvrDoc::put_TextFeatures(BSTR Value) {
     return Serialized(callLock_, [&] { FBuilder.SetTextFeatures(WideToUtf8(BstrToU16(Value))); });
 }
 
+HRESULT TPDFSvrDoc::get_MaxImagePixels(LONG* Value) {
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.MaxImagePixels}; });
+}
+
+HRESULT TPDFSvrDoc::put_MaxImagePixels(LONG Value) {
+    return Serialized(callLock_, [&] { FBuilder.SetMaxImagePixels(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_ImageOrientation(VARIANT_BOOL* Value) {
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.ImageOrientation); });
+}
+
+HRESULT TPDFSvrDoc::put_ImageOrientation(VARIANT_BOOL Value) {
+    return Serialized(callLock_, [&] { FBuilder.ImageOrientation = Value != 0; });
+}
+
+HRESULT TPDFSvrDoc::get_KeepAlpha(VARIANT_BOOL* Value) {
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.KeepAlpha); });
+}
+
+HRESULT TPDFSvrDoc::put_KeepAlpha(VARIANT_BOOL Value) {
+    return Serialized(callLock_, [&] { FBuilder.KeepAlpha = Value != 0; });
+}
+
 // Links
 
 HRESULT TPDFSvrDoc::get_LinkStandardFormat(VARIANT_BOOL* Value) {

@@ -170,6 +170,12 @@ public:
     HRESULT STDMETHODCALLTYPE put_TextDirection(LONG Value) override;
     HRESULT STDMETHODCALLTYPE get_TextFeatures(BSTR* Value) override;
     HRESULT STDMETHODCALLTYPE put_TextFeatures(BSTR Value) override;
+    HRESULT STDMETHODCALLTYPE get_MaxImagePixels(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE put_MaxImagePixels(LONG Value) override;
+    HRESULT STDMETHODCALLTYPE get_ImageOrientation(VARIANT_BOOL* Value) override;
+    HRESULT STDMETHODCALLTYPE put_ImageOrientation(VARIANT_BOOL Value) override;
+    HRESULT STDMETHODCALLTYPE get_KeepAlpha(VARIANT_BOOL* Value) override;
+    HRESULT STDMETHODCALLTYPE put_KeepAlpha(VARIANT_BOOL Value) override;
 
     TPagelith FBuilder;
     std::u16string StreamFileName;

@@ -1,5 +1,4 @@
 // TPagelith members that add image resources and answer questions about pictures.
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -51,7 +50,7 @@ TImageSettings TPagelith::ImageSettings() const {
     s.ImageReadNumber = ImageReadNumber;
     s.MergeAlpha = MergeAlpha;
     s.MergeAlphaColor = MergeAlphaColor;
-    s.MaxImagePixels = static_cast<uint64_t>(std::max(MaxImagePixels, 0));
+    s.MaxImagePixels = static_cast<uint64_t>(MaxImagePixels);
     s.ImageOrientation = ImageOrientation;
     s.KeepAlpha = KeepAlpha;
     return s;
@@ -59,6 +58,11 @@ TImageSettings TPagelith::ImageSettings() const {
 
 void TPagelith::SetImageReadNumber(int32_t number) {
     if (number > 0) ImageReadNumber = number;
+}
+
+void TPagelith::SetMaxImagePixels(int32_t pixels) {
+    if (pixels < 0) throw EPDFError("MaxImagePixels must be 0 (no limit) or a number of pixels");
+    MaxImagePixels = pixels;
 }
 
 int32_t TPagelith::AddImageFile(const std::string& fileName) {

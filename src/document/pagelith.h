@@ -58,7 +58,7 @@ public:
     uint32_t LinkColor = 0xFF0000;
     bool MergeAlpha = false;
     uint32_t MergeAlphaColor = 0xFFFFFF;
-    int32_t MaxImagePixels = 178956970;
+    int32_t MaxImagePixels = 178956970; // 0: no limit but the memory bound; never negative
     bool ImageOrientation = false;
     bool KeepAlpha = false;
     bool AppendText = false;
@@ -181,6 +181,7 @@ public:
     double ImageHeight(int32_t index) const;
     // 0 and negative numbers are ignored.
     void SetImageReadNumber(int32_t number);
+    void SetMaxImagePixels(int32_t pixels);
     TImageSettings ImageSettings() const;
 
     // Writes the complete PDF file to dest; dest receives nothing on failure.

@@ -122,7 +122,7 @@ TEST(SecondInterface, PropertiesThroughIDispatchByDispidAndName) {
 TEST(SecondInterface, UnknownDispidsStillFail) {
     TScriptObject doc;
     const DISPID past = kFirstDispId + static_cast<DISPID>(kMembers.size());
-    EXPECT_EQ(past, 0x118);
+    EXPECT_EQ(past, 0x11B);
     EXPECT_EQ(FindMember(past), nullptr);
     for (WORD flags :
          {WORD{DISPATCH_METHOD}, WORD{DISPATCH_PROPERTYGET}, WORD{DISPATCH_METHOD | DISPATCH_PROPERTYGET}})

@@ -168,6 +168,9 @@ def test_second_interface_settings_late_bound(doc):
     assert (doc.UnicodeText, doc.SubsetFonts) == (False, False)
     assert pagelith.dispid(doc, "UnicodeText") == 0x111
     assert pagelith.dispid(doc, "SubsetFonts") == 0x112
+    assert (doc.MaxImagePixels, doc.ImageOrientation, doc.KeepAlpha) == (178956970, False, False)
+    with pytest.raises(pagelith.com_error, match="MaxImagePixels must be"):
+        doc.MaxImagePixels = -1
 
 
 def test_stream_inline_keeps_the_value_given(doc):

@@ -28,6 +28,15 @@ def main(out):
     rgb.quantize(256).save(os.path.join(out, "pic.pcx"))
     bw = rgb.convert("L").point(lambda v: 255 if v > 160 else 0).convert("1")
     bw.save(os.path.join(out, "g4.tif"), compression="group4", dpi=(200, 200))
+    # Stored sideways, shown upright: EXIF orientation 6 turns it a quarter clockwise.
+    exif = Image.Exif()
+    exif[0x0112] = 6
+    rgb.transpose(Image.Transpose.ROTATE_90).save(os.path.join(out, "oriented.jpg"), quality=85, exif=exif)
+    logo = Image.new("RGBA", (64, 64), (0, 0, 0, 0))
+    draw = ImageDraw.Draw(logo)
+    draw.ellipse([4, 4, 60, 60], fill=(30, 60, 200, 255))
+    draw.rectangle([20, 20, 44, 44], fill=(255, 220, 0, 128))
+    logo.save(os.path.join(out, "logo.png"))
 
 
 if __name__ == "__main__":

@@ -146,5 +146,17 @@ Check Err.Number <> 0 And InStr(Err.Description, "not an OpenType feature") > 0,
 Err.Clear
 On Error GoTo 0
 
+' Picture settings.
+Check d2.MaxImagePixels = 178956970 And Not d2.ImageOrientation And Not d2.KeepAlpha, "picture settings' defaults"
+d2.MaxImagePixels = 0
+d2.ImageOrientation = True
+d2.KeepAlpha = True
+Check d2.MaxImagePixels = 0 And d2.ImageOrientation And d2.KeepAlpha, "picture settings"
+On Error Resume Next
+d2.MaxImagePixels = -1
+Check Err.Number <> 0 And InStr(Err.Description, "MaxImagePixels must be") > 0 And d2.MaxImagePixels = 0, "MaxImagePixels says why"
+Err.Clear
+On Error GoTo 0
+
 WScript.Echo "RESULT defaults_conversions.vbs: " & failures & " failures"
 WScript.Quit failures
