@@ -102,25 +102,20 @@ TEST(GIFImage, CodeDefinedByItsOwnUse) {
 }
 
 TEST(GIFImage, TransparentIndexAndScreenOutsideTheFrameAreMasked) {
-    // Screen of 4, a frame of 3 from x = 1 with indices 0 1 0; index 1 is transparent.
+    // Screen of 4, a frame of 3 from x = 1 with indices 0 1 0; index 1 is transparent, then not.
     TGif gif;
     gif.ScreenWidth = 4;
     gif.Left = 1;
-    gif.Before = {0x21, 0xF9, 4, 1, 0, 0, 1, 0};
     gif.Lzw = PackCodes({{4, 3}, {0, 3}, {1, 3}, {0, 3}});
-    TGIFImage reader;
-    reader.LoadFromBytes(gif.Bytes());
-    TBMPImage bitmap;
-    reader.AssignTo(bitmap);
-    EXPECT_EQ(reader.AlphaMask(), (std::vector<uint8_t>{0, 255, 0, 255}));
-    reader.WantMask = false;
-    reader.AssignTo(bitmap);
-    EXPECT_TRUE(reader.AlphaMask().empty());
-    gif.Before[3] = 0; // the flag off: nothing is transparent
-    reader.WantMask = true;
-    reader.LoadFromBytes(gif.Bytes());
-    reader.AssignTo(bitmap);
-    EXPECT_TRUE(reader.AlphaMask().empty());
+    for (const uint8_t flag : {1, 0}) {
+        gif.Before = {0x21, 0xF9, 4, flag, 0, 0, 1, 0};
+        TGIFImage reader;
+        reader.LoadFromBytes(gif.Bytes());
+        TBMPImage bitmap;
+        reader.AssignTo(bitmap);
+        const std::vector<uint8_t> masked{0, 255, 0, 255};
+        EXPECT_EQ(reader.AlphaMask(), flag ? masked : std::vector<uint8_t>{});
+    }
 }
 
 TEST(GIFImage, ExtensionsAreSkipped) {
