@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     try {
         if (data[0] & 1) {
             TBMPImage bitmap;
-            LoadPackedDIB(body, bitmap);
+            LoadPackedDIB(body, 0, bitmap);
             TPDFImageRes image;
             PrepareImage(settings, bitmap, image);
         } else {

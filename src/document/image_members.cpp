@@ -13,6 +13,7 @@
 #include "images/image_res.h"
 #include "images/packed_dib.h"
 #include "images/prepare_image.h"
+#include "images/readers/image_reader.h"
 #include "images/readers/tif_image.h"
 
 namespace pagelith {
@@ -92,14 +93,16 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
             bool Destroy;
             ~TDone() { Handles.DoneWithBitmap(Value, Destroy); }
         } done{handles, value, !ReleaseBMPHandle};
+        CheckImagePixels(static_cast<uint64_t>(bitmap.Width()), static_cast<uint64_t>(bitmap.Height()),
+                         settings.MaxImagePixels);
         image->Width = static_cast<uint32_t>(bitmap.Width());
         image->Height = static_cast<uint32_t>(bitmap.Height());
         DefaultResolution(*image);
         PrepareImage(settings, bitmap, *image);
         return AppendResource(std::move(image));
     }
-    const bool locked =
-        handles.UsePackedDIB(value, [&](std::span<const uint8_t> dib) { LoadPackedDIB(dib, bitmap); });
+    const bool locked = handles.UsePackedDIB(
+        value, [&](std::span<const uint8_t> dib) { LoadPackedDIB(dib, settings.MaxImagePixels, bitmap); });
     if (!locked) throw EPDFError("The handle is neither a bitmap nor global memory holding a packed bitmap");
     image->Width = static_cast<uint32_t>(bitmap.Width());
     image->Height = static_cast<uint32_t>(bitmap.Height());

@@ -50,7 +50,9 @@ void TakeBitmapSize(const TBMPImage& bitmap, TPDFImageRes& image) {
 
 // A picture file read into the working bitmap by its reader. The file's bytes outlive every reader
 // here, so none needs a copy of them.
-void Decode(TImageReader& reader, std::span<const uint8_t> data, TBMPImage& bitmap) {
+void Decode(TImageReader& reader, std::span<const uint8_t> data, const TImageSettings& settings,
+            TBMPImage& bitmap) {
+    reader.MaxPixels = settings.MaxImagePixels;
     reader.LoadFromView(data);
     reader.AssignTo(bitmap);
 }
@@ -64,7 +66,7 @@ void LoadPNG(std::span<const uint8_t> data, const TImageSettings& settings, TBMP
              TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TtsPNGImage reader;
     reader.WantMask = settings.MergeAlpha || settings.KeepAlpha;
-    Decode(reader, data, bitmap);
+    Decode(reader, data, settings, bitmap);
     if (!reader.WantMask) return;
     const std::vector<uint8_t> indexAlpha = reader.IndexAlpha();
     if (settings.MergeAlpha) {
@@ -84,13 +86,13 @@ void LoadGIF(std::span<const uint8_t> data, const TImageSettings& settings, TBMP
              TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TGIFImage reader;
     reader.WantMask = KeepsAlpha(settings);
-    Decode(reader, data, bitmap);
+    Decode(reader, data, settings, bitmap);
     PrepareSoftMask(reader.AlphaMask(), uint32_t(bitmap.Width()), uint32_t(bitmap.Height()), image, spool);
 }
 
-void LoadBMP(std::span<const uint8_t> data, TBMPImage& bitmap) {
+void LoadBMP(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap) {
     TBMPReader reader;
-    Decode(reader, data, bitmap);
+    Decode(reader, data, settings, bitmap);
     // The file header's resolution fields, only in a file longer than its headers.
     bitmap.XPelsPerMeter = bitmap.YPelsPerMeter = 0;
     if (data.size() > 54) {
@@ -109,6 +111,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
               TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TTIFImage reader;
     reader.PictureNumber = settings.ImageReadNumber;
+    reader.MaxPixels = settings.MaxImagePixels;
     reader.LoadFromView(data);
     image.Width = reader.Width();
     image.Height = reader.Height();
@@ -136,6 +139,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
 bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
               TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TJPEGImageExtra reader;
+    reader.MaxPixels = settings.MaxImagePixels;
     reader.LoadFromView(data);
     image.Width = reader.Width();
     image.Height = reader.Height();
@@ -180,19 +184,19 @@ std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, con
     switch (row->Format) {
     case TFormat::WBMP: {
         TWBMPImage reader;
-        Decode(reader, data, bitmap);
+        Decode(reader, data, settings, bitmap);
         TakeBitmapSize(bitmap, *image);
         break;
     }
     case TFormat::PCX: {
         TPCXImage reader;
-        Decode(reader, data, bitmap);
+        Decode(reader, data, settings, bitmap);
         TakeBitmapSize(bitmap, *image);
         break;
     }
     case TFormat::PSD: {
         TPSDImage reader;
-        Decode(reader, data, bitmap);
+        Decode(reader, data, settings, bitmap);
         TakeBitmapSize(bitmap, *image);
         break;
     }
@@ -205,7 +209,7 @@ std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, con
         TakeBitmapSize(bitmap, *image);
         break;
     case TFormat::BMP:
-        LoadBMP(data, bitmap);
+        LoadBMP(data, settings, bitmap);
         TakeBitmapSize(bitmap, *image);
         break;
     case TFormat::TIFF:

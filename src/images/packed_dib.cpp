@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/byte_reader.h"
-#include "images/readers/image_error.h"
+#include "images/readers/image_reader.h"
 
 namespace pagelith {
 
@@ -13,7 +13,7 @@ namespace {
 constexpr std::size_t kHeaderSize = 40;
 }
 
-void LoadPackedDIB(std::span<const uint8_t> dib, TBMPImage& bitmap) {
+void LoadPackedDIB(std::span<const uint8_t> dib, uint64_t maxPixels, TBMPImage& bitmap) {
     const TByteReader header(dib, TByteReader::TOrder::LittleEndian);
     if (!header.Has(0, kHeaderSize)) throw EInvalidGraphic("Packed bitmap is shorter than its header");
     const auto width = static_cast<int32_t>(*header.U32At(4));
@@ -43,6 +43,7 @@ void LoadPackedDIB(std::span<const uint8_t> dib, TBMPImage& bitmap) {
     const int64_t height = topDown ? -int64_t{rawHeight} : rawHeight;
     if (width <= 0 || height <= 0) throw EInvalidGraphic("Packed bitmap has no rows or columns");
     if (!TBMPImage::SizeAllowed(format, width, height)) throw EInvalidGraphic("Image is too large");
+    CheckImagePixels(static_cast<uint64_t>(width), static_cast<uint64_t>(height), maxPixels);
 
     const std::size_t entries = format == TPixelFormat::Rgb24 ? 0 : std::size_t{1} << bitCount;
     const std::size_t rowBytes = (std::size_t(width) * bitCount + 7) / 8;

@@ -1,6 +1,8 @@
 // Recognition by the first two bytes, the resolution rules, and the refusals of LoadImageStream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/pdf_error.h"
 #include "images/image_intake.h"
 #include "images/readers/image_error.h"
@@ -10,7 +12,7 @@ namespace {
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values, std::size_t pad = 0) {
     std::vector<uint8_t> out(values.size() + pad, 0x55);
-    std::copy(values.begin(), values.end(), out.begin());
+    std::transform(values.begin(), values.end(), out.begin(), [](int v) { return uint8_t(v); });
     return out;
 }
 

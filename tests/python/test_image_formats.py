@@ -174,6 +174,20 @@ def test_group4_passed_through_renders_as_decoded(doc, tmp_path, photometric):
     assert extracted(doc, tmp_path, photometric + "-image").convert("1").tobytes() == bw.tobytes()
 
 
+def test_two_dimensional_t4_decodes_to_libtiffs_pixels(doc, tmp_path):
+    bw = Image.new("1", (300, 120), 1)
+    ImageDraw.Draw(bw).text((10, 10), "two-dimensional T.4", fill=0)
+    ImageDraw.Draw(bw).ellipse([150, 30, 290, 110], fill=0)
+    bw.save(tmp_path / "bw.tif")
+    run_tool("tiffcp", "-c", "g3:2d", "-r", "40", str(tmp_path / "bw.tif"), str(tmp_path / "g3.tif"))
+    run_tool("tiffcp", "-c", "none", str(tmp_path / "g3.tif"), str(tmp_path / "libtiff.tif"))
+    doc.AddPage(0)
+    placed(doc, doc.AddImageFile(str(tmp_path / "g3.tif")))
+    want = Image.open(tmp_path / "libtiff.tif").convert("1")
+    assert want.tobytes() == bw.tobytes()
+    assert extracted(doc, tmp_path).convert("1").tobytes() == want.tobytes()
+
+
 def test_one_bit_picture_with_white_first_keeps_its_colours(doc, tmp_path):
     bw = Image.new("P", (32, 16), 0)
     bw.putpalette([255, 255, 255, 0, 0, 0])

@@ -11,9 +11,9 @@ namespace {
 
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;
 constexpr std::size_t kFileHeaderSize = 14;
-// Run-length data can leave most of a picture unpainted for a few bytes, so its size
-// cannot bound the picture exactly; this many pixels per byte is far beyond real files.
-constexpr uint64_t kRlePixelsPerByte = 1024;
+// Run-length data paints at most 255 pixels with every two bytes. End-of-line and delta codes
+// skip pixels for free, so a picture larger than the runs could paint is refused: nothing pays for it.
+constexpr uint64_t kRlePixelsPerByte = 128;
 
 TPixelFormat FormatFor(uint16_t bitCount) {
     switch (bitCount) {
@@ -120,6 +120,7 @@ void TBMPReader::LoadFromBytes(std::span<const uint8_t> data) {
         throw EInvalidGraphic("Invalid BMP image size");
     width_ = static_cast<int32_t>(width);
     height_ = static_cast<int32_t>(topDown_ ? -height : height);
+    CheckPixels(static_cast<uint64_t>(width_), static_cast<uint64_t>(height_));
     if (!TBMPImage::SizeAllowed(FormatFor(bitCount_), width_, height_))
         throw EInvalidGraphic("Image is too large");
 

@@ -141,6 +141,17 @@ public:
                     SkipEndOfLines();
                     DecodeRow1D(y);
                     break;
+                case TCCITTCoding::T4TwoD: {
+                    // Every row starts with an EOL and the bit that tells its coding.
+                    if (!SkipEndOfLines()) Corrupt();
+                    const bool oneD = in_.Peek(1) != 0;
+                    in_.Skip(1);
+                    if (oneD)
+                        DecodeRow1D(y);
+                    else
+                        DecodeRow2D(y);
+                    break;
+                }
                 case TCCITTCoding::T6:
                     DecodeRow2D(y);
                     break;
@@ -183,10 +194,10 @@ private:
         }
     }
 
-    // Fill bits and EOL codes (11 or more 0 bits, then a 1) before a T.4 row.
-    void SkipEndOfLines() {
-        for (;;) {
-            if (in_.Peek(11) != 0) return;
+    // Fill bits and EOL codes (11 or more 0 bits, then a 1) before a T.4 row; true when there was one.
+    bool SkipEndOfLines() {
+        for (bool any = false;; any = true) {
+            if (in_.Peek(11) != 0) return any;
             in_.SkipZeros(UINT64_MAX);
             if (in_.Exhausted()) Corrupt(); // rows are missing
             in_.Skip(1);
@@ -287,7 +298,33 @@ private:
     std::size_t rowBytes_;
 };
 
+// The make-up code that carries the most pixels per bit; the decoder takes such codes in any number.
+struct TRatio {
+    uint64_t Run;
+    uint64_t Bits;
+};
+constexpr TRatio kDensest = [] {
+    TRatio best{64, 64};
+    for (int m = 1; m <= kMaxMakeUpIndex; ++m)
+        for (const auto* table : {&kWhiteMakeUp, &kBlackMakeUp}) {
+            const TRatio r{uint64_t(m) * 64, (*table)[m].Length};
+            if (r.Run * best.Bits > best.Run * r.Bits) best = r;
+        }
+    return best;
+}();
+
 } // namespace
+
+uint64_t MinCCITTBits(TCCITTCoding coding, uint64_t width, uint64_t height) {
+    switch (coding) {
+    case TCCITTCoding::T6:
+        return height; // a vertical code of one bit can repeat the row above
+    case TCCITTCoding::T4TwoD:
+        return 14 * height; // after an EOL and a tag bit
+    default:
+        return std::max(height, width * height / kDensest.Run * kDensest.Bits);
+    }
+}
 
 void DecodeCCITT(TCCITTCoding coding, std::span<const uint8_t> data, int32_t width, int32_t height,
                  std::span<uint8_t> dst, std::size_t stride) {

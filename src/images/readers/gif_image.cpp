@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/byte_reader.h"
+#include "images/readers/lzw_bound.h"
 
 namespace pagelith {
 
@@ -11,6 +12,9 @@ namespace {
 
 constexpr const char* kInvalidData = "Invalid GIF data";
 constexpr unsigned kMaxCodes = 4096;
+// The screen around the first frame is only background, which the data does not pay for: this
+// much of it is allowed, a 4096 × 4096 screen's worth.
+constexpr uint64_t kMaxBackgroundPixels = uint64_t{1} << 24;
 
 // Reads a colour table of 2^(bits + 1) entries; false when the file is too short for it.
 bool ReadColors(TByteReader& r, unsigned bits, std::vector<TRGB>& colors) {
@@ -90,6 +94,7 @@ void TGIFImage::LoadFromBytes(std::span<const uint8_t> data) {
     const uint8_t packed = r.U8();
     r.Skip(2); // background index, aspect ratio
     if (!r.Ok()) throw GIFException(kInvalidData);
+    CheckPixels(screenWidth_, screenHeight_);
     if ((packed & 0x80) != 0) {
         if (!ReadColors(r, packed & 7u, globalColors_))
             throw GIFException("Invalid number of colors specified in Screen Descriptor");
@@ -156,9 +161,9 @@ std::vector<uint8_t> TGIFImage::Decode(const TFrame& frame) {
     const unsigned minSize = frame.CodeSize;
     const unsigned clear = 1u << minSize;
     const unsigned end = clear + 1;
-    // No code can yield more than kMaxCodes indices: refuse what the data cannot fill before allocating.
+    // Refuse what the data cannot fill before allocating: codes take minSize + 1 bits or more.
     const uint64_t maxCodes = uint64_t{frame.Data.size()} * 8 / (minSize + 1);
-    if (total > maxCodes * kMaxCodes) throw GIFException("Decoder bit buffer under-run");
+    if (total > MaxLZWOutput(maxCodes, kMaxCodes - end)) throw GIFException("Decoder bit buffer under-run");
 
     std::vector<uint8_t> out(total);
     std::array<uint16_t, kMaxCodes> prefix{};
@@ -245,6 +250,8 @@ void TGIFImage::AssignTo(TBMPImage& bitmap) {
     if (!TBMPImage::SizeAllowed(format, screenWidth_, screenHeight_) ||
         (withMask && screen > kMaxBitmapBytes - TBMPImage::StrideFor(format, screenWidth_) * screenHeight_))
         throw GIFException("Image exceeds Logical Screen size");
+    if (uint64_t{screenWidth_} * screenHeight_ - uint64_t{frame.Width} * frame.Height > kMaxBackgroundPixels)
+        throw GIFException("Logical Screen is far larger than its image");
     const std::vector<uint8_t> indices = Decode(frame);
     std::vector<uint8_t> mask(withMask ? screen : 0, 0);
 

@@ -123,6 +123,7 @@ void TJPEGImageExtra::Load(std::span<const uint8_t> data) {
         jpeg_save_markers(&c, JPEG_APP0 + 13, 0xFFFF);
         jpeg_read_header(&c, TRUE);
     });
+    CheckPixels(c.image_width, c.image_height);
     width_ = c.image_width;
     height_ = c.image_height;
     components_ = c.num_components;

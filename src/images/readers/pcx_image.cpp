@@ -64,6 +64,7 @@ void TPCXImage::LoadFromBytes(std::span<const uint8_t> data) {
         throw EInvalidGraphic(kInvalidPcx);
     width_ = xmax - xmin + 1;
     height_ = ymax - ymin + 1;
+    CheckPixels(static_cast<uint64_t>(width_), static_cast<uint64_t>(height_));
     file_.assign(data.begin(), data.end());
 }
 

@@ -140,6 +140,7 @@ void TtsPNGImage::ReadHeader(std::span<const uint8_t> body) {
     const auto kind = PngPixelKind(colorType, depth);
     if (!kind || interlace > 1 || width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX)
         throw EInvalidGraphic(kInvalid);
+    CheckPixels(width, height);
     // The decoder also holds two file rows, which for 16-bit samples are wider than the picture's.
     const bool channel = colorType == 4 || colorType == 6;
     if (!WorkingMemoryAllowed(*kind, width, height, WantMask && channel) ||

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/byte_reader.h"
+#include "images/readers/tif_packbits.h"
 
 namespace pagelith {
 
@@ -23,29 +24,6 @@ enum TColorMode : uint16_t {
     kDuotone = 8,
     kLab = 9
 };
-
-// One PackBits row into exactly out.size() bytes; false when the row does not fill it exactly
-// from exactly its input.
-bool UnpackRow(std::span<const uint8_t> in, std::span<uint8_t> out) {
-    std::size_t ip = 0, op = 0;
-    while (ip < in.size()) {
-        const auto n = static_cast<int8_t>(in[ip++]);
-        if (n >= 0) {
-            const std::size_t count = static_cast<std::size_t>(n) + 1;
-            if (count > in.size() - ip || count > out.size() - op) return false;
-            std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(ip), count,
-                        out.begin() + static_cast<std::ptrdiff_t>(op));
-            ip += count;
-            op += count;
-        } else if (n != -128) {
-            const std::size_t count = static_cast<std::size_t>(1 - n);
-            if (ip >= in.size() || count > out.size() - op) return false;
-            std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(op), count, in[ip++]);
-            op += count;
-        }
-    }
-    return op == out.size();
-}
 
 uint8_t To8(uint16_t v) {
     return static_cast<uint8_t>((uint32_t{v} * 255 + 32767) / 65535);
@@ -83,6 +61,7 @@ void TPSDImage::LoadFromBytes(std::span<const uint8_t> data) {
     if (depth != 1 && depth != 8 && depth != 16) throw EInvalidGraphic("Invalid Depth in PSD File");
     if (mode > 4 && mode != 7 && mode != 8 && mode != 9)
         throw EInvalidGraphic("Invalid Color mode in PSD File");
+    CheckPixels(width, height);
 
     const uint32_t colorLength = r.U32();
     if (!r.Ok() || !r.Has(r.Position(), colorLength)) throw EInvalidGraphic(kCorrupt);
@@ -166,64 +145,63 @@ void TPSDImage::AssignTo(TBMPImage& bitmap) {
     const std::size_t rowBytes = depth_ == 1 ? (static_cast<std::size_t>(width_) + 7) / 8
                                              : static_cast<std::size_t>(width_) * (depth_ / 8);
     const auto rows = static_cast<std::size_t>(height_);
-    // Planes of the channels in use, each rows × rowBytes, checked against the data before allocating.
-    std::vector<uint8_t> planes;
+    // Every row of the channels in use, found and checked before anything is allocated: a
+    // packed row must unpack to exactly its width.
+    if (!TBMPImage::SizeAllowed(format, width_, height_)) throw EInvalidGraphic(kCorrupt);
+    std::vector<std::span<const uint8_t>> coded(used * rows);
     if (compression_ == 0) {
         if (imageData_.size() / rows / rowBytes < used) throw EInvalidGraphic(kCorrupt);
-        planes.assign(imageData_.begin(),
-                      imageData_.begin() + static_cast<std::ptrdiff_t>(used * rows * rowBytes));
+        for (std::size_t i = 0; i < coded.size(); ++i)
+            coded[i] = std::span<const uint8_t>(imageData_).subspan(i * rowBytes, rowBytes);
     } else {
         TByteReader table(imageData_);
         const uint64_t tableSize = uint64_t{2} * channels_ * rows;
         if (!table.Has(0, tableSize)) throw EInvalidGraphic(kCorrupt);
-        // A row needs at least two bytes for every 128 it expands to.
-        const uint64_t minimum = 2 * ((rowBytes + 127) / 128);
-        uint64_t total = 0;
-        for (std::size_t i = 0; i < used * rows; ++i) {
-            const uint16_t length = table.U16();
-            if (length < minimum) throw EInvalidGraphic(kCorrupt);
-            total += length;
-        }
-        if (!table.Has(tableSize, total)) throw EInvalidGraphic(kCorrupt);
-        planes.resize(used * rows * rowBytes);
-        table.Seek(0);
         uint64_t offset = tableSize;
-        for (std::size_t i = 0; i < used * rows; ++i) {
-            const uint16_t length = table.U16();
-            const std::span<uint8_t> out(planes.data() + i * rowBytes, rowBytes);
-            if (!UnpackRow(table.Bytes(offset, length), out)) throw EInvalidGraphic(kCorrupt);
-            offset += length;
+        for (auto& row : coded) {
+            row = table.Bytes(offset, table.U16());
+            offset += row.size();
+            if (PackBitsLength(row) != rowBytes) throw EInvalidGraphic(kCorrupt);
         }
     }
 
     bitmap.SetSize(format, width_, height_, kCorrupt);
     bitmap.XPelsPerMeter = bitmap.YPelsPerMeter = 0;
-    const std::size_t planeSize = rows * rowBytes;
-    const auto sample = [&](unsigned channel, std::size_t y, std::size_t x) -> uint8_t {
-        const uint8_t* p = planes.data() + channel * planeSize + y * rowBytes;
+    // One row of each channel at a time.
+    std::vector<uint8_t> line(used * rowBytes);
+    const auto sample = [&](unsigned channel, std::size_t x) -> uint8_t {
+        const uint8_t* p = line.data() + channel * rowBytes;
         if (depth_ == 16) return To8(static_cast<uint16_t>((p[2 * x] << 8) | p[2 * x + 1]));
         return p[x];
     };
     const auto w = static_cast<std::size_t>(width_);
     for (std::size_t y = 0; y < rows; ++y) {
+        for (unsigned c = 0; c < used; ++c) {
+            const auto in = coded[c * rows + y];
+            const std::span<uint8_t> out(line.data() + c * rowBytes, rowBytes);
+            if (compression_ == 0)
+                std::copy(in.begin(), in.end(), out.begin());
+            else
+                DecodePackBits(in, out);
+        }
         auto row = bitmap.Row(static_cast<int32_t>(y));
         if (format == TPixelFormat::Indexed1) {
-            std::copy_n(planes.data() + y * rowBytes, rowBytes, row.begin());
+            std::copy_n(line.data(), rowBytes, row.begin());
         } else if (format == TPixelFormat::Indexed8) {
-            for (std::size_t x = 0; x < w; ++x) row[x] = sample(0, y, x);
+            for (std::size_t x = 0; x < w; ++x) row[x] = sample(0, x);
         } else if (mode_ == kRgb) {
             for (std::size_t x = 0; x < w; ++x) {
-                row[3 * x] = sample(2, y, x);
-                row[3 * x + 1] = sample(1, y, x);
-                row[3 * x + 2] = sample(0, y, x);
+                row[3 * x] = sample(2, x);
+                row[3 * x + 1] = sample(1, x);
+                row[3 * x + 2] = sample(0, x);
             }
         } else {
             // Stored inverted: 255 is no ink.
             for (std::size_t x = 0; x < w; ++x) {
-                const auto black = static_cast<uint8_t>(255 - sample(3, y, x));
-                row[3 * x] = CmykChannel(static_cast<uint8_t>(255 - sample(2, y, x)), black);
-                row[3 * x + 1] = CmykChannel(static_cast<uint8_t>(255 - sample(1, y, x)), black);
-                row[3 * x + 2] = CmykChannel(static_cast<uint8_t>(255 - sample(0, y, x)), black);
+                const auto black = static_cast<uint8_t>(255 - sample(3, x));
+                row[3 * x] = CmykChannel(static_cast<uint8_t>(255 - sample(2, x)), black);
+                row[3 * x + 1] = CmykChannel(static_cast<uint8_t>(255 - sample(1, x)), black);
+                row[3 * x + 2] = CmykChannel(static_cast<uint8_t>(255 - sample(0, x)), black);
             }
         }
     }

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <unordered_set>
 
-#include "images/readers/ccitt_decoder.h"
 #include "images/readers/tif_lzw.h"
 #include "images/readers/tif_packbits.h"
 
@@ -19,6 +18,7 @@ constexpr uint16_t kRational = 5;
 
 constexpr const char* kReadError = "Stream read error";
 constexpr const char* kCorrupted = "TIFF file image data corrupted";
+constexpr const char* kShortStrip = "TIFF file image data is shorter than the picture";
 
 [[noreturn]] void Fail(const char* message) {
     throw EInvalidGraphic(message);
@@ -89,6 +89,7 @@ void TTIFImage::Reset() {
     resolutionUnit_ = 2;
     xRational_ = yRational_ = 0;
     predictor_ = 1;
+    t4Options_ = 0;
     inkSet_ = numberOfInks_ = 0;
     hasWidth_ = hasHeight_ = hasPhotometric_ = hasInkSet_ = hasNumberOfInks_ = false;
     offsetsEntry_ = countsEntry_ = colorMapEntry_ = TEntry{};
@@ -146,6 +147,7 @@ void TTIFImage::Load(std::span<const uint8_t> data) {
 
     if (!hasWidth_ || !hasHeight_ || width_ == 0 || height_ == 0)
         Fail("TIFF file has missing image Width/Height");
+    CheckPixels(width_, height_);
     if (!hasPhotometric_) {
         if (bitsCount_ > 0 && bitsPerSample_[0] != 1)
             Fail("TIFF file has missing PhotometricInterpretation data");
@@ -268,6 +270,9 @@ void TTIFImage::ReadEntry(TByteReader& reader) {
         break;
     case 284:
         shortValue("Error in TIFF file PlanarConfiguration data");
+        break;
+    case 292:
+        t4Options_ = shortOrLong("Error in TIFF file T4Options data");
         break;
     case 296:
         resolutionUnit_ = shortValue("Error in TIFF file ResolutionUnit data");
@@ -413,6 +418,60 @@ std::span<const uint8_t> TTIFImage::StripBytes(uint32_t strip) const {
     return file_.subspan(stripOffsets_[strip], stripSizes_[strip]);
 }
 
+TCCITTCoding TTIFImage::Coding() const {
+    if (compression_ == 2) return TCCITTCoding::ModifiedHuffman;
+    if (compression_ == 4) return TCCITTCoding::T6;
+    return (t4Options_ & 1) != 0 ? TCCITTCoding::T4TwoD : TCCITTCoding::T4;
+}
+
+// What rows of the picture need of their strip, and the most that bytes of strip data can give,
+// in one unit: decoded bytes, or coded bits for fax data.
+uint64_t TTIFImage::Need(uint32_t rows) const {
+    if (compression_ >= 2 && compression_ <= 4) return MinCCITTBits(Coding(), width_, rows);
+    return RowBytes() * rows;
+}
+
+uint64_t TTIFImage::Most(uint64_t bytes) const {
+    switch (compression_) {
+    case 2:
+    case 3:
+    case 4:
+        return bytes * 8;
+    case 5:
+        return MaxTIFFLZWOutput(bytes);
+    case 32773:
+        return MaxPackBitsOutput(bytes);
+    default:
+        return bytes;
+    }
+}
+
+// Nothing is allocated for rows the strips could not fill: uncompressed rows must all be there,
+// strips that share bytes count them once, and LZW and PackBits strips must decode to exactly
+// their rows, which a pass over their codes tells without storing anything.
+void TTIFImage::CheckStrips(TKind kind) const {
+    const uint32_t rowsPerStrip = std::min(rowsPerStrip_, height_);
+    auto rowsOf = [&](uint32_t s) { return s + 1 == strips_ ? height_ - rowsPerStrip * s : rowsPerStrip; };
+    uint64_t need = 0, held = 0;
+    for (uint32_t s = 0; s < strips_; ++s) {
+        if (Need(rowsOf(s)) > Most(stripSizes_[s])) Fail(compression_ == 1 ? kShortStrip : kCorrupted);
+        need += Need(rowsOf(s));
+        held += stripSizes_[s];
+    }
+    if (need > Most(std::min<uint64_t>(held, file_.size())))
+        Fail(compression_ == 1 ? kShortStrip : kCorrupted);
+    if (compression_ != 5 && compression_ != 32773) return;
+    // Such strips are used up exactly, so no byte can serve two of them; each is decoded whole.
+    if (held > file_.size()) Fail(kCorrupted);
+    for (uint32_t s = 0; s < strips_; ++s) {
+        if (Need(rowsOf(s)) > kMaxBitmapBytes) Fail(kCorrupted);
+        if (kind == TKind::Bilevel && fillOrder_ == 2) continue; // reversed first; the bounds hold them
+        const auto data = StripBytes(s);
+        if ((compression_ == 5 ? TIFFLZWLength(data) : PackBitsLength(data)) != Need(rowsOf(s)))
+            Fail(kCorrupted);
+    }
+}
+
 void TTIFImage::AssignTo(TBMPImage& bitmap) {
     if (file_.empty()) Fail("File is not TIFF format");
     const TKind kind = Kind();
@@ -425,6 +484,7 @@ void TTIFImage::AssignTo(TBMPImage& bitmap) {
     case 3:
     case 4:
         if (kind != TKind::Bilevel) Fail("TIFF file colour depth not supported");
+        if (compression_ == 3 && (t4Options_ & 2) != 0) Fail("TIFF file T.4 uncompressed mode not supported");
         break;
     case 6:
         Fail("JPEG Compression not supported");
@@ -436,16 +496,9 @@ void TTIFImage::AssignTo(TBMPImage& bitmap) {
     const TPixelFormat format = FormatOf(kind);
     if (!TBMPImage::SizeAllowed(format, width_, height_) || RowBytes() > kMaxBitmapBytes)
         Fail("Image is too large");
+    CheckStrips(kind);
     const uint32_t rowsPerStrip = std::min(rowsPerStrip_, height_);
     auto rowsOf = [&](uint32_t s) { return s + 1 == strips_ ? height_ - rowsPerStrip * s : rowsPerStrip; };
-    if (compression_ == 5 || compression_ == 32773) {
-        for (uint32_t s = 0; s < strips_; ++s) {
-            const uint64_t need = RowBytes() * rowsOf(s);
-            const uint64_t most =
-                compression_ == 5 ? MaxTIFFLZWOutput(stripSizes_[s]) : MaxPackBitsOutput(stripSizes_[s]);
-            if (need > most) Fail(kCorrupted);
-        }
-    }
 
     TBMPImage out;
     out.SetSize(format, static_cast<int32_t>(width_), static_cast<int32_t>(height_));
@@ -492,18 +545,13 @@ void TTIFImage::DecodeStrip(TKind kind, TBMPImage& out, uint32_t strip, int32_t 
     const uint64_t rowBytes = RowBytes();
     const uint64_t need = rowBytes * static_cast<uint64_t>(rows);
     if (compression_ == 1) {
-        if (stripDeclared_[strip] == need && data.size() < need) Fail(kCorrupted);
-        const auto full = static_cast<int32_t>(std::min<uint64_t>(rows, data.size() / rowBytes));
-        for (int32_t r = 0; r < full; ++r)
+        for (int32_t r = 0; r < rows; ++r)
             ConvertRow(kind, fillOrder_ == 2,
                        data.subspan(static_cast<std::size_t>(rowBytes * uint64_t(r)), rowBytes),
                        out.Row(firstRow + r));
         return;
     }
 
-    // Refuse what the strip's bytes could never decode to before allocating for it.
-    const uint64_t most = compression_ == 5 ? MaxTIFFLZWOutput(data.size()) : MaxPackBitsOutput(data.size());
-    if (need > most || need > kMaxBitmapBytes) Fail(kCorrupted);
     std::vector<uint8_t> buffer(static_cast<std::size_t>(need));
     // Bilevel data written least significant bit first has its coded bytes reversed.
     std::vector<uint8_t> reversed;
@@ -544,13 +592,11 @@ void TTIFImage::DecodeCCITTStrip(std::span<const uint8_t> data, TBMPImage& out, 
                                     stride * static_cast<std::size_t>(rows));
     // Rows a failing T.4 strip leaves undecoded stay coded white.
     std::fill(dst.begin(), dst.end(), uint8_t{0xFF});
-    const TCCITTCoding coding = compression_ == 2   ? TCCITTCoding::ModifiedHuffman
-                                : compression_ == 3 ? TCCITTCoding::T4
-                                                    : TCCITTCoding::T6;
+    const TCCITTCoding coding = Coding();
     try {
         DecodeCCITT(coding, data, static_cast<int32_t>(width_), rows, dst, stride);
     } catch (const EInvalidGraphic&) {
-        if (coding != TCCITTCoding::T4) Fail(kCorrupted);
+        if (coding != TCCITTCoding::T4 && coding != TCCITTCoding::T4TwoD) Fail(kCorrupted);
     }
     // The decoder gives 1 for coded white; BlackIsZero shows coded white with index 0.
     if (photometric_ == 1)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/byte_reader.h"
+#include "images/readers/ccitt_decoder.h"
 #include "images/readers/image_reader.h"
 
 namespace pagelith {
@@ -68,6 +69,10 @@ private:
     TPixelFormat FormatOf(TKind kind) const;
     uint64_t PixelBits() const;
     uint64_t RowBytes() const;
+    TCCITTCoding Coding() const;
+    uint64_t Need(uint32_t rows) const;
+    uint64_t Most(uint64_t bytes) const;
+    void CheckStrips(TKind kind) const;
     std::span<const uint8_t> StripBytes(uint32_t strip) const;
     void DecodeStrip(TKind kind, TBMPImage& out, uint32_t strip, int32_t firstRow, int32_t rows) const;
     void ConvertRow(TKind kind, bool reverse, std::span<const uint8_t> src, std::span<uint8_t> dst) const;
@@ -86,6 +91,7 @@ private:
     double xRational_ = 0;
     double yRational_ = 0;
     uint16_t predictor_ = 1;
+    uint32_t t4Options_ = 0;
     uint16_t inkSet_ = 0;
     uint16_t numberOfInks_ = 0;
     bool hasWidth_ = false, hasHeight_ = false, hasPhotometric_ = false;

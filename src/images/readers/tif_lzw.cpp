@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "images/readers/lzw_bound.h"
+
 namespace pagelith {
 
 namespace {
@@ -36,47 +38,39 @@ private:
     uint32_t held_ = 0;
 };
 
-} // namespace
-
-uint64_t MaxTIFFLZWOutput(uint64_t dataSize) {
-    // Every code takes at least 9 bits and yields at most one byte less than the table holds.
-    return dataSize * 8 / 9 * (kTableSize - kFirstFree + 1);
-}
-
-bool DecodeTIFFLZW(std::span<const uint8_t> data, std::span<uint8_t> out) {
+struct TTable {
     std::array<uint16_t, kTableSize> prefix{};
     std::array<uint8_t, kTableSize> suffix{};
     std::array<uint8_t, kTableSize> first{};
     std::array<uint16_t, kTableSize> length{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        suffix[i] = first[i] = static_cast<uint8_t>(i);
-        length[i] = 1;
-    }
+};
 
+// Runs the codes of a strip, handing each one to emit (table, code, bytes so far), which returns
+// false when it has no room. The decoded length, or nothing for corrupt data.
+template <typename TEmit>
+std::optional<uint64_t> RunCodes(std::span<const uint8_t> data, TTable& t, TEmit&& emit) {
+    for (uint32_t i = 0; i < 256; ++i) {
+        t.suffix[i] = t.first[i] = static_cast<uint8_t>(i);
+        t.length[i] = 1;
+    }
     TBitSource bits(data);
-    std::size_t pos = 0;
+    uint64_t pos = 0;
     uint32_t next = kFirstFree;
     uint32_t width = 9;
     int32_t prev = -1;
     bool ended = false;
 
-    // Writes a table string at pos, back to front.
-    auto emit = [&](uint32_t code) {
-        const std::size_t n = length[code];
-        if (n > out.size() - pos) return false;
-        for (std::size_t i = n; i-- > 0;) {
-            out[pos + i] = suffix[code];
-            code = prefix[code];
-        }
-        pos += n;
+    auto put = [&](uint32_t code) {
+        if (!emit(t, code, pos)) return false;
+        pos += t.length[code];
         return true;
     };
     auto add = [&](uint32_t base, uint8_t byte) {
         if (next >= kTableSize) return; // a full table is kept until the next clear
-        prefix[next] = static_cast<uint16_t>(base);
-        suffix[next] = byte;
-        first[next] = first[base];
-        length[next] = static_cast<uint16_t>(length[base] + 1);
+        t.prefix[next] = static_cast<uint16_t>(base);
+        t.suffix[next] = byte;
+        t.first[next] = t.first[base];
+        t.length[next] = static_cast<uint16_t>(t.length[base] + 1);
         ++next;
         if (next == (1u << width) - 1 && width < 12) ++width;
     };
@@ -94,20 +88,47 @@ bool DecodeTIFFLZW(std::span<const uint8_t> data, std::span<uint8_t> out) {
             continue;
         }
         if (prev < 0) {
-            if (code > 255 || !emit(code)) return false;
+            if (code > 255 || !put(code)) return std::nullopt;
         } else if (code < next) {
-            if (!emit(code)) return false;
-            add(static_cast<uint32_t>(prev), first[code]);
+            if (!put(code)) return std::nullopt;
+            add(static_cast<uint32_t>(prev), t.first[code]);
         } else if (code == next && next < kTableSize) {
-            add(static_cast<uint32_t>(prev), first[static_cast<uint32_t>(prev)]);
-            if (!emit(code)) return false;
+            add(static_cast<uint32_t>(prev), t.first[static_cast<uint32_t>(prev)]);
+            if (!put(code)) return std::nullopt;
         } else {
-            return false;
+            return std::nullopt;
         }
         prev = static_cast<int32_t>(code);
     }
-    if (pos != out.size()) return false;
-    return !ended || bits.BytesUsed() == data.size();
+    if (ended && bits.BytesUsed() != data.size()) return std::nullopt;
+    return pos;
+}
+
+} // namespace
+
+uint64_t MaxTIFFLZWOutput(uint64_t dataSize) {
+    // Codes take 9 bits or more, and the longest string is one byte longer than the table's free codes.
+    return MaxLZWOutput(dataSize * 8 / 9, kTableSize - kFirstFree + 1);
+}
+
+std::optional<uint64_t> TIFFLZWLength(std::span<const uint8_t> data) {
+    TTable table;
+    return RunCodes(data, table, [](const TTable&, uint32_t, uint64_t) { return true; });
+}
+
+bool DecodeTIFFLZW(std::span<const uint8_t> data, std::span<uint8_t> out) {
+    TTable table;
+    // Writes a table string at pos, back to front.
+    auto write = [&out](const TTable& t, uint32_t code, uint64_t pos) {
+        const std::size_t n = t.length[code];
+        if (n > out.size() - pos) return false;
+        for (std::size_t i = n; i-- > 0;) {
+            out[pos + i] = t.suffix[code];
+            code = t.prefix[code];
+        }
+        return true;
+    };
+    return RunCodes(data, table, write) == out.size();
 }
 
 } // namespace pagelith

@@ -27,4 +27,19 @@ bool DecodePackBits(std::span<const uint8_t> data, std::span<uint8_t> out) {
     return pos == out.size();
 }
 
+std::optional<uint64_t> PackBitsLength(std::span<const uint8_t> data) {
+    std::size_t in = 0;
+    uint64_t length = 0;
+    while (in < data.size()) {
+        const auto n = static_cast<int8_t>(data[in++]);
+        if (n == -128) continue;
+        const std::size_t count = n >= 0 ? static_cast<std::size_t>(n) + 1 : static_cast<std::size_t>(1 - n);
+        const std::size_t bytes = n >= 0 ? count : 1;
+        if (bytes > data.size() - in) return std::nullopt;
+        in += bytes;
+        length += count;
+    }
+    return length;
+}
+
 } // namespace pagelith

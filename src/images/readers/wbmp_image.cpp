@@ -32,6 +32,7 @@ void TWBMPImage::LoadFromBytes(std::span<const uint8_t> data) {
         !TBMPImage::SizeAllowed(TPixelFormat::Indexed1, static_cast<int64_t>(*width),
                                 static_cast<int64_t>(*height)))
         throw EInvalidGraphic(kWbmpError);
+    CheckPixels(*width, *height);
     // The rows must all be there before anything is allocated for them.
     const uint64_t rowBytes = (*width + 7) / 8;
     if (rowBytes * *height > data.size() - pos) throw EInvalidGraphic(kWbmpError);

@@ -115,6 +115,8 @@ def main():
         tiffcp(src(name), out(name + "_g4_strips"), "-c", "g4", "-r", "8")
         tiffcp(src(name), out(name + "_g3"), "-c", "g3:1d")
         tiffcp(src(name), out(name + "_g3_fill"), "-c", "g3:1d:fill", "-B")
+        tiffcp(src(name), out(name + "_g3_2d"), "-c", "g3:2d")
+        tiffcp(src(name), out(name + "_g3_2d_fill"), "-c", "g3:2d:fill", "-r", "8", "-f", "lsb2msb")
         tiffcp(src(name), out(name + "_lzw"), "-c", "lzw", "-r", "10")
         tiffcp(src(name), out(name + "_packbits_lsb"), "-c", "packbits", "-f", "lsb2msb", "-B")
         tiffcp(src(name), out(name + "_lzw_lsb"), "-c", "lzw", "-f", "lsb2msb")

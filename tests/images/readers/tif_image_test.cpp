@@ -127,6 +127,10 @@ const TFixture kFixtures[] = {
     {"bw_mw_g3", "bw", k1, 3, 1},
     {"bw_g3_fill", "bw", k1, 3, 1},
     {"bw_mw_g3_fill", "bw", k1, 3, 1},
+    {"bw_g3_2d", "bw", k1, 3, 1},
+    {"bw_mw_g3_2d", "bw", k1, 3, 1},
+    {"bw_g3_2d_fill", "bw", k1, 3, 5},
+    {"bw_mw_g3_2d_fill", "bw", k1, 3, 5},
     {"bw_g4", "bw", k1, 4, 1},
     {"bw_mw_g4", "bw", k1, 4, 1},
     {"bw_g4_lsb", "bw", k1, 4, 1},
@@ -567,14 +571,12 @@ TEST(TifStrips, CountsAndRows) {
 }
 
 TEST(TifStrips, UncompressedStripsThatEndEarly) {
-    // A strip whose byte count says it is short leaves its missing rows as they are.
+    // Rows the strips do not hold are refused before anything is allocated for them.
     TPicture p;
     p.tags = {{256, kShort, {8}}, {257, kShort, {3}}, {262, kShort, {0}}};
     p.strips = {{0x0F}};
-    const TBMPImage bmp = Decode(Build({p}).bytes);
-    EXPECT_EQ(bmp.Row(0)[0], 0xF0);
-    EXPECT_EQ(bmp.Row(2)[0], 0x00);
-    // A full byte count whose bytes are cut off by the end of the file is corrupt.
+    EXPECT_EQ(AssignError(Build({p}).bytes), "TIFF file image data is shorter than the picture");
+    // So are those of a full byte count cut off by the end of the file.
     TPicture cut = p;
     cut.strips = {{0x0F, 0x0F, 0x0F}};
     TBuilt b = Build({cut});
@@ -587,7 +589,7 @@ TEST(TifStrips, UncompressedStripsThatEndEarly) {
         std::memcpy(&moved[entry + 8], &last, 4); // the strip starts at the file's last byte
         break;
     }
-    EXPECT_EQ(AssignError(moved), "TIFF file image data corrupted");
+    EXPECT_EQ(AssignError(moved), "TIFF file image data is shorter than the picture");
 }
 
 struct TAssignCase {
@@ -859,6 +861,7 @@ TEST(TifDecoders, PackBits) {
         TBytes out(c.outSize, 0xEE);
         const bool ok = DecodePackBits(c.in, out);
         EXPECT_EQ(ok, c.out.has_value());
+        EXPECT_EQ(PackBitsLength(c.in) == c.outSize, ok);
         if (ok) {
             EXPECT_EQ(out, *c.out);
         }
@@ -889,6 +892,12 @@ TEST(TifDecoders, Lzw) {
     TBytes one(1);
     EXPECT_FALSE(DecodeTIFFLZW(trailing, one));
     EXPECT_FALSE(DecodeTIFFLZW(kwkwk, one));
+    // The length alone, without a place for the bytes.
+    EXPECT_EQ(TIFFLZWLength(kwkwk), 7u);
+    EXPECT_EQ(TIFFLZWLength(trailing), std::nullopt);
+    // The k-th code stands for k bytes at most, and none for more than 3839.
+    EXPECT_EQ(MaxTIFFLZWOutput(9), 36u);
+    EXPECT_EQ(MaxTIFFLZWOutput(9000), 3839u * 3840 / 2 + (8000 - 3839) * 3839u);
 }
 
 TEST(TifDecoders, LzwCodeWidthGrowsOneCodeEarly) {
