@@ -35,6 +35,9 @@ public:
     // How the stored picture is shown, as EXIF and TIFF number it: 1 upright, 2-4 mirrored or
     // half-turned, 5-8 with rows and columns swapped. Placement turns the picture, never the data.
     uint8_t Orientation = 1;
+    // The picture's transparency as a Flate-compressed DeviceGray image of its size, or empty.
+    THeldBytes SoftMask;
+    uint8_t SoftMaskBits = 0;
 
     // Width and height as shown, in pixels with their resolutions (dots per inch).
     struct TShownAxis {
