@@ -1,5 +1,6 @@
 // Image intake on arbitrary bytes: the recognition table, the readers behind it and preparation
-// (first byte even), or a packed bitmap as a client hands it over in global memory (first byte odd).
+// (first byte even; its bits 2 and 3 merge or keep alpha), or a packed bitmap as a client hands it
+// over in global memory (first byte odd).
 // The next byte picks the compression codes, so every encoding path is reached.
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     settings.CompressionGray = (data[1] >> 6) & 3;
     settings.UseSourceCompression = (data[0] & 2) != 0;
     settings.MergeAlpha = (data[0] & 4) != 0;
+    settings.KeepAlpha = (data[0] & 8) != 0;
     const std::span<const uint8_t> body(data + 2, size - 2);
     try {
         if (data[0] & 1) {

@@ -152,13 +152,13 @@ int32_t TPagelith::ImageCount(const std::string& fileName) const {
 }
 
 namespace {
-// Unscaled size in points, computed in floating point; 0 for what is not an image.
+// Unscaled size in points as shown, computed in floating point; 0 for what is not an image.
 double ImageExtent(const TPDFResource* resource, bool width) {
     const auto* image = dynamic_cast<const TPDFImageRes*>(resource);
     if (!image) return 0.0;
-    const double pixels = width ? image->Width : image->Height;
-    const uint32_t dpi = width ? image->XResolution : image->YResolution;
-    return pixels / (dpi ? dpi : 72) * 72.0;
+    const auto axis = width ? image->ShownWidth() : image->ShownHeight();
+    const double pixels = axis.Pixels;
+    return pixels / (axis.Resolution ? axis.Resolution : 72) * 72.0;
 }
 } // namespace
 

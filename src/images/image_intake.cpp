@@ -15,6 +15,7 @@
 #include "images/readers/psd_image.h"
 #include "images/readers/tif_image.h"
 #include "images/readers/wbmp_image.h"
+#include "images/soft_mask.h"
 
 namespace pagelith {
 
@@ -56,12 +57,37 @@ void Decode(TImageReader& reader, std::span<const uint8_t> data, const TImageSet
     reader.AssignTo(bitmap);
 }
 
-void LoadPNG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap) {
+bool KeepsAlpha(const TImageSettings& settings) {
+    return settings.KeepAlpha && !settings.MergeAlpha;
+}
+
+// Transparency is merged into the picture, or kept beside it as its soft mask, or dropped.
+void LoadPNG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
+             TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TtsPNGImage reader;
+    reader.WantMask = settings.MergeAlpha || settings.KeepAlpha;
     Decode(reader, data, settings, bitmap);
-    if (settings.MergeAlpha && !reader.AlphaMask().empty())
+    if (!reader.WantMask) return;
+    const std::vector<uint8_t> indexAlpha = reader.IndexAlpha();
+    if (settings.MergeAlpha) {
         MergeAlpha(bitmap, reader.AlphaMask(), reader.MaskWidth(), reader.MaskHeight(),
                    settings.MergeAlphaColor);
+        MergePaletteAlpha(bitmap, indexAlpha, settings.MergeAlphaColor);
+    } else if (!indexAlpha.empty()) {
+        PrepareSoftMask(IndexAlphaMask(bitmap, indexAlpha), uint32_t(bitmap.Width()),
+                        uint32_t(bitmap.Height()), image, spool);
+    } else {
+        PrepareSoftMask(reader.AlphaMask(), uint32_t(reader.MaskWidth()), uint32_t(reader.MaskHeight()),
+                        image, spool);
+    }
+}
+
+void LoadGIF(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
+             TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
+    TGIFImage reader;
+    reader.WantMask = KeepsAlpha(settings);
+    Decode(reader, data, settings, bitmap);
+    PrepareSoftMask(reader.AlphaMask(), uint32_t(bitmap.Width()), uint32_t(bitmap.Height()), image, spool);
 }
 
 void LoadBMP(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap) {
@@ -91,6 +117,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
     image.Height = reader.Height();
     image.XResolution = reader.XResolution();
     image.YResolution = reader.YResolution();
+    if (settings.ImageOrientation) image.Orientation = reader.Orientation();
     if (reader.Compression() == 4 &&
         (settings.CompressionBW == kCompressCCITT || settings.UseSourceCompression) &&
         reader.StripCount() == 1 && reader.FillOrder() == 1) {
@@ -119,15 +146,19 @@ bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBM
     image.Height = reader.Height();
     image.XResolution = reader.XDensity();
     image.YResolution = reader.YDensity();
+    if (settings.ImageOrientation) image.Orientation = reader.Orientation();
     const bool gray = reader.Gray();
-    if (settings.UseSourceCompression || (!gray && settings.CompressionRGB == kCompressDCT) ||
-        (gray && settings.CompressionGray == kCompressDCT)) {
+    // Arithmetic-coded data is decoded and encoded again: PDF readers need not read it.
+    const bool passable = !reader.ArithmeticCoded();
+    if (passable && (settings.UseSourceCompression || (!gray && settings.CompressionRGB == kCompressDCT) ||
+                     (gray && settings.CompressionGray == kCompressDCT))) {
         image.Data = THeldBytes::Keep(Chars(reader.Data()), spool);
         image.Filter = kCompressDCT;
         image.GrayJPEG = gray;
         // Four components are ink, not light: they need their own colour space.
         image.CMYKJPEG = reader.Components() == 4;
         image.InvertedCMYK = image.CMYKJPEG && reader.AdobeInverted();
+        image.ProgressiveJPEG = reader.Progressive();
         return true;
     }
     reader.AssignTo(bitmap);
@@ -174,14 +205,12 @@ std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, con
         TakeBitmapSize(bitmap, *image);
         break;
     }
-    case TFormat::GIF: {
-        TGIFImage reader;
-        Decode(reader, data, settings, bitmap);
+    case TFormat::GIF:
+        LoadGIF(data, settings, bitmap, *image, spool);
         TakeBitmapSize(bitmap, *image);
         break;
-    }
     case TFormat::PNG:
-        LoadPNG(data, settings, bitmap);
+        LoadPNG(data, settings, bitmap, *image, spool);
         TakeBitmapSize(bitmap, *image);
         break;
     case TFormat::BMP:

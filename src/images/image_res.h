@@ -30,6 +30,27 @@ public:
     bool CMYKJPEG = false;
     // Four-component DCT data stored inverted (Adobe marker): /Decode [1 0 1 0 1 0 1 0].
     bool InvertedCMYK = false;
+    // Progressive DCT data, which PDF readers take from version 1.3 on.
+    bool ProgressiveJPEG = false;
+    // How the stored picture is shown, as EXIF and TIFF number it: 1 upright, 2-4 mirrored or
+    // half-turned, 5-8 with rows and columns swapped. Placement turns the picture, never the data.
+    uint8_t Orientation = 1;
+    // The picture's transparency as a Flate-compressed DeviceGray image of its size, or empty.
+    THeldBytes SoftMask;
+    uint8_t SoftMaskBits = 0;
+
+    // Width and height as shown, in pixels with their resolutions (dots per inch).
+    struct TShownAxis {
+        uint32_t Pixels;
+        uint32_t Resolution;
+    };
+    bool SwapsAxes() const { return Orientation >= 5 && Orientation <= 8; }
+    TShownAxis ShownWidth() const {
+        return SwapsAxes() ? TShownAxis{Height, YResolution} : TShownAxis{Width, XResolution};
+    }
+    TShownAxis ShownHeight() const {
+        return SwapsAxes() ? TShownAxis{Width, XResolution} : TShownAxis{Height, YResolution};
+    }
 };
 
 } // namespace pagelith

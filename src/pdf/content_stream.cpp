@@ -98,12 +98,38 @@ private:
         Out().Operand(c).Operand(s).Operand(-s).Operand(c).Line("0 0 cm");
     }
 
+    // Maps the unit square of the stored picture onto the shown w x h box whose lower left corner is
+    // (e, f): the picture's EXIF orientation turns or mirrors it there.
+    void PlacementMatrix(uint8_t orientation, double w, double h, double e, double f) {
+        struct TTurn {
+            int8_t A, B, C, D, E, F; // in units of w (A, C, E) and h (B, D, F)
+        };
+        static constexpr TTurn kTurns[8] = {
+            {1, 0, 0, 1, 0, 0},   {-1, 0, 0, 1, 1, 0}, {-1, 0, 0, -1, 1, 1}, {1, 0, 0, -1, 0, 1},
+            {0, -1, -1, 0, 1, 1}, {0, -1, 1, 0, 0, 1}, {0, 1, 1, 0, 0, 0},   {0, 1, -1, 0, 1, 0},
+        };
+        const TTurn& t = kTurns[orientation >= 1 && orientation <= 8 ? orientation - 1 : 0];
+        auto entry = [&](int8_t unit, double size) {
+            if (unit == 0)
+                Out().Text("0 ");
+            else
+                Out().Operand(unit * size);
+        };
+        entry(t.A, w);
+        entry(t.B, h);
+        entry(t.C, w);
+        entry(t.D, h);
+        Out().Operand(t.E ? e + w : e).Number(t.F ? f + h : f).Line(" cm");
+    }
+
     void Image(const TPDFObj& obj, const TPDFImageRes& image) {
         // Resolutions are never 0 after intake; a hand-made resource gets 72 dpi.
-        const double xres = image.XResolution ? image.XResolution : 72;
-        const double yres = image.YResolution ? image.YResolution : 72;
-        const double w = obj.Scale * image.Width * 72 / (xres * 100);
-        const double h = obj.Scale * image.Height * 72 / (yres * 100);
+        const auto across = image.ShownWidth();
+        const auto down = image.ShownHeight();
+        const double xres = across.Resolution ? across.Resolution : 72;
+        const double yres = down.Resolution ? down.Resolution : 72;
+        const double w = obj.Scale * across.Pixels * 72 / (xres * 100);
+        const double h = obj.Scale * down.Pixels * 72 / (yres * 100);
         const double r = obj.Angle;
         double e = obj.X;
         double f = obj.Y - h;
@@ -115,7 +141,7 @@ private:
             f = obj.Y * c - obj.X * s - h;
             RotationLine(c, s);
         }
-        Out().Operand(w).Text("0 0 ").Operand(h).Operand(e).Number(f).Line(" cm");
+        PlacementMatrix(image.Orientation, w, h, e, f);
         Out().Text("/Im").Integer(obj.ResourceIndex).Line(" Do").EndLine().Line("Q").Line("Q");
         if (!obj.Link.empty() && r == 0) {
             if (TLinkSlot* slot = slots_.Take()) {
@@ -232,7 +258,8 @@ private:
                 rise = g.YOffset;
                 Out().Number(rise / 1000.0).Line(" Ts");
             }
-            const double move = std::round((pen + g.XOffset - at) * 100) / 100; // 0.005 of a thousandth at most
+            const double move =
+                std::round((pen + g.XOffset - at) * 100) / 100; // 0.005 of a thousandth at most
             if (std::abs(move) >= 0.01) {
                 close();
                 AppendHundredths(shown_, -move);

@@ -10,6 +10,9 @@ namespace {
 
 constexpr TImageObject kPlain[] = {TImageObject::Image};
 constexpr TImageObject kIndexed[] = {TImageObject::Image, TImageObject::ColorSpace, TImageObject::Palette};
+constexpr TImageObject kMasked[] = {TImageObject::Image, TImageObject::SoftMask};
+constexpr TImageObject kIndexedMasked[] = {TImageObject::Image, TImageObject::SoftMask,
+                                           TImageObject::ColorSpace, TImageObject::Palette};
 
 void SizeLines(TOperatorText out, const TPDFImageRes& image) {
     out.Text("/Width ").Integer(image.Width).EndLine().Text("/Height ").Integer(image.Height).EndLine();
@@ -55,7 +58,18 @@ void ImageStream(TPdfFile& file, const TPDFImageRes& image, const TImageNumbers&
         ColorSpaceLine(out, numbers);
         break;
     }
+    if (numbers.Has(TImageObject::SoftMask))
+        out.Text("/SMask ").Integer(numbers.Of(TImageObject::SoftMask)).Line(" 0 R");
     stream.Copy(image.Data, " >>");
+}
+
+void SoftMask(TPdfFile& file, const TPDFImageRes& image) {
+    TStreamObject stream(file, TStreamLength::WithLineEnd);
+    auto out = stream.Dictionary();
+    out.Line("<<").Line("/Type /XObject").Line("/Subtype /Image").Line("/Filter /FlateDecode");
+    SizeLines(out, image);
+    out.Text("/BitsPerComponent ").Integer(image.SoftMaskBits).EndLine().Line("/ColorSpace /DeviceGray");
+    stream.Copy(image.SoftMask, " >>");
 }
 
 void IndexedColorSpace(TPdfFile& file, const TPDFImageRes& image, const TImageNumbers& numbers) {
@@ -75,12 +89,15 @@ void Palette(TPdfFile& file, const TPDFImageRes& image) {
 } // namespace
 
 std::span<const TImageObject> ImageObjects(const TPDFImageRes& image) {
-    if (image.Indexed) return kIndexed;
-    return kPlain;
+    const bool masked = !image.SoftMask.empty();
+    if (image.Indexed) return masked ? std::span<const TImageObject>(kIndexedMasked) : kIndexed;
+    return masked ? std::span<const TImageObject>(kMasked) : kPlain;
 }
 
-int32_t ImageMinorVersion(const TPDFImageRes&) {
-    return 2;
+int32_t ImageMinorVersion(const TPDFImageRes& image) {
+    // Soft masks came with PDF 1.4, progressive DCT data with 1.3.
+    if (!image.SoftMask.empty()) return 4;
+    return image.Filter == kCompressDCT && image.ProgressiveJPEG ? 3 : 2;
 }
 
 void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
@@ -89,6 +106,9 @@ void WriteImageObjects(TPdfFile& file, const TPDFImageRes& image) {
         switch (object) {
         case TImageObject::Image:
             ImageStream(file, image, numbers);
+            break;
+        case TImageObject::SoftMask:
+            SoftMask(file, image);
             break;
         case TImageObject::ColorSpace:
             IndexedColorSpace(file, image, numbers);

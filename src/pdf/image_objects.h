@@ -11,7 +11,7 @@ class TPdfFile;
 
 // The objects an image is written as, in file order: the writer's plan numbers these, and
 // WriteImageObjects writes them.
-enum class TImageObject : uint8_t { Image, ColorSpace, Palette };
+enum class TImageObject : uint8_t { Image, SoftMask, ColorSpace, Palette };
 std::span<const TImageObject> ImageObjects(const TPDFImageRes& image);
 
 // The lowest PDF 1.x that reads the image as written.

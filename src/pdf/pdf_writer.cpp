@@ -130,7 +130,8 @@ private:
         std::size_t total = 0;
         for (const auto& res : doc_.Resources) {
             const auto* image = dynamic_cast<const TPDFImageRes*>(res.get());
-            if (image && image->ObjectNumber != 0) total += image->Data.size() + image->Palette.size() + 512;
+            if (image && image->ObjectNumber != 0)
+                total += image->Data.size() + image->SoftMask.size() + image->Palette.size() + 1024;
         }
         return total;
     }

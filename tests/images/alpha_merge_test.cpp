@@ -70,9 +70,16 @@ TEST(AlphaMerge, GrayAlphaExamples) {
         ASSERT_EQ(b.Format(), TPixelFormat::Indexed8);
         for (std::size_t i = 0; i < std::size(kExamples); ++i)
             EXPECT_EQ(b.Row(0)[i], kExamples[i].Merged) << "depth " << int(depth) << " pixel " << i;
-        // The gray case needs a gray colour; any other leaves the picture alone.
-        const TBMPImage kept = DecodeAndMerge(EncodePng(p), 0x0000FF);
-        for (std::size_t i = 0; i < std::size(kExamples); ++i) EXPECT_EQ(kept.Row(0)[i], kExamples[i].Value);
+        // Against a colour that is not gray, the picture becomes red-green-blue: red blends with 255,
+        // green and blue with 0.
+        const uint8_t againstBlack[] = {0, 50, 200, 13, 0};
+        const TBMPImage red = DecodeAndMerge(EncodePng(p), 0x0000FF);
+        ASSERT_EQ(red.Format(), TPixelFormat::Rgb24);
+        for (std::size_t i = 0; i < std::size(kExamples); ++i) {
+            EXPECT_EQ(red.Row(0)[3 * i + 2], kExamples[i].Merged) << "depth " << int(depth) << " pixel " << i;
+            EXPECT_EQ(red.Row(0)[3 * i + 1], againstBlack[i]);
+            EXPECT_EQ(red.Row(0)[3 * i], againstBlack[i]);
+        }
     }
 }
 
@@ -129,16 +136,18 @@ TEST(AlphaMerge, DoesNothingOutsideItsCases) {
     MergeAlpha(b, std::span(clear).first(3), 2, 2, kWhite); // mask bytes fewer than it claims
     EXPECT_EQ(b.Row(1)[3], 0);
 
+    // Other indexed pictures are brought to 24-bit and merged.
     TBMPImage colourPalette;
     colourPalette.SetSize(TPixelFormat::Indexed8, 2, 2);
     colourPalette.Palette[1] = {255, 0, 0};
     MergeAlpha(colourPalette, clear, 2, 2, kWhite);
-    EXPECT_EQ(colourPalette.Row(0)[0], 0);
+    EXPECT_EQ(colourPalette.Format(), TPixelFormat::Rgb24);
+    EXPECT_EQ(colourPalette.Row(0)[0], 255);
 
     TBMPImage fourBit;
     fourBit.SetSize(TPixelFormat::Indexed4, 2, 2);
     MergeAlpha(fourBit, clear, 2, 2, kWhite);
-    EXPECT_EQ(fourBit.Row(0)[0], 0);
+    EXPECT_EQ(fourBit.Row(0)[0], 255);
 
     MergeAlpha(rgb, clear, 2, 2, kWhite);
     EXPECT_EQ(rgb.Row(1)[5], 255);

@@ -84,6 +84,25 @@ TEST(IntakeFiles, JpegDensityAndPassThrough) {
     EXPECT_LE(worst, 8);
 }
 
+// Arithmetic-coded data, which PDF readers need not decode, is encoded again, to the pixels of the
+// same coefficients Huffman-coded. Progressive data passed through needs PDF 1.3.
+TEST(IntakeFiles, JpegsThatPdfReadersMayNotTake) {
+    TPagelith doc;
+    const int32_t arithmetic = doc.AddImageFile(Fixture("jpeg_arithmetic.jpg"));
+    EXPECT_EQ(ImageAt(doc, arithmetic).Filter, kCompressFlate);
+    doc.UseSourceCompression = false;
+    const int32_t huffman = doc.AddImageFile(Fixture("jpeg_300_0.jpg"));
+    EXPECT_EQ(RoundTrip(doc, arithmetic, "intake-jpeg-arithmetic.pdf").Rgb,
+              RoundTrip(doc, huffman, "intake-jpeg-huffman.pdf").Rgb);
+    EXPECT_EQ(SavePdf(doc).substr(0, 8), "%PDF-1.2");
+    doc.UseSourceCompression = true;
+    doc.ApplyResource(
+        1, doc.AddImageFile(PAGELITH_SOURCE_DIR "/tests/images/readers/data/jpeg/rgb_progressive.jpg"));
+    const std::string pdf = SavePdf(doc);
+    EXPECT_EQ(pdf.substr(0, 8), "%PDF-1.3");
+    EXPECT_TRUE(ReadersAccept("intake-jpeg-progressive.pdf", pdf));
+}
+
 TEST(IntakeFiles, OnlyTheLeadingBytesCountNotTheName) {
     TPagelith doc;
     doc.CompressionRGB = 0;
@@ -102,10 +121,12 @@ TEST(IntakeFiles, PngAlphaIsMergedOnlyWhenAsked) {
     doc.CompressionRGB = 0;
     int32_t dropped = 0;
     dropped = doc.AddImageFile(file);
-    EXPECT_EQ(ImageAt(doc, dropped).Data.Bytes(), std::string("\0\0\0\xC8\xC8\xC8\x0A\x14\x1E\x0A\x14\x1E", 12));
+    EXPECT_EQ(ImageAt(doc, dropped).Data.Bytes(),
+              std::string("\0\0\0\xC8\xC8\xC8\x0A\x14\x1E\x0A\x14\x1E", 12));
     doc.MergeAlpha = true;
     const int32_t white = doc.AddImageFile(file);
-    EXPECT_EQ(ImageAt(doc, white).Data.Bytes(), std::string("\x7F\x7F\x7F\xF1\xF1\xF1\xFF\xFF\xFF\x0A\x14\x1E", 12));
+    EXPECT_EQ(ImageAt(doc, white).Data.Bytes(),
+              std::string("\x7F\x7F\x7F\xF1\xF1\xF1\xFF\xFF\xFF\x0A\x14\x1E", 12));
     doc.MergeAlphaColor = 0x0000FF; // red
     const int32_t red = doc.AddImageFile(file);
     EXPECT_EQ(ImageAt(doc, red).Data.Bytes().substr(6, 3), std::string("\xFF\x00\x00", 3));

@@ -53,6 +53,21 @@ TEST(ContentStream, RotatedAndScaledImage) {
     EXPECT_TRUE(ReadersAccept("image-rotated.pdf", pdf));
 }
 
+// A picture turned by its Orientation 6 is placed as an upright one of its shown size: 200 x 100
+// pixels show 100 wide and 200 high below (50, 700), and so does its link.
+TEST(ContentStream, OrientedImageIsPlacedAtItsShownSize) {
+    TPagelith doc;
+    doc.AddPage(0);
+    const int im = AddImage(doc, 200, 100);
+    dynamic_cast<TPDFImageRes&>(*doc.Resource(im)).Orientation = 6;
+    doc.ApplyResource(1, im);
+    doc.Locate(1, 1, 50, 700);
+    doc.SetImageLink(1, 1, "https://example.com/");
+    const std::string pdf = SavePdf(doc);
+    EXPECT_EQ(ContentOf(pdf, 4), "q\rq\r0 -200 100 0 50 700 cm\r/Im1 Do\r\rQ\rQ\r");
+    EXPECT_NE(pdf.find("/Rect [ 50 500 150 700 ]"), std::string::npos);
+}
+
 TEST(ContentStream, GraphicsAreCopiedWhollyInPlacementOrder) {
     TPagelith doc;
     doc.AddPage(0);

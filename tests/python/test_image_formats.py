@@ -6,6 +6,8 @@ import glob
 import io
 import os
 
+import numpy as np
+
 import pikepdf
 import pytest
 from pikepdf import PdfImage
@@ -250,3 +252,32 @@ def test_image_queries(doc, tmp_path):
     with pytest.raises(pagelith.com_error) as caught:
         doc.ImageCount(str(tmp_path / "text.txt"))
     assert caught.value.description == "File is not a supported graphics format"
+
+
+def test_kept_alpha_shows_what_lies_beneath(tmp_path):
+    # A logo with every level of alpha over a red page, rendered at one pixel per point.
+    logo = Image.new("RGBA", (64, 48))
+    logo.putdata([(4 * x, 255 - 5 * y, 128, (4 * x + 5 * y) % 256) for y in range(48) for x in range(64)])
+    buffer = io.BytesIO()
+    logo.save(buffer, "PNG")
+    for keep in (True, False):
+        d = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
+        d.KeepAlpha = keep
+        d.AddPage(0)
+        d.CreateGraphic()
+        d.FillColor = d.LineColor = 255  # red
+        d.Rectangle(0, 0, 595, 842)
+        d.ApplyResource(1, 1)
+        placed(d, d.AddImageBytes(buffer.getvalue()))
+        pdf = tmp_path / ("kept.pdf" if keep else "dropped.pdf")
+        d.SaveToFile(str(pdf))
+        qpdf_check(pdf)
+        assert pdf.read_bytes().startswith(b"%PDF-1.4" if keep else b"%PDF-1.2")
+    result = run_tool("mutool", "draw", "-q", "-r", "72", "-o", str(tmp_path / "kept.png"),
+                      str(tmp_path / "kept.pdf"), "1")
+    assert result.returncode == 0, result.stderr
+    got = np.asarray(Image.open(tmp_path / "kept.png").convert("RGB").crop((0, 0, 64, 48)), dtype=float)
+    red = Image.new("RGBA", logo.size, (255, 0, 0, 255))
+    want = np.asarray(Image.alpha_composite(red, logo).convert("RGB"), dtype=float)
+    mse = ((got - want) ** 2).mean()
+    assert mse == 0 or 10 * np.log10(255 ** 2 / mse) >= 45

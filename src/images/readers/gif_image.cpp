@@ -79,6 +79,7 @@ void PutRgb(std::span<uint8_t> row, std::size_t x, TRGB c) {
 void TGIFImage::LoadFromBytes(std::span<const uint8_t> data) {
     loaded_ = false;
     first_ = TFrame{};
+    alphaMask_.clear();
     globalColors_.clear();
     hasGlobalColors_ = false;
 
@@ -244,11 +245,15 @@ void TGIFImage::AssignTo(TBMPImage& bitmap) {
     // A frame in its own colours drawn onto a screen in the global colours needs true colour.
     const bool ownColors = !whole && frame.HasLocalColors && (!hasGlobalColors_ || colors != globalColors_);
     const TPixelFormat format = ownColors ? TPixelFormat::Rgb24 : FormatFor(colors.size());
-    if (!TBMPImage::SizeAllowed(format, screenWidth_, screenHeight_))
+    const bool withMask = WantMask && frame.Transparent >= 0;
+    const std::size_t screen = std::size_t{screenWidth_} * screenHeight_;
+    if (!TBMPImage::SizeAllowed(format, screenWidth_, screenHeight_) ||
+        (withMask && screen > kMaxBitmapBytes - TBMPImage::StrideFor(format, screenWidth_) * screenHeight_))
         throw GIFException("Image exceeds Logical Screen size");
     if (uint64_t{screenWidth_} * screenHeight_ - uint64_t{frame.Width} * frame.Height > kMaxBackgroundPixels)
         throw GIFException("Logical Screen is far larger than its image");
     const std::vector<uint8_t> indices = Decode(frame);
+    std::vector<uint8_t> mask(withMask ? screen : 0, 0);
 
     bitmap.SetSize(format, screenWidth_, screenHeight_, "Image exceeds Logical Screen size");
     bitmap.XPelsPerMeter = bitmap.YPelsPerMeter = 0;
@@ -280,8 +285,11 @@ void TGIFImage::AssignTo(TBMPImage& bitmap) {
     for (std::size_t i = 0; i < order.size(); ++i) {
         auto row = bitmap.Row(frame.Top + order[i]);
         const uint8_t* src = indices.data() + i * frame.Width;
+        uint8_t* maskRow =
+            mask.empty() ? nullptr : mask.data() + std::size_t{screenWidth_} * (frame.Top + order[i]);
         for (std::size_t x = 0; x < frame.Width; ++x) {
             const uint8_t index = src[x];
+            if (maskRow && index != frame.Transparent) maskRow[frame.Left + x] = 255;
             // Drawn onto the screen, the transparent colour lets the screen show through.
             if (!whole && index == frame.Transparent) continue;
             if (format == TPixelFormat::Rgb24)
@@ -290,6 +298,7 @@ void TGIFImage::AssignTo(TBMPImage& bitmap) {
                 PutIndex(row, format, frame.Left + x, index);
         }
     }
+    alphaMask_ = std::move(mask);
 }
 
 } // namespace pagelith

@@ -22,6 +22,13 @@ public:
     void LoadFromBytes(std::span<const uint8_t> data) override;
     void AssignTo(TBMPImage& bitmap) override;
 
+    // False before assignment: no mask is made.
+    bool WantMask = true;
+    // After assignment, when the frame has a transparent index: screen width × height bytes, row 0
+    // at the top, 0 where the screen shows through (that index, and the screen outside the frame),
+    // 255 elsewhere. Else empty.
+    const std::vector<uint8_t>& AlphaMask() const { return alphaMask_; }
+
 private:
     struct TFrame {
         uint16_t Left = 0, Top = 0, Width = 0, Height = 0;
@@ -42,6 +49,7 @@ private:
     bool hasGlobalColors_ = false;
     bool loaded_ = false;
     TFrame first_;
+    std::vector<uint8_t> alphaMask_;
 };
 
 } // namespace pagelith

@@ -1,10 +1,12 @@
 #include "images/readers/jpeg_image.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include <jerror.h>
 
+#include "base/byte_reader.h"
 #include "images/readers/jpeg_error_manager.h"
 
 namespace pagelith {
@@ -14,8 +16,67 @@ namespace {
 // libjpeg's own working memory (coefficient buffers of progressive files, mostly), bounded
 // like the picture it decodes to.
 constexpr long kMaxJPEGMemory = static_cast<long>(kMaxBitmapBytes);
-// A progressive file may repeat scans without end; real encoders write a few dozen.
-constexpr int kMaxScans = 1000;
+// Every scan is a pass over the picture, and a file may repeat scans without end. libjpeg's
+// progressive script writes 10 scans (6 for gray); 100 leaves room for other encoders' scripts.
+constexpr uint32_t kMaxScans = 100;
+// The most 8x8 blocks one byte of entropy-coded data can stand for. A Huffman code is one bit at
+// least: a sequential block needs a DC code and an end-of-block code, a progressive block its DC code
+// in the first scan (later scans may skip it with end-of-band runs). Arithmetic coding has no such
+// floor, a flat picture codes to a few bytes, so its bound is a choice: 1 bit per 32 blocks.
+constexpr uint64_t kSequentialBlocksPerByte = 4;
+constexpr uint64_t kProgressiveBlocksPerByte = 8;
+constexpr uint64_t kArithmeticBlocksPerByte = 256;
+
+bool IsRestartMarker(uint8_t code) {
+    return code >= 0xD0 && code <= 0xD7;
+}
+
+// Counts the entropy-coded bytes from the reader's position to the next marker that is not a
+// restart, and leaves the reader there. A stuffed 0xFF 0x00 is one byte of data.
+uint64_t EntropyBytes(TByteReader& r) {
+    const auto rest = r.Bytes(r.Position(), r.Size() - r.Position());
+    uint64_t count = 0;
+    std::size_t i = 0;
+    while (i < rest.size()) {
+        const auto ff =
+            static_cast<std::size_t>(std::find(rest.begin() + i, rest.end(), 0xFF) - rest.begin());
+        count += ff - i;
+        i = ff;
+        if (i + 1 >= rest.size()) break;
+        const uint8_t next = rest[i + 1];
+        if (next == 0x00)
+            ++count;
+        else if (next != 0xFF && !IsRestartMarker(next))
+            break;
+        i += next == 0xFF ? 1 : 2; // fill bytes may precede a marker
+    }
+    r.Skip(i);
+    return count;
+}
+
+// Walks the markers as libjpeg reads them: bytes between segments and fill bytes are skipped, and a
+// scan's data runs to the first marker that is not a restart.
+TJPEGImageExtra::TLayout WalkMarkers(std::span<const uint8_t> data) {
+    TJPEGImageExtra::TLayout layout;
+    TByteReader r(data, TByteReader::TOrder::BigEndian);
+    r.Seek(2);
+    while (r.Ok()) {
+        if (r.U8() != 0xFF) continue;
+        uint8_t code = r.U8();
+        while (code == 0xFF && r.Ok()) code = r.U8();
+        if (!r.Ok() || code == JPEG_EOI) break;
+        if (code == 0x00 || code == 0x01 || IsRestartMarker(code)) continue; // no length follows
+        const uint16_t length = r.U16();
+        const uint64_t body = r.Position();
+        if (length < 2) break;
+        r.Seek(body + length - 2);
+        if (code == 0xDA) { // start of scan
+            ++layout.Scans;
+            layout.EntropyBytes += EntropyBytes(r);
+        }
+    }
+    return layout;
+}
 
 const JOCTET kFakeEOI[2] = {0xFF, JPEG_EOI};
 
@@ -60,9 +121,6 @@ public:
         source_.next_input_byte = data.data();
         source_.bytes_in_buffer = data.size();
         cinfo_.src = &source_;
-        progress_.progress_monitor = &Progress;
-        cinfo_.progress = &progress_;
-        cinfo_.client_data = this;
     }
     ~TDecompressor() {
         errors_.Guarded([&] { jpeg_destroy_decompress(&cinfo_); });
@@ -77,15 +135,9 @@ public:
     }
 
 private:
-    static void Progress(j_common_ptr cinfo) {
-        auto* self = static_cast<TDecompressor*>(cinfo->client_data);
-        if (self->cinfo_.input_scan_number > kMaxScans) self->errors_.Fail("Too many scans in JPEG file");
-    }
-
     TJPEGErrorManager errors_;
     jpeg_decompress_struct cinfo_;
     jpeg_source_mgr source_{};
-    jpeg_progress_mgr progress_{};
 };
 
 // Ink amounts (0 = none) to a colour channel, with the black ink folded in.
@@ -112,9 +164,10 @@ void TJPEGImageExtra::Load(std::span<const uint8_t> data) {
     width_ = height_ = xDensity_ = yDensity_ = rawXDensity_ = rawYDensity_ = 0;
     components_ = 0;
     densityUnit_ = 0;
-    adobeInverted_ = false;
+    adobeInverted_ = progressive_ = arithmetic_ = false;
     metadata_ = {};
     data_ = data;
+    layout_ = WalkMarkers(data_);
     TDecompressor d(data_);
     auto& c = d.Info();
     d.Run([&] {
@@ -128,6 +181,8 @@ void TJPEGImageExtra::Load(std::span<const uint8_t> data) {
     height_ = c.image_height;
     components_ = c.num_components;
     adobeInverted_ = c.saw_Adobe_marker != 0;
+    progressive_ = c.progressive_mode != 0;
+    arithmetic_ = c.arith_code != 0;
     densityUnit_ = c.density_unit;
     rawXDensity_ = c.X_density;
     rawYDensity_ = c.Y_density;
@@ -158,6 +213,16 @@ void TJPEGImageExtra::AssignTo(TBMPImage& bitmap) {
     const auto width = static_cast<int32_t>(c.image_width);
     const auto height = static_cast<int32_t>(c.image_height);
     if (!TBMPImage::SizeAllowed(format, width, height)) throw EInvalidGraphic("Image is too large");
+    // libjpeg makes up what the data lacks, so the data must be able to fill the picture.
+    uint64_t blocks = 0;
+    for (int i = 0; i < c.num_components; ++i)
+        blocks += uint64_t{c.comp_info[i].width_in_blocks} * c.comp_info[i].height_in_blocks;
+    const uint64_t perByte = c.arith_code         ? kArithmeticBlocksPerByte
+                             : c.progressive_mode ? kProgressiveBlocksPerByte
+                                                  : kSequentialBlocksPerByte;
+    if (blocks > layout_.EntropyBytes * perByte)
+        throw EInvalidGraphic("JPEG file has too little data for its size");
+    if (layout_.Scans > kMaxScans) throw EInvalidGraphic("Too many scans in JPEG file");
     // Progressive files take their coefficient memory here, before the picture is allocated.
     d.Run([&] { jpeg_start_decompress(&c); });
 

@@ -14,6 +14,12 @@ class TJPEGImageExtra final : public TImageReader {
 public:
     TJPEGImageExtra() = default;
 
+    // What a walk over the file's markers finds before libjpeg reads it.
+    struct TLayout {
+        uint32_t Scans = 0;        // start-of-scan markers
+        uint64_t EntropyBytes = 0; // scan data, without stuffing and restart markers
+    };
+
     void LoadFromBytes(std::span<const uint8_t> data) override;
     void LoadFromView(std::span<const uint8_t> data) override;
     void AssignTo(TBMPImage& bitmap) override;
@@ -26,6 +32,11 @@ public:
     bool AdobeInverted() const { return adobeInverted_; }
     uint32_t XDensity() const { return xDensity_; } // dots per inch, 0 = unknown
     uint32_t YDensity() const { return yDensity_; }
+    bool Progressive() const { return progressive_; }
+    // Arithmetic-coded data, which PDF readers need not decode.
+    bool ArithmeticCoded() const { return arithmetic_; }
+    // Exif orientation, 1-8.
+    uint8_t Orientation() const { return metadata_.Orientation; }
     // The whole file as loaded, for pass-through.
     std::span<const uint8_t> Data() const { return data_; }
     // Exif, IPTC and ICC data found on load, checked but not interpreted.
@@ -40,6 +51,9 @@ private:
     uint32_t height_ = 0;
     int components_ = 0;
     bool adobeInverted_ = false;
+    bool progressive_ = false;
+    bool arithmetic_ = false;
+    TLayout layout_;
     uint32_t xDensity_ = 0;
     uint32_t yDensity_ = 0;
     uint8_t densityUnit_ = 0; // as stored: 1 per inch, 2 per centimetre

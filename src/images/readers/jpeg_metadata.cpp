@@ -77,6 +77,22 @@ void CheckExif(std::span<const uint8_t> tiff) {
     }
 }
 
+// Tag 0x0112 of IFD0, a single SHORT, once CheckExif has found the structure sound.
+uint8_t ExifOrientation(std::span<const uint8_t> tiff) {
+    const TByteReader r(tiff, StartsWith(tiff, "MM") ? TByteReader::TOrder::BigEndian
+                                                     : TByteReader::TOrder::LittleEndian);
+    const uint32_t ifd = r.U32At(4).value_or(0);
+    const uint16_t count = r.U16At(ifd).value_or(0);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t entry = uint64_t{ifd} + 2 + uint64_t{i} * 12;
+        if (r.U16At(entry) != 0x0112) continue;
+        if (r.U16At(entry + 2) != 3 || r.U32At(entry + 4) != 1) return 1;
+        const uint16_t value = r.U16At(entry + 8).value_or(1);
+        return value >= 1 && value <= 8 ? static_cast<uint8_t>(value) : 1;
+    }
+    return 1;
+}
+
 // IPTC-NAA datasets: 0x1C, record, dataset, length (standard or extended); zero padding may end it.
 void CheckIptc(std::span<const uint8_t> iptc) {
     TByteReader r(iptc, TByteReader::TOrder::BigEndian);
@@ -123,6 +139,7 @@ void TJPEGMetadata::AddSegment(int marker, std::span<const uint8_t> payload) {
         const auto tiff = payload.subspan(6);
         CheckExif(tiff);
         Exif.assign(tiff.begin(), tiff.end());
+        Orientation = ExifOrientation(tiff);
     } else if (marker == 0xED && StartsWith(payload, std::string_view("Photoshop 3.0\0", 14))) {
         const auto iptc = FindIptc(payload.subspan(14));
         CheckIptc(iptc);

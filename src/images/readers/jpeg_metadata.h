@@ -13,6 +13,8 @@ struct TJPEGMetadata {
     std::vector<uint8_t> Exif;       // TIFF structure
     std::vector<uint8_t> Iptc;       // IPTC-NAA records
     std::vector<uint8_t> IccProfile; // chunks joined in sequence order
+    // The Exif Orientation of the primary picture, 1-8; 1 when absent or out of range.
+    uint8_t Orientation = 1;
 
     // Takes one APPn segment; throws EInvalidGraphic "Error reading metadata." when broken.
     void AddSegment(int marker, std::span<const uint8_t> payload);

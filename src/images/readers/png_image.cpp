@@ -46,6 +46,14 @@ uint32_t Gray(uint8_t v) {
     return v * 0x010101u;
 }
 
+// The picture and its mask within the bound on working memory.
+bool WorkingMemoryAllowed(TPngPixelKind kind, uint64_t width, uint64_t height, bool mask) {
+    const TPixelFormat format = PngWorkingFormat(kind);
+    if (!TBMPImage::SizeAllowed(format, int64_t(width), int64_t(height))) return false;
+    const uint64_t picture = TBMPImage::StrideFor(format, int64_t(width)) * height;
+    return !mask || width * height <= kMaxBitmapBytes - picture;
+}
+
 } // namespace
 
 void TtsPNGImage::Reset() {
@@ -134,7 +142,8 @@ void TtsPNGImage::ReadHeader(std::span<const uint8_t> body) {
         throw EInvalidGraphic(kInvalid);
     CheckPixels(width, height);
     // The decoder also holds two file rows, which for 16-bit samples are wider than the picture's.
-    if (!TBMPImage::SizeAllowed(PngWorkingFormat(*kind), width, height) ||
+    const bool channel = colorType == 4 || colorType == 6;
+    if (!WorkingMemoryAllowed(*kind, width, height, WantMask && channel) ||
         PngRowBytes(width, PngBitsPerPixel(*kind)) > kMaxBitmapBytes / 4)
         throw EInvalidGraphic(kTooLarge);
     width_ = width;
@@ -143,7 +152,7 @@ void TtsPNGImage::ReadHeader(std::span<const uint8_t> body) {
     colorType_ = colorType;
     interlace_ = interlace;
     kind_ = *kind;
-    if (colorType == 4 || colorType == 6) alpha_.Kind = TAlpha::Mask;
+    if (channel) alpha_.Kind = TAlpha::Mask;
     haveHeader_ = true;
 }
 
@@ -205,6 +214,7 @@ void TtsPNGImage::ReadTransparency(std::span<const uint8_t> body) {
         }
     } else if (colorType_ == 0 && body.size() == 2) {
         alpha_.TransparentGray = r.U16();
+        alpha_.GrayKey = true;
         alpha_.Kind = bitDepth_ == 16 ? TAlpha::Mask : TAlpha::SingleColor;
     }
 }
@@ -256,23 +266,41 @@ void SetPalette(TPngPixelKind kind, const std::vector<TRGB>& palette, TBMPImage&
 
 } // namespace
 
+std::vector<uint8_t> TtsPNGImage::IndexAlpha() const {
+    std::vector<uint8_t> table(256, 255);
+    if (colorType_ == 3) {
+        std::copy_n(alpha_.PaletteValues.begin(), alpha_.PaletteCount, table.begin());
+    } else if (colorType_ == 0 && bitDepth_ <= 8 && alpha_.GrayKey &&
+               alpha_.TransparentGray >> bitDepth_ == 0) {
+        // 2-bit gray levels stand at 5 × v in the 16-entry gray palette.
+        table[bitDepth_ == 2 ? 5 * alpha_.TransparentGray : alpha_.TransparentGray] = 0;
+    }
+    if (std::all_of(table.begin(), table.end(), [](uint8_t a) { return a == 255; })) table.clear();
+    return table;
+}
+
 void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
     if (!loaded_) throw EInvalidGraphic(kInvalid);
     const TPixelFormat format = PngWorkingFormat(kind_);
     const auto width = static_cast<int32_t>(width_);
     const auto height = static_cast<int32_t>(height_);
-    if (!TBMPImage::SizeAllowed(format, width, height)) throw EInvalidGraphic(kTooLarge);
+    const bool withMask = WantMask && (alpha_.Kind == TAlpha::Mask || alpha_.Kind == TAlpha::TransparentRGB);
+    if (!WorkingMemoryAllowed(kind_, width_, height_, withMask)) throw EInvalidGraphic(kTooLarge);
 
     TPngLayout layout{kind_, width_, height_, interlace_ != 0, {}};
-    const bool withMask = alpha_.Kind == TAlpha::Mask;
     if (withMask && !PngHasAlphaChannel(kind_))
         layout.Key = {true, alpha_.TransparentGray, alpha_.TransparentRed, alpha_.TransparentGreen,
                       alpha_.TransparentBlue};
     std::vector<uint8_t> mask(withMask ? std::size_t{width_} * height_ : 0);
 
-    TPngInflater inflater(compressed_, FilteredSize());
+    // Inflated rows, picture and mask together stay within the bound. 16-bit rows, twice the
+    // picture's or more, are never held whole: they stream through a batch buffer.
+    const uint64_t held = TBMPImage::StrideFor(format, width) * uint64_t{height_} + mask.size();
+    const bool sixteen = bitDepth_ == 16;
+    const bool inPlace = !interlace_ && !sixteen && PngInPlaceBytes(layout) <= kMaxBitmapBytes - mask.size();
+    TPngInflater inflater(compressed_, FilteredSize(), sixteen ? 0 : kMaxBitmapBytes - held);
     TBMPImage picture;
-    if (interlace_ || !DecodePngInPlace(layout, inflater, picture, mask)) {
+    if (!inPlace || !DecodePngInPlace(layout, inflater, picture, mask)) {
         picture.SetSize(format, width, height, kTooLarge);
         DecodePngBatched(layout, inflater, picture, mask);
     }

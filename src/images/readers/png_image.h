@@ -11,13 +11,14 @@
 
 namespace pagelith {
 
-// The transparency a PNG carries. Only kind 4 (a per-pixel mask) reaches the document.
+// The transparency a PNG carries: a per-pixel mask (kind 4, and an 8-bit RGB key) or a per-index table.
 struct TAlpha {
     enum TKind : uint8_t { SingleColor = 0, PaletteAlpha = 1, TransparentRGB = 3, Mask = 4 };
     TKind Kind = SingleColor;
     std::array<uint8_t, 256> PaletteValues{};
     uint32_t PaletteCount = 0;
     uint16_t TransparentGray = 0;
+    bool GrayKey = false; // TransparentGray came from the file
     uint16_t TransparentRed = 0, TransparentGreen = 0, TransparentBlue = 0;
     int32_t TransparentIndex = -1;
     uint32_t TransparentColor = 0;
@@ -30,9 +31,15 @@ public:
     void LoadFromBytes(std::span<const uint8_t> data) override;
     void AssignTo(TBMPImage& bitmap) override;
 
+    // False before loading: no mask is made, and the working-memory bound leaves none room.
+    bool WantMask = true;
+
     // After assignment: a per-pixel mask (width × height bytes, row 0 at the top, no padding,
-    // 0 transparent, 255 opaque) when the picture carries a full alpha channel; else empty.
+    // 0 transparent, 255 opaque) when the picture carries an alpha channel or an RGB or 16-bit key.
     const std::vector<uint8_t>& AlphaMask() const { return alphaMask_; }
+    // The alpha of each working-bitmap index when the transparency is a palette's or a 1- to 8-bit
+    // gray key's; empty when there is none or no index is transparent.
+    std::vector<uint8_t> IndexAlpha() const;
     int32_t MaskWidth() const { return maskWidth_; }
     int32_t MaskHeight() const { return maskHeight_; }
 

@@ -17,8 +17,8 @@ const char* const kCorruptData = "Invalid compressed data in PNG image.";
 
 } // namespace
 
-TPngInflater::TPngInflater(std::span<const uint8_t> compressed, uint64_t expected)
-    : compressed_(compressed), expected_(expected), rest_(compressed) {}
+TPngInflater::TPngInflater(std::span<const uint8_t> compressed, uint64_t expected, uint64_t maxApart)
+    : compressed_(compressed), expected_(expected), maxApart_(maxApart), rest_(compressed) {}
 
 // Inflates all the data into out in one call; false, with out spoilt, unless it is complete.
 bool TPngInflater::TryWhole(std::span<uint8_t> out) {
@@ -54,7 +54,7 @@ std::size_t TPngInflater::Fill(std::span<uint8_t> out) {
                 produced_ = wholeSize_;
                 return wholeSize_;
             }
-        } else if (sane) {
+        } else if (sane && expected_ <= maxApart_) {
             try {
                 whole_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(expected_));
             } catch (const std::bad_alloc&) {

@@ -15,8 +15,9 @@ namespace pagelith {
 
 class TPngInflater {
 public:
-    // expected: the size of the filtered rows that the header promises.
-    TPngInflater(std::span<const uint8_t> compressed, uint64_t expected);
+    // expected: the size of the filtered rows that the header promises. maxApart: the most the
+    // inflater may hold of them itself, beside the caller's buffers; beyond it zlib streams them.
+    TPngInflater(std::span<const uint8_t> compressed, uint64_t expected, uint64_t maxApart);
     ~TPngInflater();
     TPngInflater(const TPngInflater&) = delete;
     TPngInflater& operator=(const TPngInflater&) = delete;
@@ -33,6 +34,7 @@ private:
 
     std::span<const uint8_t> compressed_;
     uint64_t expected_ = 0;
+    uint64_t maxApart_ = 0;
     bool started_ = false;
     std::unique_ptr<uint8_t[]> whole_; // the whole data, inflated apart for small requests
     std::size_t wholeSize_ = 0;

@@ -149,6 +149,25 @@ void WidenTwoBit(std::span<const uint8_t> raw, uint32_t width, std::span<uint8_t
     }
 }
 
+// Colours of Colors samples of Bytes each, then alpha: the high bytes go to d (blue-green-red) and mask
+// (when it is not empty). Alpha goes first, since a conversion in place overwrites it with colour.
+template <std::size_t Colors, std::size_t Bytes>
+void SplitAlpha(const uint8_t* s, uint8_t* d, std::span<uint8_t> mask, std::size_t n) {
+    constexpr std::size_t kStep = (Colors + 1) * Bytes;
+    if (!mask.empty())
+        for (std::size_t x = 0; x < n; ++x) mask[x] = s[kStep * x + Colors * Bytes];
+    for (std::size_t x = 0; x < n; ++x) {
+        if constexpr (Colors == 1) {
+            d[x] = s[kStep * x];
+        } else {
+            const uint8_t r = s[kStep * x], g = s[kStep * x + Bytes], b = s[kStep * x + 2 * Bytes];
+            d[3 * x] = b;
+            d[3 * x + 1] = g;
+            d[3 * x + 2] = r;
+        }
+    }
+}
+
 } // namespace
 
 void ConvertPngRow(TPngPixelKind kind, std::span<const uint8_t> raw, uint32_t width, std::span<uint8_t> row,
@@ -172,6 +191,7 @@ void ConvertPngRow(TPngPixelKind kind, std::span<const uint8_t> raw, uint32_t wi
     case K::Rgb8:
         for (std::size_t x = 0; x < n; ++x) {
             const uint8_t r = s[3 * x], g = s[3 * x + 1], b = s[3 * x + 2];
+            if (key.Active) mask[x] = r == key.Red && g == key.Green && b == key.Blue ? 0 : 255;
             d[3 * x] = b;
             d[3 * x + 1] = g;
             d[3 * x + 2] = r;
@@ -191,35 +211,13 @@ void ConvertPngRow(TPngPixelKind kind, std::span<const uint8_t> raw, uint32_t wi
             }
         return;
     case K::GrayAlpha8:
-        for (std::size_t x = 0; x < n; ++x) {
-            const uint8_t v = s[2 * x], a = s[2 * x + 1];
-            d[x] = v;
-            mask[x] = a;
-        }
-        return;
+        return SplitAlpha<1, 1>(s, d, mask, n);
     case K::GrayAlpha16:
-        for (std::size_t x = 0; x < n; ++x) {
-            d[x] = s[4 * x];
-            mask[x] = s[4 * x + 2];
-        }
-        return;
+        return SplitAlpha<1, 2>(s, d, mask, n);
     case K::RgbAlpha8:
-        for (std::size_t x = 0; x < n; ++x) {
-            const uint8_t r = s[4 * x], g = s[4 * x + 1], b = s[4 * x + 2], a = s[4 * x + 3];
-            d[3 * x] = b;
-            d[3 * x + 1] = g;
-            d[3 * x + 2] = r;
-            mask[x] = a;
-        }
-        return;
+        return SplitAlpha<3, 1>(s, d, mask, n);
     case K::RgbAlpha16:
-        for (std::size_t x = 0; x < n; ++x) {
-            d[3 * x] = s[8 * x + 4];
-            d[3 * x + 1] = s[8 * x + 2];
-            d[3 * x + 2] = s[8 * x];
-            mask[x] = s[8 * x + 6];
-        }
-        return;
+        return SplitAlpha<3, 2>(s, d, mask, n);
     case K::Gray1:
     case K::Gray4:
     case K::Gray8:

@@ -37,14 +37,16 @@ bool PngHasAlphaChannel(TPngPixelKind kind);
 // read before its place is written, so the conversion may run within one buffer.
 bool PngConvertsInPlace(TPngPixelKind kind);
 
-// A 16-bit transparent gray or RGB value: pixels equal to it get 0 in the mask, others 255.
+// A 16-bit transparent gray or RGB value, or an 8-bit RGB one: pixels equal to it get 0 in the mask,
+// others 255.
 struct TPngColorKey {
     bool Active = false;
     uint16_t Gray = 0, Red = 0, Green = 0, Blue = 0;
 };
 
 // Converts one unfiltered file row of width pixels into row (working format) and, for kinds with an
-// alpha channel or an active key, into mask (width bytes). row and mask must be large enough.
+// alpha channel or an active key, into mask (width bytes; an alpha channel may leave it empty). row and
+// mask must be large enough.
 // For kinds where PngConvertsInPlace holds, row may overlap raw provided it starts no later.
 void ConvertPngRow(TPngPixelKind kind, std::span<const uint8_t> raw, uint32_t width, std::span<uint8_t> row,
                    std::span<uint8_t> mask, const TPngColorKey& key);

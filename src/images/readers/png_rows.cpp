@@ -46,6 +46,12 @@ uint64_t PngFilteredSize(const TPngLayout& layout) {
     return total;
 }
 
+uint64_t PngInPlaceBytes(const TPngLayout& layout) {
+    const uint64_t line = 1 + PngRowBytes(layout.Width, PngBitsPerPixel(layout.Kind));
+    const uint64_t stride = TBMPImage::StrideFor(PngWorkingFormat(layout.Kind), layout.Width);
+    return std::max(line, stride) * layout.Height;
+}
+
 bool DecodePngInPlace(const TPngLayout& layout, TPngInflater& inflater, TBMPImage& picture,
                       std::span<uint8_t> mask) {
     const TPixelFormat format = PngWorkingFormat(layout.Kind);
@@ -58,7 +64,7 @@ bool DecodePngInPlace(const TPngLayout& layout, TPngInflater& inflater, TBMPImag
     const std::size_t stride = TBMPImage::StrideFor(format, width);
     const std::size_t outBytes = static_cast<std::size_t>(PngRowBytes(width, TBMPImage::BitsOf(format)));
     // With the file's rows at the buffer's end, working row y - 1 ends at or before file row y.
-    const std::size_t size = std::max(line, stride) * height;
+    const auto size = static_cast<std::size_t>(PngInPlaceBytes(layout));
     const std::size_t start = size - line * height;
 
     std::vector<uint8_t> buffer, firstAbove, scratch;

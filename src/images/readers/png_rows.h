@@ -21,6 +21,9 @@ uint64_t PngRowBytes(uint64_t width, uint32_t bitsPerPixel);
 // The inflated size of the whole picture: each row of each pass is a filter byte and its pixels.
 uint64_t PngFilteredSize(const TPngLayout& layout);
 
+// The one buffer DecodePngInPlace needs.
+uint64_t PngInPlaceBytes(const TPngLayout& layout);
+
 // Rows that the data does not hold completely, and every row from a filter type above 4 on, are
 // zero. mask is empty or Width × Height bytes.
 

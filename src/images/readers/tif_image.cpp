@@ -76,6 +76,7 @@ void TTIFImage::Reset() {
     compression_ = 1;
     photometric_ = 0;
     fillOrder_ = 1;
+    orientation_ = 1;
     stripData_.clear();
     stripSizes_.clear();
     order_ = TByteReader::TOrder::LittleEndian;
@@ -249,6 +250,12 @@ void TTIFImage::ReadEntry(TByteReader& reader) {
         offsetsEntry_ = list("Error in TIFF file StripOffsets data");
         hasOffsets_ = true;
         break;
+    case 274: {
+        // Read only for placement: a form or value it cannot use leaves the picture upright.
+        const uint16_t v = e.type == kShort && e.count == 1 ? *reader.U16At(e.field) : 1;
+        orientation_ = v >= 1 && v <= 8 ? static_cast<uint8_t>(v) : 1;
+        break;
+    }
     case 277:
         samplesPerPixel_ = shortValue("Error in TIFF file SamplesPerPixel data");
         break;

@@ -29,6 +29,8 @@ public:
     uint16_t Compression() const { return compression_; }
     uint16_t Photometric() const { return photometric_; }
     uint16_t FillOrder() const { return fillOrder_; }
+    // The Orientation tag, 1-8 (1 when absent or unusable).
+    uint8_t Orientation() const { return orientation_; }
     uint32_t StripCount() const { return static_cast<uint32_t>(stripSizes_.size()); }
     // The picture's strip bytes, strips in order (for pass-through of a single strip).
     std::span<const uint8_t> StripData() const;
@@ -46,6 +48,7 @@ private:
     uint16_t compression_ = 1;
     uint16_t photometric_ = 0;
     uint16_t fillOrder_ = 1;
+    uint8_t orientation_ = 1;
     // Concatenated on first request when the picture has several strips.
     mutable std::vector<uint8_t> stripData_;
     std::vector<uint32_t> stripSizes_; // bytes present in the file, per strip

@@ -63,6 +63,9 @@ def main():
     jpeg_with_density("jpeg_no_density.jpg", photo, 0, 1, 1)
     Image.open("jpeg_300_0.jpg").save("jpeg_300_0.jpg.png")  # not used by tests; Pillow's decode for eyes
     save_rgb("jpeg_300_0.jpg", Image.open("jpeg_300_0.jpg"))
+    # The same coefficients arithmetic-coded (libjpeg-turbo-progs), which PDF readers need not decode.
+    subprocess.run(["jpegtran", "-arithmetic", "-copy", "all", "-outfile", "jpeg_arithmetic.jpg", "jpeg_300_0.jpg"],
+                   check=True)
 
     png = colour(5, 4)
     png.save("png_named.jpg", "PNG")

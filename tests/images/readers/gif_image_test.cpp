@@ -101,6 +101,23 @@ TEST(GIFImage, CodeDefinedByItsOwnUse) {
     EXPECT_EQ(bitmap.Row(0)[2], 0x11);
 }
 
+TEST(GIFImage, TransparentIndexAndScreenOutsideTheFrameAreMasked) {
+    // Screen of 4, a frame of 3 from x = 1 with indices 0 1 0; index 1 is transparent, then not.
+    TGif gif;
+    gif.ScreenWidth = 4;
+    gif.Left = 1;
+    gif.Lzw = PackCodes({{4, 3}, {0, 3}, {1, 3}, {0, 3}});
+    for (const uint8_t flag : {1, 0}) {
+        gif.Before = {0x21, 0xF9, 4, flag, 0, 0, 1, 0};
+        TGIFImage reader;
+        reader.LoadFromBytes(gif.Bytes());
+        TBMPImage bitmap;
+        reader.AssignTo(bitmap);
+        const std::vector<uint8_t> masked{0, 255, 0, 255};
+        EXPECT_EQ(reader.AlphaMask(), flag ? masked : std::vector<uint8_t>{});
+    }
+}
+
 TEST(GIFImage, ExtensionsAreSkipped) {
     TGif gif;
     gif.Before = {

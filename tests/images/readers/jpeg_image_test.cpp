@@ -17,6 +17,14 @@ using test::FirstDifference;
 using test::ReadFixture;
 using test::ReadNetpbm;
 
+// Where the first marker of one of these codes starts.
+std::size_t MarkerAt(const std::vector<uint8_t>& file, std::initializer_list<uint8_t> codes) {
+    const auto at = std::adjacent_find(file.begin(), file.end(), [&](uint8_t a, uint8_t b) {
+        return a == 0xFF && std::find(codes.begin(), codes.end(), b) != codes.end();
+    });
+    return std::size_t(at - file.begin());
+}
+
 struct TDecodeCase {
     const char* Name;
     int Components;
@@ -130,6 +138,8 @@ TEST(JPEGImage, LibraryErrorsBecomeExceptions) {
     const auto truncatedHeader = ReadFixture("jpeg/truncated_header.jpg");
     const auto garbage = ReadFixture("jpeg/garbage.jpg");
     const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+    auto twelveBit = ReadFixture("jpeg/rgb_baseline_300dpi.jpg");
+    twelveBit[MarkerAt(twelveBit, {0xC0}) + 4] = 12;
     struct TCase {
         const char* Name;
         std::vector<uint8_t> Data;
@@ -140,6 +150,7 @@ TEST(JPEGImage, LibraryErrorsBecomeExceptions) {
         {"header cut", truncatedHeader, ""},
         {"garbage", garbage, ""},
         {"tables only", {0xFF, 0xD8, 0xFF, 0xD9}, "JPEG datastream contains no image"},
+        {"12-bit", twelveBit, "Unsupported JPEG data precision 12"}, // refused, never passed through
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -194,12 +205,17 @@ TEST(JPEGImage, RefusesPicturesBeyondTheSizeBound) {
 
 // A progressive gray picture of 30000 x 30000 fits the picture bound (900 MB) but its
 // coefficients (1.8 GB) do not fit libjpeg's memory bound: refused before either is allocated.
+// An extra scan of 2 MB gives it the data such a picture needs.
 TEST(JPEGImage, BoundsLibjpegMemory) {
     auto file = ReadFixture("jpeg/gray_progressive.jpg");
     std::size_t sof = 2;
     while (sof + 9 < file.size() && !(file[sof] == 0xFF && file[sof + 1] == 0xC2)) ++sof;
     ASSERT_LT(sof + 9, file.size());
     for (std::size_t i : {5, 7}) file[sof + i] = 0x75, file[sof + i + 1] = 0x30;
+    const std::size_t sos = MarkerAt(file, {0xDA});
+    std::vector<uint8_t> scan(file.begin() + long(sos), file.begin() + long(sos + 2 + file[sos + 3]));
+    scan.resize(scan.size() + 2000000);
+    file.insert(file.end() - 2, scan.begin(), scan.end());
     TJPEGImageExtra jpeg;
     jpeg.LoadFromBytes(file);
     EXPECT_EQ(jpeg.Height(), 30000u);
@@ -207,21 +223,44 @@ TEST(JPEGImage, BoundsLibjpegMemory) {
     EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "Backing store not supported");
 }
 
-// A progressive file whose last scan repeats without end is stopped, not decoded for ever.
+// libjpeg makes up what data lacks. Each file patched to 8000 x 8000 claims more than its data can
+// fill: Huffman-coded blocks take 2 bits at least (1 in progressive files), arithmetic ones 1 in 32.
+TEST(JPEGImage, RefusesPicturesItsDataCannotFill) {
+    for (const char* name : {"jpeg/rgb_baseline_300dpi.jpg", "jpeg/rgb_progressive.jpg",
+                             "../../intake_fixtures/jpeg_arithmetic.jpg"}) {
+        SCOPED_TRACE(name);
+        auto file = ReadFixture(name);
+        TJPEGImageExtra jpeg;
+        TBMPImage bitmap;
+        jpeg.LoadFromBytes(file);
+        EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "(no error)");
+        const std::size_t sof = MarkerAt(file, {0xC0, 0xC2, 0xC9});
+        for (std::size_t i : {5, 7}) file[sof + i] = 0x1F, file[sof + i + 1] = 0x40;
+        jpeg.LoadFromBytes(file);
+        EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "JPEG file has too little data for its size");
+    }
+}
+
+// A progressive file whose last scan repeats is stopped beyond 100 scans (it has 10), before decoding.
 TEST(JPEGImage, RefusesEndlessScans) {
     const auto file = ReadFixture("jpeg/rgb_progressive.jpg");
     // The last scan: from the last SOS marker to the EOI.
     std::size_t sos = file.size() - 2;
     while (sos > 2 && !(file[sos] == 0xFF && file[sos + 1] == 0xDA)) --sos;
     ASSERT_GT(sos, 2u);
-    std::vector<uint8_t> endless(file.begin(), file.end() - 2);
-    for (int i = 0; i < 1200; ++i) endless.insert(endless.end(), file.begin() + long(sos), file.end() - 2);
-    endless.push_back(0xFF);
-    endless.push_back(0xD9);
-    TJPEGImageExtra jpeg;
-    jpeg.LoadFromBytes(endless);
-    TBMPImage bitmap;
-    EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "Too many scans in JPEG file");
+    for (const auto& [repeats, message] : {std::pair{90, "(no error)"},
+                                           {91, "Too many scans in JPEG file"},
+                                           {1200, "Too many scans in JPEG file"}}) {
+        std::vector<uint8_t> endless(file.begin(), file.end() - 2);
+        for (int i = 0; i < repeats; ++i)
+            endless.insert(endless.end(), file.begin() + long(sos), file.end() - 2);
+        endless.push_back(0xFF);
+        endless.push_back(0xD9);
+        TJPEGImageExtra jpeg;
+        jpeg.LoadFromBytes(endless);
+        TBMPImage bitmap;
+        EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), message) << repeats;
+    }
 }
 
 } // namespace

@@ -7,8 +7,8 @@ Pixels come from Pillow, brought to the working bitmap's rules: 1-bit gray stays
 white); 2- and 4-bit gray become 4-bit indices into 16 grays (2-bit v as 5 × v); 8- and 16-bit
 gray, and gray + alpha, become 8-bit indices into 256 grays (high byte); palette pictures keep their
 indices and the PLTE colours (padded with black to 2, 16 or 256 entries); colour pictures become
-RGB (high bytes); alpha is dropped from the pixels. The mask (a full alpha channel, or 16-bit gray
-or RGB with tRNS) is computed from the file's own 16-bit samples by the small decoder below, whose
+RGB (high bytes); alpha is dropped from the pixels. The mask (a full alpha channel, 16-bit gray
+with tRNS, or RGB with tRNS) is computed from the file's own 16-bit samples by the small decoder below, whose
 colour output is checked against Pillow's.
 
 Each line: file format width height crc(palette) crc(pixels) crc(mask), CRC-32 in hex of the
@@ -144,7 +144,7 @@ def expected(path):
         assert (mask == np.array(im.convert("RGBA"))[:, :, 3]).all(), path
     elif depth == 16 and trns is not None and ctype == 0 and len(trns) == 2:
         mask = np.where(samples[:, :, 0] == struct.unpack(">H", trns)[0], 0, 255)
-    elif depth == 16 and trns is not None and ctype == 2 and len(trns) == 6:
+    elif depth >= 8 and trns is not None and ctype == 2 and len(trns) == 6:
         key = np.array(struct.unpack(">HHH", trns), dtype=np.uint32)
         mask = np.where((samples == key).all(axis=2), 0, 255)
 

@@ -267,7 +267,7 @@ TEST(PngChunks, TransparencyKindsAndMasks) {
         {"gray 8, key", 0, 8, {0, 7}, TAlpha::SingleColor, false},
         {"gray 16, key", 0, 16, {0x12, 0x34}, TAlpha::Mask, true},
         {"gray 16, wrong length", 0, 16, {0x12}, TAlpha::SingleColor, false},
-        {"rgb 8, key", 2, 8, {0, 1, 0, 2, 0, 3}, TAlpha::TransparentRGB, false},
+        {"rgb 8, key", 2, 8, {0, 1, 0, 2, 0, 3}, TAlpha::TransparentRGB, true},
         {"rgb 16, key", 2, 16, {0, 1, 0, 2, 0, 3}, TAlpha::Mask, true},
         {"rgb 16, wrong length", 2, 16, {0, 1, 0, 2}, TAlpha::SingleColor, false},
     };
@@ -566,6 +566,17 @@ TEST(PngBounds, PictureBeyondTheWorkingBoundIsRefusedBeforeDecoding) {
     EXPECT_EQ(Decode(AssemblePng(Ihdr(0x7FFFFFFF, 0x7FFFFFFF, 1, 0), {}, data)), "Image is too large");
     // One row of 40 million 16-bit RGBA pixels: the picture fits, the file's rows (320 MB) do not.
     EXPECT_EQ(Decode(AssemblePng(Ihdr(40000000, 1, 16, 6), {}, data)), "Image is too large");
+}
+
+TEST(PngBounds, MaskCountsAgainstTheWorkingBound) {
+    // 16-bit gray+alpha of 2^30 pixels: a 1 GiB picture, and its mask beside it only when wanted.
+    const auto data = Deflate(std::vector<uint8_t>(100, 0));
+    const auto file = AssemblePng(Ihdr(32768, 32768, 16, 4), {}, data);
+    EXPECT_EQ(Decode(file), "Image is too large");
+    TtsPNGImage png;
+    png.WantMask = false;
+    TBMPImage bitmap;
+    EXPECT_EQ(Decode(file, bitmap, png), kInvalid); // past the bound check, refused for its short data
 }
 
 TEST(PngBounds, DeclaredSizeThatTheDataCannotFillIsRefused) {
