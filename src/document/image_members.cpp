@@ -1,5 +1,6 @@
 // TPagelith members that add image resources and answer questions about pictures.
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -112,9 +113,11 @@ int32_t TPagelith::AddImageBMPHandle(int32_t handle, TBitmapHandleSource& handle
 }
 
 int32_t TPagelith::AppendImage(std::unique_ptr<TPDFImageRes> image) {
-    if (!image->Data.Spooled() && heldPictureBytes_ + image->Data.size() > HeldPictureBytes)
-        if (const auto& spool = Spool()) image->Data.MoveTo(*spool);
-    if (!image->Data.Spooled()) heldPictureBytes_ += image->Data.size();
+    for (THeldBytes* bytes : {&image->Data, &image->SoftMask}) {
+        if (!bytes->Spooled() && heldPictureBytes_ + bytes->size() > HeldPictureBytes)
+            if (const auto& spool = Spool()) bytes->MoveTo(*spool);
+        if (!bytes->Spooled()) heldPictureBytes_ += bytes->size();
+    }
     return AppendResource(std::move(image));
 }
 

@@ -199,8 +199,8 @@ private:
     void AddLinkText(const std::function<void(TPDFTextRes&)>& add);
     // Appends a resource and returns its number, the list's new length.
     int32_t AppendResource(std::unique_ptr<TPDFResource> resource);
-    // Appends an image resource, its data moved to the spool when the memory it would take passes
-    // HeldPictureBytes.
+    // Appends an image resource, its samples and soft mask moved to the spool when the memory they
+    // would take passes HeldPictureBytes.
     int32_t AppendImage(std::unique_ptr<TPDFImageRes> image);
     // Where source data passed through from a file of that size waits for the save: the spool, once
     // the first large file comes, or none.
