@@ -49,7 +49,14 @@ void ImageStream(TPdfFile& file, const TPDFImageRes& image, const TImageNumbers&
         if (image.CMYKJPEG && image.InvertedCMYK) out.Line("/Decode [1 0 1 0 1 0 1 0]");
         break;
     default:
-        if (image.Filter == kCompressFlate) out.Line("/Filter /FlateDecode");
+        if (image.Filter == kCompressFlate) {
+            out.Line("/Filter /FlateDecode");
+            if (image.PngPredicted) {
+                out.Text("/DecodeParms << /Predictor 15 /Colors ").Integer(image.Colors);
+                out.Text(" /BitsPerComponent ").Integer(image.BitsPerComponent);
+                out.Text(" /Columns ").Integer(image.Width).Line(" >>");
+            }
+        }
         SizeLines(out, image);
         out.Text("/BitsPerComponent ").Integer(image.BitsPerComponent).EndLine();
         ColorSpaceLine(out, numbers);
