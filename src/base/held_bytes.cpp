@@ -20,9 +20,15 @@ THeldBytes THeldBytes::Keep(std::string_view bytes, const std::shared_ptr<TByteS
     return THeldBytes(std::string(bytes));
 }
 
+std::string_view THeldBytes::Memory() const {
+    if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&memory_))
+        return {reinterpret_cast<const char*>(bytes->data()), bytes->size()};
+    return std::get<std::string>(memory_);
+}
+
 void THeldBytes::ForEachPiece(const std::function<void(std::string_view)>& take) const {
     if (!spool_) {
-        if (!memory_.empty()) take(memory_);
+        if (!Memory().empty()) take(Memory());
         return;
     }
     std::vector<char> piece(std::min(size_, kPieceBytes));
@@ -36,7 +42,7 @@ void THeldBytes::ForEachPiece(const std::function<void(std::string_view)>& take)
 }
 
 std::string THeldBytes::Bytes() const {
-    if (!spool_) return memory_;
+    if (!spool_) return std::string(Memory());
     std::string all;
     all.reserve(size_);
     ForEachPiece([&all](std::string_view piece) { all.append(piece); });
