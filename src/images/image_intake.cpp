@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "base/byte_reader.h"
 #include "base/pdf_error.h"
@@ -54,14 +55,6 @@ void Decode(TImageReader& reader, std::span<const uint8_t> data, TBMPImage& bitm
     reader.AssignTo(bitmap);
 }
 
-void LoadPNG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap) {
-    TtsPNGImage reader;
-    Decode(reader, data, bitmap);
-    if (settings.MergeAlpha && !reader.AlphaMask().empty())
-        MergeAlpha(bitmap, reader.AlphaMask(), reader.MaskWidth(), reader.MaskHeight(),
-                   settings.MergeAlphaColor);
-}
-
 void LoadBMP(std::span<const uint8_t> data, TBMPImage& bitmap) {
     TBMPReader reader;
     Decode(reader, data, bitmap);
@@ -74,11 +67,55 @@ void LoadBMP(std::span<const uint8_t> data, TBMPImage& bitmap) {
     }
 }
 
-// Returns true when the strip went into the resource as it stands.
 std::string_view Chars(std::span<const uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
+// The file's rows as they stand, when a PDF reader can decode them with the PNG predictors into the
+// pixels the decode would give, and Flate is what they would be encoded with: 8 bits or fewer in
+// gray, colour or a palette, no interlace, no transparency the settings would use, and data that
+// inflates completely (a full inflate, streamed: a fraction of the decode's cost, and a corrupt
+// file still fails in the decode as it did).
+bool PassPNG(const TtsPNGImage& reader, const TImageSettings& settings, TPDFImageRes& image,
+             const std::shared_ptr<TByteSpool>& spool) {
+    const uint8_t type = reader.ColorType();
+    const uint8_t depth = reader.BitDepth();
+    if (!settings.UseSourceCompression || reader.Interlaced() || depth > 8 || type >= 4) return false;
+    if (reader.Transparency() && (settings.MergeAlpha || settings.KeepAlpha)) return false;
+    if (Encoding(settings, reader.WorkingFormat(), reader.WorkingPalette()) != kCompressFlate) return false;
+    if (!reader.RowsComplete()) return false;
+    image.Width = reader.Width();
+    image.Height = reader.Height();
+    image.Data = THeldBytes::Keep(Chars(reader.ImageData()), spool);
+    image.Filter = kCompressFlate;
+    image.BitsPerComponent = depth;
+    image.PngPredicted = true;
+    image.Colors = type == 2 ? 3 : 1;
+    if (type == 2) return true;
+    std::vector<TRGB> levels;
+    const uint32_t top = (1u << depth) - 1;
+    for (uint32_t v = 0; type == 0 && v <= top; ++v) {
+        const auto gray = static_cast<uint8_t>(v * 255 / top);
+        levels.push_back({gray, gray, gray});
+    }
+    PutPalette(type == 0 ? levels : reader.FilePalette(), depth, image);
+    return true;
+}
+
+bool LoadPNG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
+             TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
+    TtsPNGImage reader;
+    reader.LoadFromView(data);
+    if (PassPNG(reader, settings, image, spool)) return true;
+    reader.AssignTo(bitmap);
+    if (settings.MergeAlpha && !reader.AlphaMask().empty())
+        MergeAlpha(bitmap, reader.AlphaMask(), reader.MaskWidth(), reader.MaskHeight(),
+                   settings.MergeAlphaColor);
+    TakeBitmapSize(bitmap, image);
+    return false;
+}
+
+// Returns true when the strip went into the resource as it stands.
 bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
               TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TTIFImage reader;
@@ -177,8 +214,7 @@ std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, con
         break;
     }
     case TFormat::PNG:
-        LoadPNG(data, settings, bitmap);
-        TakeBitmapSize(bitmap, *image);
+        passedThrough = LoadPNG(data, settings, bitmap, *image, spool);
         break;
     case TFormat::BMP:
         LoadBMP(data, bitmap);

@@ -8,6 +8,7 @@
 #include <libdeflate.h>
 
 #include "base/byte_reader.h"
+#include "images/readers/png_data_check.h"
 #include "images/readers/png_inflater.h"
 #include "images/readers/png_rows.h"
 
@@ -61,6 +62,7 @@ void TtsPNGImage::Reset() {
     backgroundColor_ = 0xFFFFFF;
     physX_ = physY_ = 0;
     alpha_ = TAlpha{};
+    transparency_ = false;
 }
 
 void TtsPNGImage::LoadFromBytes(std::span<const uint8_t> data) {
@@ -171,6 +173,8 @@ void TtsPNGImage::ReadBackground(std::span<const uint8_t> body) {
 
 void TtsPNGImage::ReadTransparency(std::span<const uint8_t> body) {
     TByteReader r(body);
+    transparency_ =
+        colorType_ == 3 || (colorType_ == 2 && body.size() == 6) || (colorType_ == 0 && body.size() == 2);
     if (colorType_ == 3) {
         const std::size_t count = std::min<std::size_t>(body.size(), alpha_.PaletteValues.size());
         std::copy_n(body.begin(), count, alpha_.PaletteValues.begin());
@@ -254,6 +258,20 @@ void SetPalette(TPngPixelKind kind, const std::vector<TRGB>& palette, TBMPImage&
 }
 
 } // namespace
+
+bool TtsPNGImage::RowsComplete() const {
+    return loaded_ && !interlace_ &&
+           PngRowsComplete(compressed_, PngRowBytes(width_, PngBitsPerPixel(kind_)), height_);
+}
+
+std::vector<TRGB> TtsPNGImage::WorkingPalette() const {
+    const TPixelFormat format = WorkingFormat();
+    TBMPImage picture;
+    if (format != TPixelFormat::Rgb24)
+        picture.Palette.assign(std::size_t{1} << TBMPImage::BitsOf(format), TRGB{});
+    SetPalette(kind_, palette_, picture);
+    return picture.Palette;
+}
 
 void TtsPNGImage::AssignTo(TBMPImage& bitmap) {
     if (!loaded_) throw EInvalidGraphic(kInvalid);
