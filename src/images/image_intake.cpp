@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 #include "base/byte_reader.h"
 #include "base/pdf_error.h"
@@ -90,15 +89,10 @@ bool PassPNG(const TtsPNGImage& reader, const TImageSettings& settings, TPDFImag
     image.Filter = kCompressFlate;
     image.BitsPerComponent = depth;
     image.PngPredicted = true;
+    // Gray samples need no palette: DeviceGray reads level v of depth d as v / (2^d - 1), the gray
+    // the decoded picture's palette gives it.
     image.Colors = type == 2 ? 3 : 1;
-    if (type == 2) return true;
-    std::vector<TRGB> levels;
-    const uint32_t top = (1u << depth) - 1;
-    for (uint32_t v = 0; type == 0 && v <= top; ++v) {
-        const auto gray = static_cast<uint8_t>(v * 255 / top);
-        levels.push_back({gray, gray, gray});
-    }
-    PutPalette(type == 0 ? levels : reader.FilePalette(), depth, image);
+    if (type == 3) PutPalette(reader.FilePalette(), depth, image);
     return true;
 }
 

@@ -17,11 +17,11 @@ void SizeLines(TOperatorText out, const TPDFImageRes& image) {
 
 using TImageNumbers = TObjectNumbers<TImageObject>;
 
-void ColorSpaceLine(TOperatorText out, const TImageNumbers& numbers) {
+void ColorSpaceLine(TOperatorText out, const TPDFImageRes& image, const TImageNumbers& numbers) {
     if (numbers.Has(TImageObject::ColorSpace))
         out.Text("/ColorSpace ").Integer(numbers.Of(TImageObject::ColorSpace)).Line(" 0 R ");
     else
-        out.Line("/ColorSpace /DeviceRGB");
+        out.Line(image.Colors == 1 ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
 }
 
 const char* JpegColorSpace(const TPDFImageRes& image) {
@@ -59,7 +59,7 @@ void ImageStream(TPdfFile& file, const TPDFImageRes& image, const TImageNumbers&
         }
         SizeLines(out, image);
         out.Text("/BitsPerComponent ").Integer(image.BitsPerComponent).EndLine();
-        ColorSpaceLine(out, numbers);
+        ColorSpaceLine(out, image, numbers);
         break;
     }
     stream.Copy(image.Data, " >>");
