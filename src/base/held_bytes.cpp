@@ -10,19 +10,25 @@ namespace pagelith {
 THeldBytes THeldBytes::Keep(std::string_view bytes, const std::shared_ptr<TByteSpool>& spool) {
     THeldBytes held;
     if (spool && bytes.size() >= kSpoolBytes) held.spooled_ = spool->Append(bytes);
-    if (!held.spooled_) held.memory_ = bytes;
+    if (!held.spooled_) held.memory_ = std::string(bytes);
     return held;
 }
 
 void THeldBytes::MoveTo(TByteSpool& spool) {
-    if (spooled_ || memory_.empty()) return;
-    spooled_ = spool.Append(memory_);
-    if (spooled_) std::string().swap(memory_);
+    if (spooled_ || Memory().empty()) return;
+    spooled_ = spool.Append(Memory());
+    if (spooled_) memory_ = std::string();
+}
+
+std::string_view THeldBytes::Memory() const {
+    if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&memory_))
+        return {reinterpret_cast<const char*>(bytes->data()), bytes->size()};
+    return std::get<std::string>(memory_);
 }
 
 void THeldBytes::ForEachPiece(const std::function<void(std::string_view)>& take) const {
     if (!spooled_) {
-        if (!memory_.empty()) take(memory_);
+        if (!Memory().empty()) take(Memory());
         return;
     }
     const std::size_t size = spooled_->size();
@@ -37,7 +43,7 @@ void THeldBytes::ForEachPiece(const std::function<void(std::string_view)>& take)
 }
 
 std::string THeldBytes::Bytes() const {
-    if (!spooled_) return memory_;
+    if (!spooled_) return std::string(Memory());
     std::string all;
     all.reserve(spooled_->size());
     ForEachPiece([&all](std::string_view piece) { all.append(piece); });

@@ -1,11 +1,14 @@
 // Bytes held in memory or in a byte spool. Copies share the spooled range.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
+#include <vector>
 
 #include "base/byte_spool.h"
 
@@ -16,8 +19,10 @@ public:
     THeldBytes() = default;
     explicit THeldBytes(std::string bytes) : memory_(std::move(bytes)) {}
     THeldBytes& operator=(std::string bytes) { return *this = THeldBytes(std::move(bytes)); }
+    // Takes a buffer made elsewhere (a picture's own rows, say) without copying it.
+    explicit THeldBytes(std::vector<uint8_t> bytes) : memory_(std::move(bytes)) {}
 
-    std::size_t size() const { return spooled_ ? spooled_->size() : memory_.size(); }
+    std::size_t size() const { return spooled_ ? spooled_->size() : Memory().size(); }
     bool empty() const { return size() == 0; }
     bool Spooled() const { return spooled_ != nullptr; }
 
@@ -37,7 +42,9 @@ public:
     static constexpr std::size_t kSpoolBytes = 64 * 1024;
 
 private:
-    std::string memory_;
+    std::string_view Memory() const;
+
+    std::variant<std::string, std::vector<uint8_t>> memory_;
     std::shared_ptr<const TSpooledRange> spooled_;
 };
 

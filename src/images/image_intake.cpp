@@ -50,36 +50,18 @@ void TakeBitmapSize(const TBMPImage& bitmap, TPDFImageRes& image) {
 
 // A picture file read into the working bitmap by its reader. The file's bytes outlive every reader
 // here, so none needs a copy of them.
+void Load(TImageReader& reader, std::span<const uint8_t> data, const TImageSettings& settings) {
+    Load(reader, data, settings);
+}
+
 void Decode(TImageReader& reader, std::span<const uint8_t> data, const TImageSettings& settings,
             TBMPImage& bitmap) {
-    reader.MaxPixels = settings.MaxImagePixels;
-    reader.LoadFromView(data);
+    Load(reader, data, settings);
     reader.AssignTo(bitmap);
 }
 
 bool KeepsAlpha(const TImageSettings& settings) {
     return settings.KeepAlpha && !settings.MergeAlpha;
-}
-
-// Transparency is merged into the picture, or kept beside it as its soft mask, or dropped.
-void LoadPNG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
-             TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
-    TtsPNGImage reader;
-    reader.WantMask = settings.MergeAlpha || settings.KeepAlpha;
-    Decode(reader, data, settings, bitmap);
-    if (!reader.WantMask) return;
-    const std::vector<uint8_t> indexAlpha = reader.IndexAlpha();
-    if (settings.MergeAlpha) {
-        MergeAlpha(bitmap, reader.AlphaMask(), reader.MaskWidth(), reader.MaskHeight(),
-                   settings.MergeAlphaColor);
-        MergePaletteAlpha(bitmap, indexAlpha, settings.MergeAlphaColor);
-    } else if (!indexAlpha.empty()) {
-        PrepareSoftMask(IndexAlphaMask(bitmap, indexAlpha), uint32_t(bitmap.Width()),
-                        uint32_t(bitmap.Height()), image, spool);
-    } else {
-        PrepareSoftMask(reader.AlphaMask(), uint32_t(reader.MaskWidth()), uint32_t(reader.MaskHeight()),
-                        image, spool);
-    }
 }
 
 void LoadGIF(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
@@ -102,17 +84,67 @@ void LoadBMP(std::span<const uint8_t> data, const TImageSettings& settings, TBMP
     }
 }
 
-// Returns true when the strip went into the resource as it stands.
 std::string_view Chars(std::span<const uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
+// The file's rows as they stand, when a PDF reader can decode them with the PNG predictors into the
+// pixels the decode would give, and Flate is what they would be encoded with: 8 bits or fewer in
+// gray, colour or a palette, no interlace, no transparency the settings would use, and data that
+// inflates completely (a full inflate, streamed: a fraction of the decode's cost, and a corrupt
+// file still fails in the decode as it did).
+bool PassPNG(const TtsPNGImage& reader, const TImageSettings& settings, TPDFImageRes& image,
+             const std::shared_ptr<TByteSpool>& spool) {
+    const uint8_t type = reader.ColorType();
+    const uint8_t depth = reader.BitDepth();
+    if (!settings.UseSourceCompression || reader.Interlaced() || depth > 8 || type >= 4) return false;
+    if (reader.Transparency() && (settings.MergeAlpha || settings.KeepAlpha)) return false;
+    if (Encoding(settings, reader.WorkingFormat(), reader.WorkingPalette()) != kCompressFlate) return false;
+    if (!reader.RowsComplete()) return false;
+    image.Width = reader.Width();
+    image.Height = reader.Height();
+    image.Data = THeldBytes::Keep(Chars(reader.ImageData()), spool);
+    image.Filter = kCompressFlate;
+    image.BitsPerComponent = depth;
+    image.PngPredicted = true;
+    // Gray samples need no palette: DeviceGray reads level v of depth d as v / (2^d - 1), the gray
+    // the decoded picture's palette gives it.
+    image.Colors = type == 2 ? 3 : 1;
+    if (type == 3) PutPalette(reader.FilePalette(), depth, image);
+    return true;
+}
+
+// Transparency is merged into the picture, or kept beside it as its soft mask, or dropped.
+bool LoadPNG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
+             TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
+    TtsPNGImage reader;
+    reader.WantMask = settings.MergeAlpha || settings.KeepAlpha;
+    Load(reader, data, settings);
+    if (PassPNG(reader, settings, image, spool)) return true;
+    reader.AssignTo(bitmap);
+    TakeBitmapSize(bitmap, image);
+    if (!reader.WantMask) return false;
+    const std::vector<uint8_t> indexAlpha = reader.IndexAlpha();
+    if (settings.MergeAlpha) {
+        MergeAlpha(bitmap, reader.AlphaMask(), reader.MaskWidth(), reader.MaskHeight(),
+                   settings.MergeAlphaColor);
+        MergePaletteAlpha(bitmap, indexAlpha, settings.MergeAlphaColor);
+    } else if (!indexAlpha.empty()) {
+        PrepareSoftMask(IndexAlphaMask(bitmap, indexAlpha), uint32_t(bitmap.Width()),
+                        uint32_t(bitmap.Height()), image, spool);
+    } else {
+        PrepareSoftMask(reader.AlphaMask(), uint32_t(reader.MaskWidth()), uint32_t(reader.MaskHeight()),
+                        image, spool);
+    }
+    return false;
+}
+
+// Returns true when the strip went into the resource as it stands.
 bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
               TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TTIFImage reader;
     reader.PictureNumber = settings.ImageReadNumber;
-    reader.MaxPixels = settings.MaxImagePixels;
-    reader.LoadFromView(data);
+    Load(reader, data, settings);
     image.Width = reader.Width();
     image.Height = reader.Height();
     image.XResolution = reader.XResolution();
@@ -140,8 +172,7 @@ bool LoadTIFF(std::span<const uint8_t> data, const TImageSettings& settings, TBM
 bool LoadJPEG(std::span<const uint8_t> data, const TImageSettings& settings, TBMPImage& bitmap,
               TPDFImageRes& image, const std::shared_ptr<TByteSpool>& spool) {
     TJPEGImageExtra reader;
-    reader.MaxPixels = settings.MaxImagePixels;
-    reader.LoadFromView(data);
+    Load(reader, data, settings);
     image.Width = reader.Width();
     image.Height = reader.Height();
     image.XResolution = reader.XDensity();
@@ -210,8 +241,7 @@ std::unique_ptr<TPDFImageRes> LoadImageStream(std::span<const uint8_t> data, con
         TakeBitmapSize(bitmap, *image);
         break;
     case TFormat::PNG:
-        LoadPNG(data, settings, bitmap, *image, spool);
-        TakeBitmapSize(bitmap, *image);
+        passedThrough = LoadPNG(data, settings, bitmap, *image, spool);
         break;
     case TFormat::BMP:
         LoadBMP(data, settings, bitmap);

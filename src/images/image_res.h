@@ -24,6 +24,10 @@ public:
     uint8_t BitsPerComponent = 0;
     uint16_t PaletteSize = 0;
     bool GrayJPEG = false;
+    // Samples a pixel for filters 0 and 2: 3 (DeviceRGB), or 1 (an index, or DeviceGray when not Indexed).
+    uint8_t Colors = 3;
+    // Flate rows that each start with a PNG filter tag (/Predictor 15).
+    bool PngPredicted = false;
     // CCITT data whose decoded white runs stand for black pixels (written as /BlackIs1 true).
     bool BlackIs1 = false;
     // DCT data with four components (CMYK or YCCK), written as /DeviceCMYK.

@@ -20,11 +20,11 @@ void SizeLines(TOperatorText out, const TPDFImageRes& image) {
 
 using TImageNumbers = TObjectNumbers<TImageObject>;
 
-void ColorSpaceLine(TOperatorText out, const TImageNumbers& numbers) {
+void ColorSpaceLine(TOperatorText out, const TPDFImageRes& image, const TImageNumbers& numbers) {
     if (numbers.Has(TImageObject::ColorSpace))
         out.Text("/ColorSpace ").Integer(numbers.Of(TImageObject::ColorSpace)).Line(" 0 R ");
     else
-        out.Line("/ColorSpace /DeviceRGB");
+        out.Line(image.Colors == 1 ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
 }
 
 const char* JpegColorSpace(const TPDFImageRes& image) {
@@ -52,10 +52,17 @@ void ImageStream(TPdfFile& file, const TPDFImageRes& image, const TImageNumbers&
         if (image.CMYKJPEG && image.InvertedCMYK) out.Line("/Decode [1 0 1 0 1 0 1 0]");
         break;
     default:
-        if (image.Filter == kCompressFlate) out.Line("/Filter /FlateDecode");
+        if (image.Filter == kCompressFlate) {
+            out.Line("/Filter /FlateDecode");
+            if (image.PngPredicted) {
+                out.Text("/DecodeParms << /Predictor 15 /Colors ").Integer(image.Colors);
+                out.Text(" /BitsPerComponent ").Integer(image.BitsPerComponent);
+                out.Text(" /Columns ").Integer(image.Width).Line(" >>");
+            }
+        }
         SizeLines(out, image);
         out.Text("/BitsPerComponent ").Integer(image.BitsPerComponent).EndLine();
-        ColorSpaceLine(out, numbers);
+        ColorSpaceLine(out, image, numbers);
         break;
     }
     if (numbers.Has(TImageObject::SoftMask))

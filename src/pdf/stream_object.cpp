@@ -26,10 +26,8 @@ void TStreamObject::LengthEntry(uint64_t size, std::string_view tail) {
         out.Integer(int64_t{number_} + 1).Text(" 0 R");
         break;
     case TStreamLength::Direct:
+    case TStreamLength::WithLineEnd: // the line end is not data: a reader counting it takes one byte too many
         out.Integer(static_cast<int64_t>(size));
-        break;
-    case TStreamLength::WithLineEnd:
-        out.Integer(static_cast<int64_t>(size) + 1);
         break;
     }
     out.Line(tail).Text(kStreamLine);

@@ -15,7 +15,7 @@ class TPdfFile;
 enum class TStreamLength : uint8_t {
     Separate,    // "/Length m 0 R"; object m follows and holds the byte count of the data
     Direct,      // "/Length " + the byte count of the data
-    WithLineEnd, // "/Length " + count + 1: the carriage return after the data is counted too
+    WithLineEnd, // "/Length " + the byte count of the data, which a carriage return follows uncounted
 };
 
 class TStreamObject {

@@ -6,6 +6,7 @@
 #include "base/pdf_error.h"
 #include "images/image_intake.h"
 #include "images/readers/image_error.h"
+#include "images/readers/png_test_writer.h"
 
 namespace pagelith {
 namespace {
@@ -69,6 +70,44 @@ TEST(ImageIntake, ResolutionDefaults) {
         DefaultResolution(image);
         EXPECT_EQ(image.XResolution, c.WantX);
         EXPECT_EQ(image.YResolution, c.WantY);
+    }
+}
+
+// A PNG's image data stands in the PDF as it is exactly when a reader decodes it to the same pixels
+// and Flate is what the picture would get anyway. Whether the data is whole is PngRowsComplete's.
+TEST(ImageIntake, PngRowsPassThroughWhenTheyCanStand) {
+    const test_png::TChunks trns{{"tRNS", {0, 1, 0, 2, 0, 3}}}, plte{{"PLTE", std::vector<uint8_t>(12, 9)}};
+    const struct {
+        const char* Name;
+        uint8_t Depth, ColorType, Interlace;
+        test_png::TChunks Extra;
+        TImageSettings Settings;
+        bool Passes;
+    } cases[] = {
+        {"rgb", 8, 2, 0, {}, {}, true},
+        {"palette 2-bit", 2, 3, 0, plte, {}, true},
+        {"gray 2-bit", 2, 0, 0, {}, {}, true},
+        {"gray 1-bit under Flate", 1, 0, 0, {}, {.CompressionBW = 2}, true},
+        {"rgb with tRNS", 8, 2, 0, trns, {}, true},
+        {"rgb with tRNS merged", 8, 2, 0, trns, {.MergeAlpha = true}, false},
+        {"rgb with tRNS kept", 8, 2, 0, trns, {.KeepAlpha = true}, false},
+        {"rgba", 8, 6, 0, {}, {}, false},
+        {"16-bit rgb", 16, 2, 0, {}, {}, false},
+        {"interlaced", 8, 2, 1, {}, {}, false},
+        {"source compression off", 8, 2, 0, {}, {.UseSourceCompression = false}, false},
+    };
+    for (const auto& c : cases) {
+        const auto rows = test_png::Deflate(
+            test_png::FilteredData(test_png::RandomPicture(19, 7, c.Depth, c.ColorType, c.Interlace), 1));
+        const auto image =
+            LoadImageStream(test_png::AssemblePng(test_png::Ihdr(19, 7, c.Depth, c.ColorType, c.Interlace),
+                                                  c.Extra, rows, 50),
+                            c.Settings);
+        EXPECT_EQ(image->Data.Bytes() == std::string(rows.begin(), rows.end()), c.Passes) << c.Name;
+        if (!c.Passes) continue;
+        EXPECT_TRUE(image->PngPredicted) << c.Name;
+        EXPECT_EQ(image->Colors, c.ColorType == 2 ? 3 : 1) << c.Name;
+        EXPECT_EQ(image->Indexed, c.ColorType == 3) << c.Name; // gray goes out as DeviceGray
     }
 }
 

@@ -189,7 +189,7 @@ TEST(PrepareImage, RawRgbIsRedGreenBlueWithoutPadding) {
               std::string("\x0A\x00\x00\x0A\x01\x00\x0A\x02\x00\x0A\x00\x01\x0A\x01\x01\x0A\x02\x01", 18));
 }
 
-TEST(PrepareImage, FlateHoldsTheRawRowsInZlibFormat) {
+TEST(PrepareImage, FlateHoldsTheRowsInZlibFormatPredictedWhenTheyAreLevels) {
     for (const TPixelFormat format :
          {TPixelFormat::Indexed1, TPixelFormat::Indexed4, TPixelFormat::Indexed8, TPixelFormat::Rgb24}) {
         TBMPImage b = WithPalette(
@@ -203,11 +203,56 @@ TEST(PrepareImage, FlateHoldsTheRawRowsInZlibFormat) {
         ASSERT_GE(flate.Data.size(), 2u);
         EXPECT_EQ(uint8_t(flate.Data.Bytes()[0]), 0x78);
         EXPECT_EQ((0x7800 + uint8_t(flate.Data.Bytes()[1])) % 31, 0);
-        EXPECT_EQ(Inflate(flate.Data.Bytes()), raw.Data.Bytes());
+        // Palette indices are not levels: only colour rows get predictors (their round trip is in Python).
+        EXPECT_EQ(flate.PngPredicted, format == TPixelFormat::Rgb24);
         if (format != TPixelFormat::Rgb24) {
+            EXPECT_EQ(Inflate(flate.Data.Bytes()), raw.Data.Bytes());
             EXPECT_EQ(Inflate(flate.Palette), raw.Palette);
         }
     }
+}
+
+// Each row takes the filter whose bytes have the smallest sum as signed values, ties to the lower type.
+TEST(PrepareImage, PredictorChosenPerRow) {
+    const struct {
+        uint32_t (*Level)(int x, int y);
+        std::string Tags;
+    } pictures[] = {
+        {[](int, int) { return 100u; }, {1, 2, 2, 2}},
+        {[](int x, int) { return uint32_t(5 * x); }, {1, 2, 2, 2}},
+        {[](int, int y) { return uint32_t(9 * y); }, {0, 1, 4, 4}},
+    };
+    for (const auto& p : pictures) {
+        TBMPImage b =
+            MakeBitmap(TPixelFormat::Rgb24, 8, 4, [&](int x, int y) { return p.Level(x, y) * 0x010101u; });
+        TPDFImageRes flate;
+        PrepareImage({}, b, flate);
+        const std::string rows = Inflate(flate.Data.Bytes());
+        EXPECT_EQ((std::string{rows[0], rows[25], rows[50], rows[75]}), p.Tags);
+    }
+}
+
+// Raw rows are the picture's storage handed over, and Group 4 turns a white-first picture's bits in
+// place: neither makes a second copy of a picture that may be as large as the memory bound.
+TEST(PrepareImage, RawRowsAndGroup4InversionKeepThePicturesStorage) {
+    TBMPImage rgb =
+        MakeBitmap(TPixelFormat::Rgb24, 33, 20, [](int x, int y) { return uint32_t(x * 40503 + y); });
+    const uint8_t* storage = rgb.Pixels().data();
+    TPDFImageRes raw;
+    PrepareImage({.CompressionRGB = 0}, rgb, raw);
+    const char* held = nullptr;
+    raw.Data.ForEachPiece([&](std::string_view piece) { held = piece.data(); });
+    EXPECT_EQ(reinterpret_cast<const uint8_t*>(held), storage);
+
+    TBMPImage bw = WithPalette(
+        MakeBitmap(TPixelFormat::Indexed1, 40, 8, [](int x, int) { return uint32_t(x % 3 == 0); }),
+        kWhiteBlack);
+    const uint8_t first = bw.Pixels()[0];
+    storage = bw.Pixels().data();
+    TPDFImageRes g4;
+    PrepareImage({}, bw, g4);
+    EXPECT_EQ(bw.Pixels().data(), storage);
+    EXPECT_EQ(bw.Pixels()[0], uint8_t(~first));
 }
 
 TEST(PrepareImage, RowLengthsAndPaletteSizes) {

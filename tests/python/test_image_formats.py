@@ -103,6 +103,38 @@ def test_alpha_merge_against_white(doc, tmp_path):
     assert got == [(127, 127, 127), (241, 241, 241), (255, 255, 255), (10, 20, 30)]
 
 
+def png_pictures():
+    """Smooth and noisy samples; rows 64 pixels wide are filtered bottom-up, 61 wide top-down."""
+    import numpy as np
+    y, x = np.mgrid[0:48, 0:64]
+    smooth = np.dstack([x * 4, y * 5, (x + y) * 2]).astype(np.uint8)
+    noise = ((x * 7919 + y * 104729) * 2654435761 >> 13 & 255).astype(np.uint8)
+    rgb = Image.fromarray(smooth, "RGB")
+    return {"rgb": rgb, "gray noise": Image.fromarray(noise, "L"), "gray": rgb.crop((0, 0, 61, 48)).convert("L"),
+            "palette": rgb.quantize(5), "rgba": Image.fromarray(np.dstack([smooth, noise]), "RGBA").crop((0, 0, 61, 48))}
+
+
+# Passed through or encoded here, the rows carry PNG predictors (palette indices excepted when we
+# encode) and decode, by qpdf under pikepdf, to Pillow's pixels.
+@pytest.mark.parametrize("source", [True, False], ids=["passed", "encoded"])
+def test_png_samples_go_out_with_predictors_and_decode_unchanged(tmp_path, source):
+    for name, picture in png_pictures().items():
+        buffer = io.BytesIO()
+        picture.save(buffer, "PNG")
+        d = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
+        d.UseSourceCompression = source
+        d.AddPage(0)
+        placed(d, d.AddImageBytes(buffer.getvalue()))
+        pdf = tmp_path / "png.pdf"
+        d.SaveToFile(str(pdf))
+        qpdf_check(pdf)
+        with pikepdf.open(pdf) as document:
+            raw = list(document.pages[0].images.values())[0]
+            parms = raw.get("/DecodeParms")
+            assert (parms is not None and int(parms.Predictor) == 15) == (picture.mode != "P" or source), name
+            assert pdf_image_rgb(raw).tobytes() == picture.convert("RGB").tobytes(), name
+
+
 def test_every_format_through_files_and_bytes(doc, tmp_path):
     picture = Image.new("RGB", (40, 24), (255, 255, 255))
     draw = ImageDraw.Draw(picture)

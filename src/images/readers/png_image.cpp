@@ -8,6 +8,7 @@
 #include <libdeflate.h>
 
 #include "base/byte_reader.h"
+#include "images/readers/png_data_check.h"
 #include "images/readers/png_inflater.h"
 #include "images/readers/png_rows.h"
 
@@ -69,6 +70,7 @@ void TtsPNGImage::Reset() {
     backgroundColor_ = 0xFFFFFF;
     physX_ = physY_ = 0;
     alpha_ = TAlpha{};
+    transparency_ = false;
 }
 
 void TtsPNGImage::LoadFromBytes(std::span<const uint8_t> data) {
@@ -181,6 +183,8 @@ void TtsPNGImage::ReadBackground(std::span<const uint8_t> body) {
 
 void TtsPNGImage::ReadTransparency(std::span<const uint8_t> body) {
     TByteReader r(body);
+    transparency_ =
+        colorType_ == 3 || (colorType_ == 2 && body.size() == 6) || (colorType_ == 0 && body.size() == 2);
     if (colorType_ == 3) {
         const std::size_t count = std::min<std::size_t>(body.size(), alpha_.PaletteValues.size());
         std::copy_n(body.begin(), count, alpha_.PaletteValues.begin());
@@ -277,6 +281,20 @@ std::vector<uint8_t> TtsPNGImage::IndexAlpha() const {
     }
     if (std::all_of(table.begin(), table.end(), [](uint8_t a) { return a == 255; })) table.clear();
     return table;
+}
+
+bool TtsPNGImage::RowsComplete() const {
+    return loaded_ && !interlace_ &&
+           PngRowsComplete(compressed_, PngRowBytes(width_, PngBitsPerPixel(kind_)), height_);
+}
+
+std::vector<TRGB> TtsPNGImage::WorkingPalette() const {
+    const TPixelFormat format = WorkingFormat();
+    TBMPImage picture;
+    if (format != TPixelFormat::Rgb24)
+        picture.Palette.assign(std::size_t{1} << TBMPImage::BitsOf(format), TRGB{});
+    SetPalette(kind_, palette_, picture);
+    return picture.Palette;
 }
 
 void TtsPNGImage::AssignTo(TBMPImage& bitmap) {

@@ -43,6 +43,22 @@ public:
     int32_t MaskWidth() const { return maskWidth_; }
     int32_t MaskHeight() const { return maskHeight_; }
 
+    // For data passed through as it stands: the header's facts, the image data (one zlib stream of
+    // the filtered rows), and the format and palette the picture would decode to.
+    uint32_t Width() const { return width_; }
+    uint32_t Height() const { return height_; }
+    uint8_t BitDepth() const { return bitDepth_; }
+    uint8_t ColorType() const { return colorType_; }
+    bool Interlaced() const { return interlace_ != 0; }
+    // An alpha channel or a tRNS chunk.
+    bool Transparency() const { return colorType_ >= 4 || transparency_; }
+    std::span<const uint8_t> ImageData() const { return compressed_; }
+    const std::vector<TRGB>& FilePalette() const { return palette_; }
+    TPixelFormat WorkingFormat() const { return PngWorkingFormat(kind_); }
+    std::vector<TRGB> WorkingPalette() const;
+    // The image data inflates completely to the rows the header promises (see PngRowsComplete).
+    bool RowsComplete() const;
+
     const TAlpha& Alpha() const { return alpha_; }
     // From bKGD (0x00BBGGRR), kept though the document does not use it.
     bool BackgroundPresent() const { return backgroundPresent_; }
@@ -76,6 +92,7 @@ private:
     uint32_t backgroundColor_ = 0xFFFFFF;
     int32_t physX_ = 0, physY_ = 0;
     TAlpha alpha_;
+    bool transparency_ = false;
 };
 
 } // namespace pagelith

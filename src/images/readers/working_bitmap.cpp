@@ -19,7 +19,10 @@ bool TBMPImage::SizeAllowed(TPixelFormat format, int64_t width, int64_t height) 
 
 void TBMPImage::SetSize(TPixelFormat format, int32_t width, int32_t height, const char* message) {
     if (!SizeAllowed(format, width, height)) throw EInvalidGraphic(message);
-    std::vector<uint8_t> pixels(StrideFor(format, width) * static_cast<std::size_t>(height));
+    std::vector<uint8_t> pixels;
+    const std::size_t size = StrideFor(format, width) * static_cast<std::size_t>(height);
+    pixels.reserve(size + static_cast<std::size_t>(height)); // untouched until TakePixels' taker needs it
+    pixels.resize(size);
     pixels_ = std::move(pixels);
     format_ = format;
     width_ = width;
@@ -38,6 +41,12 @@ void TBMPImage::AdoptPixels(TPixelFormat format, int32_t width, int32_t height, 
     width_ = width;
     height_ = height;
     Palette.assign(format == TPixelFormat::Rgb24 ? 0 : std::size_t{1} << BitsOf(format), TRGB{});
+}
+
+std::vector<uint8_t> TBMPImage::TakePixels() {
+    std::vector<uint8_t> pixels = std::move(pixels_);
+    *this = TBMPImage{};
+    return pixels;
 }
 
 bool TBMPImage::GrayPalette() const {

@@ -53,6 +53,9 @@ public:
     }
     std::span<uint8_t> Pixels() { return pixels_; }
     std::span<const uint8_t> Pixels() const { return pixels_; }
+    // Hands the rows over and leaves the picture empty. SetSize leaves room for one more byte a row
+    // beyond them, so that an encoder can put a tag before each row without moving the picture.
+    std::vector<uint8_t> TakePixels();
 
     // Indexed formats only; its size is 2^bits after SetSize and may be shortened.
     std::vector<TRGB> Palette;
