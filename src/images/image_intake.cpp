@@ -48,10 +48,11 @@ void TakeBitmapSize(const TBMPImage& bitmap, TPDFImageRes& image) {
     image.YResolution = DotsPerInch(bitmap.YPelsPerMeter);
 }
 
-// A picture file read into the working bitmap by its reader. The file's bytes outlive every reader
-// here, so none needs a copy of them.
+// A picture file read by its reader, held to the document's pixel limit. The file's bytes outlive
+// every reader here, so none needs a copy of them.
 void Load(TImageReader& reader, std::span<const uint8_t> data, const TImageSettings& settings) {
-    Load(reader, data, settings);
+    reader.MaxPixels = settings.MaxImagePixels;
+    reader.LoadFromView(data);
 }
 
 void Decode(TImageReader& reader, std::span<const uint8_t> data, const TImageSettings& settings,
