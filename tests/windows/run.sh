@@ -139,7 +139,7 @@ if grep -qaE "/BaseFont /[A-Z]{6}\+DejaVuSans" "$windows_pdf" && grep -qa "/Enco
     pdftotext -raw -enc UTF-8 "$windows_pdf" - | grep -q "→ ✓ 12 €"
 then pass "scenario has its Unicode paragraph in a subset composite font"
 else fail "scenario lacks the Unicode paragraph or its subset font: $windows_pdf"; fi
-if head -c 8 "$windows_pdf" | grep -q "%PDF-1.3" && grep -qa "/Subtype /CIDFontType0C" "$windows_pdf" &&
+if grep -qa "/Subtype /CIDFontType0C" "$windows_pdf" &&
     pdftotext -enc UTF-8 "$windows_pdf" - | grep -q "日本語のテキスト"
 then pass "scenario has its OpenType font, and its fallback font draws the Japanese"
 else fail "scenario lacks the OpenType font or the fallback: $windows_pdf"; fi
@@ -148,7 +148,11 @@ if grep -qaF "/URI (http://example.com/helvetica)" "$windows_pdf" &&
 then pass "scenario has its measured Helvetica paragraph with its link"
 else fail "scenario lacks the Helvetica paragraph or its link: $windows_pdf"; fi
 images=$(grep -ac "/Subtype /Image" "$windows_pdf" || true)
-[[ $images == 7 ]] && pass "scenario has its seven pictures" || fail "scenario has $images pictures, expected 7"
+[[ $images == 10 ]] && pass "scenario has its nine pictures and a soft mask" || fail "scenario has $images pictures, expected 10"
+if head -c 8 "$windows_pdf" | grep -q "%PDF-1.4" && grep -qa "/SMask" "$windows_pdf" &&
+    grep -qa "/DecodeParms << /Predictor 15" "$windows_pdf"
+then pass "scenario has its soft-masked logo (PDF 1.4) and PNG data with its predictor"
+else fail "scenario lacks the soft mask, PDF 1.4 or the PNG predictor: $windows_pdf"; fi
 
 linux_build=""
 for dir in ${PAGELITH_LINUX_BUILD_DIR:-} "$ROOT/build" "$ROOT/build-asan"; do
