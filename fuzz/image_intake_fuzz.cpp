@@ -1,6 +1,6 @@
 // Image intake on arbitrary bytes: the recognition table, the readers behind it and preparation
-// (first byte even; its bits 2 and 3 merge or keep alpha), or a packed bitmap as a client hands it
-// over in global memory (first byte odd).
+// (first byte even; its bits 2 and 3 merge or keep alpha, bit 4 follows the orientation, bit 5 lifts
+// the pixel limit), or a packed bitmap as a client hands it over in global memory (first byte odd).
 // The next byte picks the compression codes, so every encoding path is reached.
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     settings.UseSourceCompression = (data[0] & 2) != 0;
     settings.MergeAlpha = (data[0] & 4) != 0;
     settings.KeepAlpha = (data[0] & 8) != 0;
+    settings.ImageOrientation = (data[0] & 16) != 0;
+    if (data[0] & 32) settings.MaxImagePixels = 0;
     const std::span<const uint8_t> body(data + 2, size - 2);
     try {
         if (data[0] & 1) {
