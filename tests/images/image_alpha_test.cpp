@@ -1,16 +1,16 @@
 // Transparency at intake: kept as a soft mask, or merged into the picture, for every kind that has it.
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include "images/image_intake.h"
 #include "images/readers/png_test_writer.h"
+#include "support/content.h"
 
 namespace pagelith {
 namespace {
 
 using namespace test_png;
 using namespace std::string_literals;
+using testing::Inflate;
 
 // Raw samples and palette, so that a merged picture reads back as it stands; red to merge with.
 TImageSettings Settings(bool merge, bool keep, uint32_t color = 0x0000FF) {
@@ -20,15 +20,6 @@ TImageSettings Settings(bool merge, bool keep, uint32_t color = 0x0000FF) {
     s.KeepAlpha = keep;
     s.MergeAlphaColor = color;
     return s;
-}
-
-std::string Inflate(const std::string& in) {
-    if (in.empty()) return in;
-    std::string out(64, '\0');
-    uLongf size = out.size();
-    uncompress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(in.data()),
-               in.size());
-    return out.substr(0, size);
 }
 
 const std::vector<uint8_t> kPlte{10, 20, 30, 200, 100, 0, 40, 40, 40};

@@ -1,28 +1,18 @@
 // Classification, the four encodings and their byte layouts, and the refusals of PrepareImage.
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include "base/pdf_error.h"
 #include "images/image_test_support.h"
 #include "images/jpeg_encoder.h"
 #include "images/prepare_image.h"
 #include "images/readers/image_error.h"
+#include "support/content.h"
 
 namespace pagelith {
 namespace {
 
+using testing::Inflate;
 using testing::MakeBitmap;
-
-std::string Inflate(const std::string& data) {
-    std::string out(1 << 20, '\0');
-    uLongf size = out.size();
-    EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
-                         reinterpret_cast<const Bytef*>(data.data()), data.size()),
-              Z_OK);
-    out.resize(size);
-    return out;
-}
 
 TBMPImage WithPalette(TBMPImage b, std::vector<TRGB> palette) {
     b.Palette = std::move(palette);

@@ -2,10 +2,29 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <zlib.h>
 
 namespace pagelith::testing {
+
+// zlib data inflated; empty on any error.
+inline std::string Inflate(std::string_view data) {
+    std::string out(1 << 20, '\0');
+    for (;;) {
+        uLongf size = static_cast<uLongf>(out.size());
+        const int rc =
+            uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                       reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()));
+        if (rc == Z_BUF_ERROR && out.size() < (1u << 30)) {
+            out.resize(out.size() * 4);
+            continue;
+        }
+        if (rc != Z_OK) return {};
+        out.resize(size);
+        return out;
+    }
+}
 
 // Inflates the stream of object n; empty on any mismatch.
 inline std::string ContentOf(const std::string& pdf, int n) {
@@ -17,20 +36,7 @@ inline std::string ContentOf(const std::string& pdf, int n) {
     at += 8;
     const auto end = pdf.find("endstream\r", at);
     if (end == std::string::npos) return {};
-    std::string out(1 << 20, '\0');
-    for (;;) {
-        uLongf size = static_cast<uLongf>(out.size());
-        const int rc =
-            uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
-                       reinterpret_cast<const Bytef*>(pdf.data() + at), static_cast<uLong>(end - at));
-        if (rc == Z_BUF_ERROR && out.size() < (1u << 30)) {
-            out.resize(out.size() * 4);
-            continue;
-        }
-        if (rc != Z_OK) return {};
-        out.resize(size);
-        return out;
-    }
+    return Inflate(std::string_view(pdf).substr(at, end - at));
 }
 
 } // namespace pagelith::testing
