@@ -25,6 +25,14 @@ std::size_t MarkerAt(const std::vector<uint8_t>& file, std::initializer_list<uin
     return std::size_t(at - file.begin());
 }
 
+// The message decoding a file whose header loads fails with, or "(no error)".
+std::string DecodeError(const std::vector<uint8_t>& file) {
+    TJPEGImageExtra jpeg;
+    jpeg.LoadFromBytes(file);
+    TBMPImage bitmap;
+    return ErrorOf([&] { jpeg.AssignTo(bitmap); });
+}
+
 struct TDecodeCase {
     const char* Name;
     int Components;
@@ -230,14 +238,10 @@ TEST(JPEGImage, RefusesPicturesItsDataCannotFill) {
                              "../../intake_fixtures/jpeg_arithmetic.jpg"}) {
         SCOPED_TRACE(name);
         auto file = ReadFixture(name);
-        TJPEGImageExtra jpeg;
-        TBMPImage bitmap;
-        jpeg.LoadFromBytes(file);
-        EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "(no error)");
+        EXPECT_EQ(DecodeError(file), "(no error)");
         const std::size_t sof = MarkerAt(file, {0xC0, 0xC2, 0xC9});
         for (std::size_t i : {5, 7}) file[sof + i] = 0x1F, file[sof + i + 1] = 0x40;
-        jpeg.LoadFromBytes(file);
-        EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), "JPEG file has too little data for its size");
+        EXPECT_EQ(DecodeError(file), "JPEG file has too little data for its size");
     }
 }
 
@@ -254,12 +258,8 @@ TEST(JPEGImage, RefusesEndlessScans) {
         std::vector<uint8_t> endless(file.begin(), file.end() - 2);
         for (int i = 0; i < repeats; ++i)
             endless.insert(endless.end(), file.begin() + long(sos), file.end() - 2);
-        endless.push_back(0xFF);
-        endless.push_back(0xD9);
-        TJPEGImageExtra jpeg;
-        jpeg.LoadFromBytes(endless);
-        TBMPImage bitmap;
-        EXPECT_EQ(ErrorOf([&] { jpeg.AssignTo(bitmap); }), message) << repeats;
+        endless.insert(endless.end(), {0xFF, 0xD9});
+        EXPECT_EQ(DecodeError(endless), message) << repeats;
     }
 }
 
