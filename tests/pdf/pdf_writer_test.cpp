@@ -2,7 +2,6 @@
 
 #include <regex>
 
-#include "base/deflate.h"
 #include "base/pdf_error.h"
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
@@ -199,31 +198,6 @@ TEST(PdfWriter, IndexedImageHasColourSpaceAndPalette) {
     EXPECT_NE(pdf.find("7 0 obj\r[/Indexed /DeviceRGB 1\r8 0 R ]\rendobj"), std::string::npos);
     EXPECT_NE(pdf.find("8 0 obj\r<<\r/Length 6 >>\rstream\r\n"), std::string::npos);
     EXPECT_TRUE(ReadersAccept("indexed-image.pdf", pdf));
-}
-
-TEST(PdfWriter, SoftMaskFollowsItsImageAndRaisesTheHeader) {
-    TPagelith doc;
-    Fixed(doc).AddPage(0);
-    auto image = std::make_unique<TPDFImageRes>();
-    image->Width = 2;
-    image->Height = image->XResolution = image->YResolution = 1;
-    image->BitsPerComponent = 8;
-    image->Indexed = true;
-    image->PaletteSize = 2;
-    image->Data = std::string("\0\1", 2);
-    image->Palette = std::string("\0\0\0\xff\x80\x00", 6);
-    image->SoftMask = DeflateZlib(std::string("\x40\xff", 2));
-    image->SoftMaskBits = 8;
-    doc.Resources.Append(std::move(image));
-    doc.ApplyResource(1, 1);
-    const std::string pdf = SavePdf(doc);
-    EXPECT_EQ(pdf.substr(0, 9), "%PDF-1.4\r");
-    EXPECT_NE(pdf.find("/ColorSpace 8 0 R \r/SMask 7 0 R\r/Length 2 >>"), std::string::npos);
-    EXPECT_NE(pdf.find("7 0 obj\r<<\r/Type /XObject\r/Subtype /Image\r/Filter /FlateDecode\r/Width 2\r"
-                       "/Height 1\r/BitsPerComponent 8\r/ColorSpace /DeviceGray\r/Length "),
-              std::string::npos);
-    EXPECT_NE(pdf.find("8 0 obj\r[/Indexed /DeviceRGB 1\r9 0 R ]"), std::string::npos);
-    EXPECT_TRUE(ReadersAccept("soft-mask.pdf", pdf));
 }
 
 TEST(PdfWriter, LinkedImageGetsAnAnnotation) {
