@@ -276,8 +276,7 @@ def drawn(doc, tmp_path, size):
     pictures about a pixel off): the top-left corner of this size as an RGB array."""
     doc.SaveToFile(str(tmp_path / "drawn.pdf"))
     qpdf_check(tmp_path / "drawn.pdf")
-    result = run_tool("mutool", "draw", "-q", "-r", "72", "-o", str(tmp_path / "drawn.png"), str(tmp_path / "drawn.pdf"),
-                      "1")
+    result = run_tool("mutool", "draw", "-q", "-r", "72", "-o", str(tmp_path / "drawn.png"), str(tmp_path / "drawn.pdf"))
     assert result.returncode == 0, result.stderr
     return np.asarray(Image.open(tmp_path / "drawn.png").convert("RGB").crop((0, 0) + size), dtype=float)
 
