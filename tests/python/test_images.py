@@ -53,39 +53,36 @@ def test_handle_zero_adds_nothing():
     assert doc.CreateGraphic() == 1
 
 
-def dib(width, height, bits, data, palette=(), size=40, compression=0, colors=0, masks=b""):
-    """A packed bitmap: data is the stored rows, bottom first, or the compressed data."""
+def dib(bits, data, palette=(), size=40, compression=0, colors=0, masks=()):
+    """A packed bitmap of 4 x 3 pixels: data is the stored rows, bottom first, or the compressed data."""
     core = size == 12
-    header = struct.pack("<IHHHH", 12, width, height, 1, bits) if core else (struct.pack(
-        "<IiiHHIIiiII", size, width, height, 1, bits, compression, 0, 0, 0, colors, 0) + masks).ljust(size, b"\0")
+    header = struct.pack("<IHHHH", 12, 4, 3, 1, bits) if core else struct.pack(
+        "<IiiHHIIiiII%dI" % len(masks), size, 4, 3, 1, bits, compression, 0, 0, 0, colors, 0, *masks).ljust(size, b"\0")
     return header + b"".join(bytes((b, g, r) if core else (b, g, r, 0)) for r, g, b in palette) + data
 
 
 C = [(200, 10, 30), (0, 128, 255), (90, 90, 90), (255, 255, 0), (1, 2, 3), (40, 250, 160), (7, 77, 177)]
 S = bytes(range(30, 78))
-DIBS = {  # 4 x 3 pixels but the last
-    "V4 header, 24 bits": dib(4, 3, 24, S[:36], size=108),
-    "V5 header, short palette": dib(4, 3, 8, b"\0\1\2\2\2\1\0\0\1\1\2\0", C[:3], size=124, colors=3),
-    "4 bits, short palette": dib(4, 3, 4, b"\x01\x23\0\0\x44\x32\0\0\x10\x04\0\0", C[:5], colors=5),
-    "core header": dib(4, 3, 4, b"\x01\x23\0\0\x45\x66\0\0\x10\x04\0\0", C + C + C[:2], size=12),
-    "RLE8": dib(4, 3, 8, b"\3\1\1\2\0\0\0\4\1\2\3\0\0\0\2\3\2\0\0\1", C[:4], compression=1, colors=4),
-    "RLE4": dib(4, 3, 4, b"\4\x12\0\0\0\4\x34\x56\0\0\4\x56\0\1", C, compression=2, colors=7),
-    "16-bit fields 5-6-5": dib(4, 3, 16, S[:24], compression=3, masks=struct.pack("<3I", 0xF800, 0x7E0, 0x1F)),
-    "16 bits": dib(4, 3, 16, S[:24]),
-    "32-bit fields, V5 header": dib(4, 3, 32, S, size=124, compression=3,
-                                    masks=struct.pack("<3I", 0xFF0000, 0xFF00, 0xFF)),
-    "32 bits": dib(4, 3, 32, S),
-    "1 bit, white first": dib(9, 2, 1, b"\xA5\x80\0\0\x3C\0\0\0", [(255, 255, 255), (0, 0, 0)]),
+DIBS = {
+    "V4 header, 24 bits": dib(24, S[:36], size=108),
+    "V5 header, short palette": dib(8, b"\0\1\2\2\2\1\0\0\1\1\2\0", C[:3], size=124, colors=3),
+    "4 bits, short palette": dib(4, b"\x01\x23\0\0\x44\x32\0\0\x10\x04\0\0", C[:5], colors=5),
+    "core header": dib(4, b"\x01\x23\0\0\x45\x66\0\0\x10\x04\0\0", C + C + C[:2], size=12),
+    "RLE8": dib(8, b"\3\1\1\2\0\0\0\4\1\2\3\0\0\0\2\3\2\0\0\1", C[:4], compression=1, colors=4),
+    "RLE4": dib(4, b"\4\x12\0\0\0\4\x34\x56\0\0\4\x56\0\1", C, compression=2, colors=7),
+    "16-bit fields 5-6-5": dib(16, S[:24], compression=3, masks=(0xF800, 0x7E0, 0x1F)),
+    "16 bits": dib(16, S[:24]),
+    "32-bit fields, V5 header": dib(32, S, size=124, compression=3, masks=(0xFF0000, 0xFF00, 0xFF)),
+    "32 bits": dib(32, S),
 }
 
 
-def test_packed_bitmaps_look_as_pillow_reads_them(tmp_path):
-    doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
+def test_packed_bitmaps_look_as_pillow_reads_them(doc, tmp_path):
     for page, data in enumerate(DIBS.values(), 1):
         doc.AddPage(0)
         doc.ApplyResource(page, doc.AddImageBMPHandle(pagelith.packed_dib_handle(data)))
     with pytest.raises(pagelith.com_error, match="Unsupported BMP compression"):  # JPEG data
-        doc.AddImageBMPHandle(pagelith.packed_dib_handle(dib(4, 3, 24, b"\xff\xd8\xff", compression=4)))
+        doc.AddImageBMPHandle(pagelith.packed_dib_handle(dib(24, b"\xff\xd8\xff", compression=4)))
     doc.SaveToFile(str(tmp_path / "packed.pdf"))
     qpdf_check(tmp_path / "packed.pdf")
     with pikepdf.open(tmp_path / "packed.pdf") as pdf:
