@@ -1,6 +1,7 @@
 // Image intake on arbitrary bytes: the recognition table, the readers behind it and preparation
-// (first byte even; its bits 2 and 3 merge or keep alpha, bit 4 follows the orientation, bit 5 lifts
-// the pixel limit), or a packed bitmap as a client hands it over in global memory (first byte odd).
+// (first byte even; its bits 2 and 3 merge or keep alpha, bit 4 follows the orientation, bit 5 sets a
+// tiny pixel limit), or a packed bitmap as a client hands it over in global memory (first byte odd).
+// Pictures stay below 4 megapixels: larger ones that their data can fill only cost time here.
 // The next byte picks the compression codes, so every encoding path is reached.
 #include <cstddef>
 #include <cstdint>
@@ -23,12 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     settings.MergeAlpha = (data[0] & 4) != 0;
     settings.KeepAlpha = (data[0] & 8) != 0;
     settings.ImageOrientation = (data[0] & 16) != 0;
-    if (data[0] & 32) settings.MaxImagePixels = 0;
+    settings.MaxImagePixels = (data[0] & 32) ? 1000 : 4u << 20;
     const std::span<const uint8_t> body(data + 2, size - 2);
     try {
         if (data[0] & 1) {
             TBMPImage bitmap;
-            LoadPackedDIB(body, 0, bitmap);
+            LoadPackedDIB(body, settings.MaxImagePixels, bitmap);
             TPDFImageRes image;
             PrepareImage(settings, bitmap, image);
         } else {
