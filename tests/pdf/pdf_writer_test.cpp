@@ -232,5 +232,32 @@ TEST(PdfWriter, LinkedImageGetsAnAnnotation) {
     EXPECT_TRUE(ReadersAccept("image-link.pdf", pdf));
 }
 
+// A document with text, links and a picture but none of the navigation members writes the bytes
+// it wrote before they existed (their size and FNV-1a hash, taken then).
+TEST(PdfWriter, DocumentWithoutNavigationKeepsItsBytes) {
+    TPagelith doc;
+    Fixed(doc).AddPage(0);
+    doc.AddPage(0);
+    doc.Title = u"Same bytes";
+    doc.StandardFontMetrics = true; // measured text carries links
+    doc.CreateText();
+    doc.WriteText("Contents\n");
+    doc.WriteLink("Example", "http://example.com/");
+    doc.ApplyResource(2, 1);
+    auto image = std::make_unique<TPDFImageRes>();
+    image->Width = image->Height = 4;
+    image->XResolution = image->YResolution = 72;
+    image->BitsPerComponent = 8;
+    image->Data = std::string(4 * 4 * 3, '\x40');
+    doc.Resources.Append(std::move(image));
+    doc.ApplyResource(1, 2);
+    doc.Placement(1, 1)->Link = "http://example.com/picture";
+    const std::string pdf = SavePdf(doc);
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : pdf) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    EXPECT_EQ(pdf.size(), 2024u);
+    EXPECT_EQ(hash, 1457182969596225890ull);
+}
+
 } // namespace
 } // namespace pagelith
