@@ -12,6 +12,7 @@
 
 #include "base/obj_list.h"
 #include "base/pdf_resource.h"
+#include "document/navigation.h"
 #include "document/pdf_page.h"
 #include "fonts/font_res.h"
 #include "images/image_settings.h"
@@ -69,6 +70,13 @@ public:
     bool SubsetFonts = false;
     // The 14 standard fonts measure with their published widths, so their text wraps and aligns.
     bool StandardFontMetrics = false;
+    // Navigation (document/navigation_members.cpp): outline entries in tree order, named
+    // destinations, how the viewer opens (0 as it likes, 1 with the outline, 2 full screen) and the
+    // page it opens at (0 for the first).
+    std::vector<TBookmark> Bookmarks;
+    std::vector<TDestination> Destinations;
+    int32_t PageMode = 0;
+    int32_t OpenPage = 0;
 
     // The creation date's source; tests fix it.
     std::function<std::time_t()> Clock = [] { return std::time(nullptr); };
@@ -187,6 +195,17 @@ public:
     void SetImageReadNumber(int32_t number);
     void SetMaxImagePixels(int32_t pixels);
     TImageSettings ImageSettings() const;
+
+    // Navigation. Pages and heights are kept as given and checked when the file is written; a height is
+    // in the current units.
+    int32_t AddBookmark(std::u16string_view title, int32_t page, double y, int32_t level);
+    bool GetBookmarkOpen(int32_t number) const;
+    void SetBookmarkOpen(int32_t number, bool open);
+    // A name defined again moves to its new place; an empty name is ignored.
+    void AddDestination(std::string_view name, int32_t page, double y);
+    const TDestination* Destination(std::string_view name) const;
+    void SetPageMode(int32_t mode);
+    void SetOpenPage(int32_t page);
 
     // Writes the complete PDF file to dest; dest receives nothing on failure.
     void SaveToStream(TStream& dest);

@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/byte_stream.h"
 #include "base/pdf_string.h"
 #include "base/pdf_text_string.h"
 #include "base/version.h"
+#include "document/navigation.h"
 #include "document/pagelith.h"
 #include "images/image_res.h"
 #include "pdf/content_stream.h"
@@ -60,10 +63,11 @@ public:
 private:
     // One entry of the plan: objects First .. First + Count - 1 hold one thing of the document.
     struct TPlanned {
-        enum class TKind : uint8_t { Catalog, Page, Content, Image, Font, Links, Info };
+        enum class TKind : uint8_t { Catalog, Page, Content, Image, Font, Links, Outlines, Dests, Info };
         TKind Kind;
         int32_t First = 0;
         int32_t Count = 0;
+        int32_t Slots = 0;              // Content: the links the content pass meets, written or not
         const TPDFPage* Page = nullptr; // Page, Content and Links
         const TPDFImageRes* Image = nullptr;
         const TPDFFontRes* Font = nullptr;
@@ -80,7 +84,7 @@ private:
             Page(*entry.Page);
             break;
         case K::Content:
-            slots_.assign(static_cast<std::size_t>(entry.Page->AnnotCount), TLinkSlot{});
+            slots_.assign(static_cast<std::size_t>(entry.Slots), TLinkSlot{});
             WriteContentStream(file_, doc_, *entry.Page, slots_);
             break;
         case K::Image:
@@ -92,6 +96,12 @@ private:
         case K::Links:
             Links(*entry.Page, *entry.Targets);
             break;
+        case K::Outlines:
+            Outlines();
+            break;
+        case K::Dests:
+            Dests();
+            break;
         case K::Info:
             Info();
             break;
@@ -99,11 +109,11 @@ private:
     }
 
     // What a text placement adds to its page's links: one slot per laid-out segment with a link, so
-    // that the content pass never meets more links than it has slots, and its distinct targets.
+    // that the content pass never meets more links than it has slots, and its targets as runs of
+    // neighbouring segments.
     struct TTextLinks {
         bool Known = false;
-        int32_t Segments = 0;
-        std::vector<std::string_view> Targets;
+        std::vector<std::pair<std::string_view, int32_t>> Runs;
     };
 
     const TTextLinks& TextLinks(int32_t resource, TPDFTextRes& text) {
@@ -116,8 +126,8 @@ private:
         for (std::size_t i = 0; i < text.Segments.size(); ++i) {
             const TLinkRef& link = text.Segments.Style(i).Link;
             if (link.empty()) continue;
-            ++links.Segments;
-            if (!last || !(*last == link)) links.Targets.push_back(link.View());
+            if (!last || !(*last == link)) links.Runs.emplace_back(link.View(), 0);
+            ++links.Runs.back().second;
             last = &link;
         }
         text.ReleaseSegments(); // the content pass lays the block out again
@@ -136,10 +146,45 @@ private:
         return total;
     }
 
-    // One URI action per distinct target of the page, in first-use order.
+    // One action per distinct target of the page, in first-use order.
     static void AddTarget(std::vector<std::string_view>& targets, std::unordered_set<std::string_view>& seen,
                           std::string_view uri) {
         if (seen.insert(uri).second) targets.push_back(uri);
+    }
+
+    // Where a destination leads: a page's object and the height at its top, if the page exists.
+    struct TPlace {
+        int32_t Object = 0;
+        double Top = 0;
+    };
+
+    std::optional<TPlace> Place(int32_t page, std::optional<double> top) const {
+        const TPDFPage* p = page >= 1 ? doc_.Page(page) : nullptr;
+        if (!p) return std::nullopt;
+        return TPlace{p->ObjectNumber, top ? *top : static_cast<double>(p->Height)};
+    }
+
+    // A named destination whose page exists.
+    const TDestination* LiveDestination(std::string_view name) const {
+        const TDestination* d = doc_.Destination(name);
+        return d && Place(d->Page, d->Top) ? d : nullptr;
+    }
+
+    // A link is written when it is a URI or leads to a page or name that exists now.
+    bool Resolves(std::string_view target) const {
+        const auto internal = ParseInternalLink(target);
+        if (!internal) return true;
+        if (internal->Page == 0) return LiveDestination(internal->Name) != nullptr;
+        return doc_.Page(internal->Page) != nullptr;
+    }
+
+    // Counts a run of links on a page: every one takes a slot, those that resolve an annotation.
+    void AddLinks(TPDFPage& page, int32_t& slots, std::vector<std::string_view>& targets,
+                  std::unordered_set<std::string_view>& seen, std::string_view uri, int32_t count) {
+        slots += count;
+        if (!Resolves(uri)) return;
+        page.AnnotCount += count;
+        AddTarget(targets, seen, uri);
     }
 
     // Numbers every object and lists them in file order: the catalog and page tree, then each page
@@ -169,7 +214,9 @@ private:
                 page->FirstAnnot = next;
                 continue;
             }
+            const std::size_t content = plan_.size();
             plan(K::Content, 2).Page = page.get(); // the stream and its length
+            int32_t slots = 0;
             for (const auto& obj : page->Placements) {
                 if (obj->Kind != kImagePlacement) continue;
                 auto* image =
@@ -183,19 +230,16 @@ private:
             for (const auto& obj : page->Placements) {
                 const auto resource = static_cast<int32_t>(obj->ResourceIndex);
                 if (obj->Kind == kImagePlacement) {
-                    if (!obj->Link.empty() && obj->Angle == 0) {
-                        ++page->AnnotCount;
-                        AddTarget(targets, seen, obj->Link);
-                    }
+                    if (!obj->Link.empty() && obj->Angle == 0)
+                        AddLinks(*page, slots, targets, seen, obj->Link, 1);
                     continue;
                 }
                 if (obj->Kind != kTextPlacement) continue;
                 auto* text = dynamic_cast<TPDFTextRes*>(doc_.Resource(resource));
                 if (!text) continue;
                 if (obj->Angle == 0) {
-                    const TTextLinks& links = TextLinks(resource, *text);
-                    page->AnnotCount += links.Segments;
-                    for (std::string_view uri : links.Targets) AddTarget(targets, seen, uri);
+                    for (const auto& [uri, count] : TextLinks(resource, *text).Runs)
+                        AddLinks(*page, slots, targets, seen, uri, count);
                 }
                 for (const TDocumentFonts::TUse& use : fonts_.TextFonts(*text)) {
                     if (fonts_.Find(use.Number, use.Unicode)) continue;
@@ -205,6 +249,7 @@ private:
                     plan(K::Font, static_cast<int32_t>(FontObjects(font).size())).Font = &font;
                 }
             }
+            plan_[content].Slots = slots; // planning images and fonts moves the plan
             page->FirstAnnot = next;
             if (page->AnnotCount > 0) {
                 TPlanned& links = plan(K::Links, page->AnnotCount + static_cast<int32_t>(targets.size()));
@@ -212,6 +257,12 @@ private:
                 links.Targets = &targets;
             }
         }
+        outlinesNumber_ = doc_.Bookmarks.empty() ? 0 : next;
+        if (outlinesNumber_ != 0) plan(K::Outlines, 1 + static_cast<int32_t>(doc_.Bookmarks.size()));
+        bool named = false;
+        for (const TDestination& d : doc_.Destinations) named = named || Place(d.Page, d.Top);
+        destsNumber_ = named ? next : 0;
+        if (named) plan(K::Dests, 1);
         infoNumber_ = next;
         plan(K::Info, 1);
         file_.Offsets.assign(static_cast<std::size_t>(next) + 1, 0);
@@ -219,7 +270,18 @@ private:
 
     void Catalog() {
         file_.BeginObject();
-        file_.Out().Line("<<").Line("/Type /Catalog").Line("/Pages 2 0 R >>");
+        auto out = file_.Out();
+        out.Line("<<").Line("/Type /Catalog");
+        if (outlinesNumber_ != 0) out.Text("/Outlines ").Integer(outlinesNumber_).Line(" 0 R");
+        if (destsNumber_ != 0) out.Text("/Dests ").Integer(destsNumber_).Line(" 0 R");
+        if (doc_.PageMode == 1) out.Line("/PageMode /UseOutlines");
+        if (doc_.PageMode == 2) out.Line("/PageMode /FullScreen");
+        if (const auto open = Place(doc_.OpenPage, std::nullopt)) {
+            out.Text("/OpenAction ");
+            Destination(*open);
+            out.EndLine();
+        }
+        out.Line("/Pages 2 0 R >>");
         file_.EndObject();
         file_.BeginObject();
         file_.Out().Line("<<").Line("/Type /Pages").Text("/Kids [");
@@ -278,17 +340,22 @@ private:
         for (std::string_view uri : targets) actions.emplace(uri, action++);
         // Neighbouring slots mostly share one target: compare by place before hashing a long URI.
         std::string_view last;
-        int32_t lastAction = 0;
+        int32_t lastAction = 0; // 0: a link that leads nowhere, left out
         for (const TLinkSlot& slot : slots_) {
             if (last.data() != slot.Uri.data() || last.size() != slot.Uri.size()) {
                 const auto found = actions.find(slot.Uri);
-                if (found == actions.end()) throw EPDFError(kIndexingError);
+                if (found == actions.end() && Resolves(slot.Uri)) throw EPDFError(kIndexingError);
                 last = slot.Uri;
-                lastAction = found->second;
+                lastAction = found == actions.end() ? 0 : found->second;
             }
-            Annotation(slot, lastAction);
+            if (lastAction != 0) Annotation(slot, lastAction);
         }
-        for (std::string_view uri : targets) UriAction(uri);
+        for (std::string_view uri : targets) {
+            if (const auto internal = ParseInternalLink(uri))
+                GoToAction(*internal);
+            else
+                UriAction(uri);
+        }
     }
 
     // The fonts the page's text names, in first-use order on the page.
@@ -331,6 +398,120 @@ private:
         file_.Out().Text("<< /URI (");
         AppendEscaped(file_.Buffer, uri);
         file_.Out().Line(")/S /URI >> ");
+        file_.EndObject();
+    }
+
+    // "[page /XYZ null top null]": the page at a height, the zoom left as it is.
+    void Destination(const TPlace& place) {
+        file_.Out().Text("[").Integer(place.Object).Text(" 0 R /XYZ null ").Number(place.Top).Text(" null]");
+    }
+
+    // A name object: bytes outside the printable range, delimiters and '#' as #xx.
+    void Name(std::string_view name) {
+        static constexpr std::string_view kDelimiters = "()<>[]{}/%#";
+        std::string& out = file_.Buffer;
+        out.push_back('/');
+        for (const char c : name) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x21 || b > 0x7E || kDelimiters.find(c) != std::string_view::npos) {
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                out.push_back('#');
+                out.push_back(kHex[b >> 4]);
+                out.push_back(kHex[b & 15]);
+            } else {
+                out.push_back(c);
+            }
+        }
+    }
+
+    // Planned only for links that resolve.
+    void GoToAction(const TInternalLink& link) {
+        file_.BeginObject();
+        file_.Out().Text("<< /S /GoTo /D ");
+        if (link.Page == 0) {
+            Name(link.Name);
+        } else {
+            const auto y =
+                link.Y ? std::optional<double>(static_cast<double>(doc_.ToPoints(*link.Y))) : std::nullopt;
+            const auto place = Place(link.Page, y);
+            if (!place) throw EPDFError(kIndexingError);
+            Destination(*place);
+        }
+        file_.Out().Line(" >> ");
+        file_.EndObject();
+    }
+
+    // The outline root, then its entries in tree order: each nests under the latest entry one level up.
+    void Outlines() {
+        const std::vector<TBookmark>& marks = doc_.Bookmarks;
+        const auto n = static_cast<int32_t>(marks.size());
+        std::vector<int32_t> parent(marks.size(), -1), prev(marks.size(), -1), next(marks.size(), -1);
+        std::vector<int32_t> first(marks.size() + 1, -1), last(marks.size() + 1, -1); // [n]: the root
+        std::vector<int32_t> latest;                                                  // by level
+        for (int32_t i = 0; i < n; ++i) {
+            const auto level =
+                std::min<std::size_t>(static_cast<std::size_t>(std::max(marks[i].Level, 0)), latest.size());
+            latest.resize(level);
+            parent[i] = level == 0 ? -1 : latest[level - 1];
+            latest.push_back(i);
+            const int32_t up = parent[i] < 0 ? n : parent[i];
+            if (last[up] >= 0) {
+                next[last[up]] = i;
+                prev[i] = last[up];
+            } else {
+                first[up] = i;
+            }
+            last[up] = i;
+        }
+        // Entries shown below each one when it is open; children come after their parent.
+        std::vector<int32_t> shown(marks.size() + 1, 0);
+        for (int32_t i = n - 1; i >= 0; --i)
+            shown[parent[i] < 0 ? n : parent[i]] += 1 + (marks[i].Open ? shown[i] : 0);
+        const auto object = [&](int32_t i) { return int64_t{outlinesNumber_} + 1 + i; };
+        file_.BeginObject();
+        auto out = file_.Out();
+        out.Line("<< ").Line("/Type /Outlines");
+        out.Text("/First ").Integer(object(first[n])).Line(" 0 R");
+        out.Text("/Last ").Integer(object(last[n])).Line(" 0 R");
+        out.Text("/Count ").Integer(shown[n]).EndLine().Line(">> ");
+        file_.EndObject();
+        for (int32_t i = 0; i < n; ++i) {
+            file_.BeginObject();
+            out.Line("<< ").Text("/Title ");
+            AppendTextString(file_.Buffer, marks[i].Title);
+            out.EndLine();
+            out.Text("/Parent ").Integer(parent[i] < 0 ? outlinesNumber_ : object(parent[i])).Line(" 0 R");
+            if (prev[i] >= 0) out.Text("/Prev ").Integer(object(prev[i])).Line(" 0 R");
+            if (next[i] >= 0) out.Text("/Next ").Integer(object(next[i])).Line(" 0 R");
+            if (first[i] >= 0) {
+                out.Text("/First ").Integer(object(first[i])).Line(" 0 R");
+                out.Text("/Last ").Integer(object(last[i])).Line(" 0 R");
+                // Negative when closed: how many would show on opening it.
+                out.Text("/Count ").Integer(marks[i].Open ? shown[i] : -shown[i]).EndLine();
+            }
+            // An entry whose page is missing keeps its place in the tree but leads nowhere.
+            if (const auto place = Place(marks[i].Page, marks[i].Top)) {
+                out.Text("/Dest ");
+                Destination(*place);
+                out.EndLine();
+            }
+            out.Line(">> ");
+            file_.EndObject();
+        }
+    }
+
+    void Dests() {
+        file_.BeginObject();
+        file_.Out().Line("<< ");
+        for (const TDestination& d : doc_.Destinations) {
+            const auto place = Place(d.Page, d.Top);
+            if (!place) continue;
+            Name(d.Name);
+            file_.Out().Text(" ");
+            Destination(*place);
+            file_.Out().EndLine();
+        }
+        file_.Out().Line(">> ");
         file_.EndObject();
     }
 
@@ -378,7 +559,9 @@ private:
     std::vector<std::vector<std::string_view>> pageTargets_;
     std::vector<TLinkSlot> slots_; // filled by a page's content, read by its links
     int32_t infoNumber_ = 0;
-    int32_t minorVersion_ = 2; // the header's PDF 1.x: raised only by what a document holds
+    int32_t outlinesNumber_ = 0; // 0: no outline
+    int32_t destsNumber_ = 0;    // 0: no named destination leads anywhere
+    int32_t minorVersion_ = 2;   // the header's PDF 1.x: raised only by what a document holds
 };
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "document/navigation.h"
+#include "document/pagelith.h"
+
+namespace pagelith {
+namespace {
+
+TEST(NavigationMembers, InternalLinks) {
+    const struct {
+        const char* Target;
+        bool Internal;
+        int32_t Page;
+        double Y; // -1: none
+        const char* Name;
+    } cases[] = {
+        {"#page=3", true, 3, -1, ""},
+        {"#page=3&y=100.5", true, 3, 100.5, ""},
+        {"#chapter-2", true, 0, -1, "chapter-2"},
+        {"#page=0", true, 0, -1, "page=0"},
+        {"#page=2&y=top", true, 0, -1, "page=2&y=top"},
+        {"#page=2&z=1", true, 0, -1, "page=2&z=1"},
+        {"http://example.com/#page=2", false, 0, -1, ""},
+        {"", false, 0, -1, ""},
+    };
+    for (const auto& c : cases) {
+        const auto link = ParseInternalLink(c.Target);
+        ASSERT_EQ(link.has_value(), c.Internal) << c.Target;
+        if (!link) continue;
+        EXPECT_EQ(link->Page, c.Page) << c.Target;
+        EXPECT_EQ(link->Y.value_or(-1), c.Y) << c.Target;
+        EXPECT_EQ(link->Name, c.Name) << c.Target;
+    }
+}
+
+TEST(NavigationMembers, LevelsNestUnderTheLatestEntryAndAreClamped) {
+    TPagelith doc;
+    const std::vector<int32_t> asked{2, 1, 3, 2, -1, 1, 1};
+    const std::vector<int32_t> kept{0, 1, 2, 2, 0, 1, 1};
+    for (int32_t level : asked) doc.AddBookmark(u"t", 1, 0, level);
+    for (std::size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(doc.Bookmarks[i].Level, kept[i]) << i;
+    doc.SetBookmarkOpen(2, true);
+    doc.SetBookmarkOpen(8, true);
+    EXPECT_TRUE(doc.GetBookmarkOpen(2));
+    EXPECT_FALSE(doc.GetBookmarkOpen(1));
+    EXPECT_FALSE(doc.GetBookmarkOpen(0));
+    EXPECT_FALSE(doc.GetBookmarkOpen(8));
+}
+
+} // namespace
+} // namespace pagelith
