@@ -89,4 +89,16 @@ void TPagelith::SetOpenPage(int32_t page) {
     if (page >= 0) OpenPage = page;
 }
 
+void TPagelith::PageInserted(int32_t page) {
+    for (TBookmark& b : Bookmarks)
+        if (b.Page >= page) ++b.Page;
+    for (TDestination& d : Destinations)
+        if (d.Page >= page) ++d.Page;
+}
+
+void TPagelith::ClearNavigation() {
+    Bookmarks.clear();
+    Destinations.clear();
+}
+
 } // namespace pagelith

@@ -26,6 +26,7 @@ TPagelith::~TPagelith() {
 void TPagelith::AddPage(int32_t page) {
     auto p = std::make_unique<TPDFPage>(&Resources);
     p->SetPageSize(DefaultPageSize);
+    if (page >= 1 && static_cast<uint32_t>(page) <= Pages.Count()) PageInserted(page);
     Pages.Insert(std::move(p), page < 0 ? 0u : static_cast<uint32_t>(page));
 }
 
@@ -70,10 +71,12 @@ void TPagelith::Clear() {
     Subject.clear();
     Author.clear();
     Keywords.clear();
+    ClearNavigation();
 }
 
 void TPagelith::DeleteAllPages() {
     Pages.Clear();
+    ClearNavigation(); // every entry points to a page that is gone
 }
 
 TPDFGraphicRes* TPagelith::CurrentGraphicRes() const {

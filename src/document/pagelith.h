@@ -214,6 +214,9 @@ public:
     TTextMode TextMode(int32_t font, bool unicode) const;
 
 private:
+    // Bookmarks and destinations on page `page` or after it move one page on.
+    void PageInserted(int32_t page);
+    void ClearNavigation();
     // Adds a link's text through add, in the link format when LinkStandardFormat is on.
     void AddLinkText(const std::function<void(TPDFTextRes&)>& add);
     // Appends a resource and returns its number, the list's new length.

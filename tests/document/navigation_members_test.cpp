@@ -49,5 +49,32 @@ TEST(NavigationMembers, LevelsNestUnderTheLatestEntryAndAreClamped) {
     EXPECT_FALSE(doc.GetBookmarkOpen(8));
 }
 
+// Bookmarks and destinations follow their page as pages go in before it; appending moves nothing.
+TEST(NavigationMembers, EntriesFollowInsertedPagesAndGoWithThem) {
+    TPagelith doc;
+    for (int i = 0; i < 3; ++i) doc.AddPage(0);
+    doc.AddBookmark(u"a", 1, 0, 0);
+    doc.AddBookmark(u"b", 3, 0, 0);
+    doc.AddDestination("c", 2, 0);
+    doc.AddDestination("c", 3, 0); // defined again: moves
+    const struct {
+        int32_t Insert;
+        int32_t A, B, C;
+    } steps[] = {{0, 1, 3, 3}, {2, 1, 4, 4}, {1, 2, 5, 5}, {6, 2, 5, 5}, {5, 2, 6, 6}};
+    for (const auto& s : steps) {
+        doc.AddPage(s.Insert);
+        EXPECT_EQ(doc.Bookmarks[0].Page, s.A) << s.Insert;
+        EXPECT_EQ(doc.Bookmarks[1].Page, s.B) << s.Insert;
+        ASSERT_EQ(doc.Destinations.size(), 1u);
+        EXPECT_EQ(doc.Destination("c")->Page, s.C) << s.Insert;
+    }
+    doc.DeleteAllPages();
+    EXPECT_TRUE(doc.Bookmarks.empty() && doc.Destinations.empty());
+    doc.AddBookmark(u"a", 1, 0, 0);
+    doc.AddDestination("c", 1, 0);
+    doc.Clear();
+    EXPECT_TRUE(doc.Bookmarks.empty() && doc.Destinations.empty());
+}
+
 } // namespace
 } // namespace pagelith
