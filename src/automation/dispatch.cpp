@@ -218,6 +218,11 @@ constexpr std::array<TEntry, kMembers.size()> kEntries = {{
     Entry<&IPDFSvrDoc2::get_MaxImagePixels, &IPDFSvrDoc2::put_MaxImagePixels>(),
     Entry<&IPDFSvrDoc2::get_ImageOrientation, &IPDFSvrDoc2::put_ImageOrientation>(),
     Entry<&IPDFSvrDoc2::get_KeepAlpha, &IPDFSvrDoc2::put_KeepAlpha>(),
+    Entry<&IPDFSvrDoc2::AddBookmark>(),
+    Entry<&IPDFSvrDoc2::get_BookmarkOpen, &IPDFSvrDoc2::put_BookmarkOpen>(),
+    Entry<&IPDFSvrDoc2::AddDestination>(),
+    Entry<&IPDFSvrDoc2::get_PageMode, &IPDFSvrDoc2::put_PageMode>(),
+    Entry<&IPDFSvrDoc2::get_OpenPage, &IPDFSvrDoc2::put_OpenPage>(),
 }};
 // clang-format on
 

@@ -149,6 +149,15 @@ struct IPDFSvrDoc2 : public IPDFSvrDoc {
     virtual HRESULT STDMETHODCALLTYPE put_ImageOrientation(VARIANT_BOOL Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_KeepAlpha(VARIANT_BOOL* Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_KeepAlpha(VARIANT_BOOL Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddBookmark(BSTR Title, LONG Page, double Y, LONG Level,
+                                                  LONG* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_BookmarkOpen(LONG Number, VARIANT_BOOL* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_BookmarkOpen(LONG Number, VARIANT_BOOL Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddDestination(BSTR Name, LONG Page, double Y) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_PageMode(LONG* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_PageMode(LONG Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_OpenPage(LONG* Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_OpenPage(LONG Value) = 0;
 };
 
 PAGELITH_COM_IID(IPDFSvrDoc2);

@@ -209,6 +209,27 @@ constexpr std::array<TInterfaceNote, kMemberCount2> kDoc2Notes = {{
      "palette entries or colour, and a GIF's transparent colour become the picture's soft mask, so a "
      "logo sits on whatever lies beneath it. A document that places such a picture is PDF 1.4. False "
      "(the default) drops the transparency, as before."},
+    {"AddBookmark",
+     "Adds an outline entry and returns its number. It leads to page `Page` at height `Y` in the current "
+     "units, the zoom left as it is. `Level` 0 is the top; a higher level nests under the latest entry "
+     "one level up, and a level deeper than that is taken as that one. The title may use any "
+     "characters. An entry follows its page when pages are added before it, and goes with the pages on "
+     "`DeleteAllPages` and `Clear`; one whose page does not exist when the document is saved keeps its "
+     "place in the outline but leads nowhere."},
+    {"BookmarkOpen",
+     "True shows outline entry `Number` expanded, with the entries nested under it; false (the "
+     "default) shows it collapsed."},
+    {"AddDestination",
+     "Names page `Page` at height `Y` (current units) for links: `WriteLink` and `SetImageLink` lead "
+     "to it with the target `#Name`, as they lead to a page with `#page=N` or `#page=N&y=Y` (Y in the "
+     "units at saving). A link to a page or name that does not exist when the document is saved is "
+     "left out, and the document still saves. Any other target stays a web link."},
+    {"PageMode",
+     "How the document opens: 0 (the default) as the viewer likes, 1 with the outline shown, 2 full "
+     "screen. Other values are ignored."},
+    {"OpenPage",
+     "The page the document opens at; 0 (the default) writes nothing and the viewer opens at the first "
+     "page. A page that does not exist when the document is saved writes nothing either."},
 }};
 
 constexpr bool Doc2NotesNameItsMembers() {

@@ -40,8 +40,8 @@ inline constexpr std::size_t kMemberCount = 72;
 inline constexpr std::size_t kVtableEntryCount = 114; // after IDispatch's seven
 // IPDFSvrDoc2 derives from IPDFSvrDoc; its own members follow in DISPID and vtable order.
 inline constexpr int32_t kFirstDispId2 = 0x111;
-inline constexpr std::size_t kMemberCount2 = 10;
-inline constexpr std::size_t kVtableEntryCount2 = 19; // after IPDFSvrDoc's
+inline constexpr std::size_t kMemberCount2 = 15;
+inline constexpr std::size_t kVtableEntryCount2 = 27; // after IPDFSvrDoc's
 
 namespace member_table_detail {
 using K = TMemberKind;
@@ -136,6 +136,11 @@ inline constexpr std::array<TMemberInfo, kMemberCount + kMemberCount2> kMembers 
         TMemberInfo{0x118, "MaxImagePixels", K::GetPut, 0, {{}}, V::Long, "Largest number of pixels a picture may have; 0 for no limit but memory."},
         TMemberInfo{0x119, "ImageOrientation", K::GetPut, 0, {{}}, V::Boolean, "Place pictures upright by their EXIF or TIFF orientation."},
         TMemberInfo{0x11A, "KeepAlpha", K::GetPut, 0, {{}}, V::Boolean, "Keep a picture's transparency as a soft mask."},
+        TMemberInfo{0x11B, "AddBookmark", K::Method, 4, {{{"Title", V::String}, {"Page", V::Long}, {"Y", V::Double}, {"Level", V::Long}}}, V::Long, "Adds an outline entry leading to a height on a page."},
+        TMemberInfo{0x11C, "BookmarkOpen", K::GetPut, 1, {{{"Number", V::Long}}}, V::Boolean, "Show the outline entry expanded."},
+        TMemberInfo{0x11D, "AddDestination", K::Method, 3, {{{"Name", V::String}, {"Page", V::Long}, {"Y", V::Double}}}, V::None, "Names a height on a page for links to lead to."},
+        TMemberInfo{0x11E, "PageMode", K::GetPut, 0, {{}}, V::Long, "How the document opens: 0 as the viewer likes, 1 with the outline, 2 full screen."},
+        TMemberInfo{0x11F, "OpenPage", K::GetPut, 0, {{}}, V::Long, "Page the document opens at; 0 for the first."},
     };
 }();
 // clang-format on

@@ -560,6 +560,41 @@ HRESULT TPDFSvrDoc::put_KeepAlpha(VARIANT_BOOL Value) {
     return Serialized(callLock_, [&] { FBuilder.KeepAlpha = Value != 0; });
 }
 
+// Navigation
+
+HRESULT TPDFSvrDoc::AddBookmark(BSTR Title, LONG Page, double Y, LONG Level, LONG* Value) {
+    return RunWithResult(callLock_, Value,
+                         [&] { return LONG{FBuilder.AddBookmark(BstrToU16(Title), Page, Y, Level)}; });
+}
+
+HRESULT TPDFSvrDoc::get_BookmarkOpen(LONG Number, VARIANT_BOOL* Value) {
+    return GetValue(callLock_, Value, [&] { return AsBool(FBuilder.GetBookmarkOpen(Number)); });
+}
+
+HRESULT TPDFSvrDoc::put_BookmarkOpen(LONG Number, VARIANT_BOOL Value) {
+    return Serialized(callLock_, [&] { FBuilder.SetBookmarkOpen(Number, Value != 0); });
+}
+
+HRESULT TPDFSvrDoc::AddDestination(BSTR Name, LONG Page, double Y) {
+    return Serialized(callLock_, [&] { FBuilder.AddDestination(Ansi(Name), Page, Y); });
+}
+
+HRESULT TPDFSvrDoc::get_PageMode(LONG* Value) {
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.PageMode}; });
+}
+
+HRESULT TPDFSvrDoc::put_PageMode(LONG Value) {
+    return Serialized(callLock_, [&] { FBuilder.SetPageMode(Value); });
+}
+
+HRESULT TPDFSvrDoc::get_OpenPage(LONG* Value) {
+    return GetValue(callLock_, Value, [&] { return LONG{FBuilder.OpenPage}; });
+}
+
+HRESULT TPDFSvrDoc::put_OpenPage(LONG Value) {
+    return Serialized(callLock_, [&] { FBuilder.SetOpenPage(Value); });
+}
+
 // Links
 
 HRESULT TPDFSvrDoc::get_LinkStandardFormat(VARIANT_BOOL* Value) {

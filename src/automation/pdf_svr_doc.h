@@ -176,6 +176,14 @@ public:
     HRESULT STDMETHODCALLTYPE put_ImageOrientation(VARIANT_BOOL Value) override;
     HRESULT STDMETHODCALLTYPE get_KeepAlpha(VARIANT_BOOL* Value) override;
     HRESULT STDMETHODCALLTYPE put_KeepAlpha(VARIANT_BOOL Value) override;
+    HRESULT STDMETHODCALLTYPE AddBookmark(BSTR Title, LONG Page, double Y, LONG Level, LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE get_BookmarkOpen(LONG Number, VARIANT_BOOL* Value) override;
+    HRESULT STDMETHODCALLTYPE put_BookmarkOpen(LONG Number, VARIANT_BOOL Value) override;
+    HRESULT STDMETHODCALLTYPE AddDestination(BSTR Name, LONG Page, double Y) override;
+    HRESULT STDMETHODCALLTYPE get_PageMode(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE put_PageMode(LONG Value) override;
+    HRESULT STDMETHODCALLTYPE get_OpenPage(LONG* Value) override;
+    HRESULT STDMETHODCALLTYPE put_OpenPage(LONG Value) override;
 
     TPagelith FBuilder;
     std::u16string StreamFileName;

@@ -562,7 +562,7 @@ TEST_F(RobustnessTest, NamedArgumentsAndDispParams) {
     }
     // DISPIDs that name no member, whatever the flags.
     for (DISPID id : {DISPID{INT_MIN}, DISPID{-1}, DISPID_PROPERTYPUT, DISPID_NEWENUM, DISPID_VALUE,
-                      DISPID{200}, DISPID{283}, DISPID{0x10000 + 0xC9}, DISPID{INT_MAX}}) {
+                      DISPID{200}, DISPID{288}, DISPID{0x10000 + 0xC9}, DISPID{INT_MAX}}) {
         for (WORD flags : kFlagSets) {
             DISPPARAMS none{nullptr, nullptr, 0, 0};
             EXPECT_EQ(Invoke(id, flags, &none).Hr, DISP_E_MEMBERNOTFOUND) << id;

@@ -18,7 +18,7 @@ def doc():
 def test_dir_lists_every_member_and_no_internals(doc):
     names = dir(doc)
     members = [name for name, _, _ in _members.PDFSVRDOC_MEMBERS]
-    assert len(members) == 82
+    assert len(members) == 87
     assert set(members) <= set(names)
     assert "SetPageWidth" in names and "SetTextSize" in names
     assert not [n for n in names if n.startswith("_")]

@@ -68,7 +68,7 @@ TEST_F(RegisteredServer, NewPropertiesThroughTheVtable) {
     ASSERT_EQ(doc->Invoke(0x112, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
     EXPECT_EQ(V_VT(&result), VT_BOOL);
     EXPECT_EQ(V_BOOL(&result), VARIANT_TRUE);
-    EXPECT_EQ(doc->Invoke(0x11B, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+    EXPECT_EQ(doc->Invoke(0x120, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
               DISP_E_MEMBERNOTFOUND);
 }
 
