@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "document/navigation.h"
 #include "document/pagelith.h"
 
@@ -33,20 +31,6 @@ TEST(NavigationMembers, InternalLinks) {
         EXPECT_EQ(link->Y.value_or(-1), c.Y) << c.Target;
         EXPECT_EQ(link->Name, c.Name) << c.Target;
     }
-}
-
-TEST(NavigationMembers, LevelsNestUnderTheLatestEntryAndAreClamped) {
-    TPagelith doc;
-    const std::vector<int32_t> asked{2, 1, 3, 2, -1, 1, 1};
-    const std::vector<int32_t> kept{0, 1, 2, 2, 0, 1, 1};
-    for (int32_t level : asked) doc.AddBookmark(u"t", 1, 0, level);
-    for (std::size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(doc.Bookmarks[i].Level, kept[i]) << i;
-    doc.SetBookmarkOpen(2, true);
-    doc.SetBookmarkOpen(8, true);
-    EXPECT_TRUE(doc.GetBookmarkOpen(2));
-    EXPECT_FALSE(doc.GetBookmarkOpen(1));
-    EXPECT_FALSE(doc.GetBookmarkOpen(0));
-    EXPECT_FALSE(doc.GetBookmarkOpen(8));
 }
 
 // Bookmarks and destinations follow their page as pages go in before it; appending moves nothing.
