@@ -23,8 +23,8 @@ struct TDestination {
     double Top = 0; // points
 };
 
-// A link target that stays in the document: "#page=N", "#page=N&y=Y" (Y in the document's units),
-// or "#name" for a named destination.
+// A link target that stays in the document: "#page=N", "#page=N&y=Y" or "#name" for a named
+// destination. Y is in the document's units as given, and in points once stored (LinkTarget).
 struct TInternalLink {
     int32_t Page = 0; // 0 for a named destination
     std::optional<double> Y;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "document/navigation.h"
 #include "document/pagelith.h"
@@ -94,6 +95,15 @@ void TPagelith::PageInserted(int32_t page) {
         if (b.Page >= page) ++b.Page;
     for (TDestination& d : Destinations)
         if (d.Page >= page) ++d.Page;
+}
+
+std::string TPagelith::LinkTarget(std::string_view link) const {
+    const auto internal = ParseInternalLink(link);
+    if (!internal || !internal->Y) return std::string(link);
+    char buffer[64];
+    const auto points = static_cast<double>(ToPoints(*internal->Y));
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, points).ptr;
+    return "#page=" + std::to_string(internal->Page) + "&y=" + std::string(buffer, end);
 }
 
 void TPagelith::ClearNavigation() {

@@ -217,6 +217,8 @@ private:
     // Bookmarks and destinations on page `page` or after it move one page on.
     void PageInserted(int32_t page);
     void ClearNavigation();
+    // A link as stored: "#page=N&y=Y" has Y turned into points now, so later unit changes leave it.
+    std::string LinkTarget(std::string_view link) const;
     // Adds a link's text through add, in the link format when LinkStandardFormat is on.
     void AddLinkText(const std::function<void(TPDFTextRes&)>& add);
     // Appends a resource and returns its number, the list's new length.

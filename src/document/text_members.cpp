@@ -36,14 +36,16 @@ void TPagelith::WriteText(std::u16string_view text) {
 }
 
 void TPagelith::WriteLink(std::string_view text, std::string_view link) {
+    const std::string target = LinkTarget(link);
     AddLinkText([&](TPDFTextRes& t) {
-        AddCodePageText(t, text, link, AppendText, LinkBorder, TextMode(t.Font, false));
+        AddCodePageText(t, text, target, AppendText, LinkBorder, TextMode(t.Font, false));
     });
 }
 
 void TPagelith::WriteLink(std::u16string_view text, std::string_view link) {
+    const std::string target = LinkTarget(link);
     AddLinkText([&](TPDFTextRes& t) {
-        t.AddWideText(text, link, AppendText, LinkBorder, TextMode(t.Font, UnicodeText));
+        t.AddWideText(text, target, AppendText, LinkBorder, TextMode(t.Font, UnicodeText));
     });
 }
 
@@ -79,7 +81,7 @@ void TPagelith::AddLinkText(const std::function<void(TPDFTextRes&)>& add) {
 void TPagelith::SetImageLink(int32_t page, int32_t index, std::string_view link) {
     TPDFObj* obj = Placement(page, index);
     if (!obj || obj->Kind != kImagePlacement) return;
-    obj->Link.assign(link);
+    obj->Link = LinkTarget(link);
     obj->LinkBorder = LinkBorder;
 }
 

@@ -431,9 +431,7 @@ private:
         if (link.Page == 0) {
             Name(link.Name);
         } else {
-            const auto y =
-                link.Y ? std::optional<double>(static_cast<double>(doc_.ToPoints(*link.Y))) : std::nullopt;
-            const auto place = Place(link.Page, y);
+            const auto place = Place(link.Page, link.Y); // Y already in points
             if (!place) throw EPDFError(kIndexingError);
             Destination(*place);
         }

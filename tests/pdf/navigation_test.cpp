@@ -54,6 +54,7 @@ TEST(Navigation, OutlineLinksAndOpeningReadBack) {
     doc.WriteLink("Gone", "#gone");
     doc.ApplyResource(1, 1);
     doc.Locate(1, 1, 1, 10);
+    doc.Units = 0; // heights were taken in the units current at each call
     EXPECT_EQ(Navigation("navigation.pdf", doc),
               "outline|0|Introduction|2|720|2\n"
               "outline|1|Caf\u00e9 (d\u00e9but)|2|360|-1\n"
