@@ -153,8 +153,12 @@ if head -c 8 "$windows_pdf" | grep -q "%PDF-1.4" && grep -qa "/SMask" "$windows_
     grep -qa "/DecodeParms << /Predictor 15" "$windows_pdf"
 then pass "scenario has its soft-masked logo (PDF 1.4) and PNG data with its predictor"
 else fail "scenario lacks the soft mask, PDF 1.4 or the PNG predictor: $windows_pdf"; fi
+if grep -qa "/Outlines" "$windows_pdf" && grep -qa "/S /GoTo /D /pictures" "$windows_pdf" &&
+    grep -qa "/PageMode /UseOutlines" "$windows_pdf"
+then pass "scenario has its two bookmarks and its links inside the document"
+else fail "scenario lacks the outline or the internal links: $windows_pdf"; fi
 
-linux_build=""
+linux_build="
 for dir in ${PAGELITH_LINUX_BUILD_DIR:-} "$ROOT/build" "$ROOT/build-asan"; do
     if [[ -n $dir && -f $dir/python/pagelith/_config.py ]]; then linux_build=$dir; break; fi
 done
