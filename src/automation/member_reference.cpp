@@ -222,7 +222,7 @@ constexpr std::array<TInterfaceNote, kMemberCount2> kDoc2Notes = {{
     {"AddDestination",
      "Names page `Page` at height `Y` (current units) for links: `WriteLink` and `SetImageLink` lead "
      "to it with the target `#Name`, as they lead to a page with `#page=N` or `#page=N&y=Y` (Y in the "
-     "units at saving). A link to a page or name that does not exist when the document is saved is "
+     "units current at the call). A link to a page or name that does not exist when the document is saved is "
      "left out, and the document still saves. Any other target stays a web link."},
     {"PageMode",
      "How the document opens: 0 (the default) as the viewer likes, 1 with the outline shown, 2 full "
