@@ -148,22 +148,5 @@ TEST(SecondInterface, SettingsSurviveClearLikeTheOthers) {
     EXPECT_EQ(fresh.Get(u"SubsetFonts").Boolean(), VARIANT_FALSE);
 }
 
-// The navigation members reach the document late-bound; their rules are tested with it.
-TEST(SecondInterface, NavigationMembers) {
-    TScriptObject doc;
-    doc.Call(u"AddPage", {I4(0)});
-    EXPECT_EQ(doc.Call(u"AddBookmark", {Str(u"Caf\u00e9"), I4(1), R8(700), I4(0)}).Long(), 1);
-    EXPECT_EQ(doc.Call(u"AddBookmark", {Str(u"Two"), I4(1), R8(600), I4(3)}).Long(), 2);
-    EXPECT_EQ(doc.Get(u"BookmarkOpen", {I4(1)}).Boolean(), VARIANT_FALSE);
-    EXPECT_EQ(doc.Put(u"BookmarkOpen", {I4(1), Bool(VARIANT_TRUE)}).Hr, S_OK);
-    EXPECT_EQ(doc.Get(u"BookmarkOpen", {I4(1)}).Boolean(), VARIANT_TRUE);
-    EXPECT_EQ(doc.Call(u"AddDestination", {Str(u"top"), I4(1), R8(800)}).Hr, S_OK);
-    for (const char16_t* name : {u"PageMode", u"OpenPage"}) {
-        EXPECT_EQ(doc.Get(name).Long(), 0);
-        EXPECT_EQ(doc.Put(name, {I4(1)}).Hr, S_OK);
-        EXPECT_EQ(doc.Get(name).Long(), 1);
-    }
-}
-
 } // namespace
 } // namespace pagelith::test

@@ -92,26 +92,5 @@ TEST(Navigation, CatalogEntriesOnlyWhenAsked) {
     }
 }
 
-// Links that lead nowhere leave the page without annotations, and mutool lists the outline.
-TEST(Navigation, DeadLinksWriteNothingAndMutoolListsTheOutline) {
-    TPagelith doc;
-    doc.AddPage(0);
-    doc.AddBookmark(u"Only", 1, 700, 0);
-    doc.StandardFontMetrics = true;
-    doc.CreateText();
-    doc.WriteLink("Nowhere", "#missing");
-    doc.ApplyResource(1, 1);
-    doc.Clock = [] { return testing::kFixedTime; };
-    const std::string pdf = SavePdf(doc);
-    EXPECT_EQ(pdf.find("/Annots"), std::string::npos);
-    EXPECT_EQ(pdf.find("/GoTo"), std::string::npos);
-    ASSERT_TRUE(ReadersAccept("dead-links.pdf", pdf));
-    std::string out;
-    EXPECT_EQ(
-        testing::Run("mutool show '" + testing::OutputPath("dead-links.pdf").string() + "' outline", &out),
-        0);
-    EXPECT_NE(out.find("\"Only\"\t#page=1"), std::string::npos) << out;
-}
-
 } // namespace
 } // namespace pagelith
