@@ -17,8 +17,8 @@ struct TBookmark {
     bool Open = false;
 };
 
+// A named place; the name is its key in the document's map.
 struct TDestination {
-    std::string Name;
     int32_t Page = 0;
     double Top = 0; // points
 };

@@ -66,20 +66,14 @@ void TPagelith::SetBookmarkOpen(int32_t number, bool open) {
 }
 
 void TPagelith::AddDestination(std::string_view name, int32_t page, double y) {
-    if (name.empty()) return;
-    TDestination destination{std::string(name), page, static_cast<double>(ToPoints(y))};
-    const auto same = std::find_if(Destinations.begin(), Destinations.end(),
-                                   [&](const TDestination& d) { return d.Name == name; });
-    if (same != Destinations.end())
-        *same = std::move(destination);
-    else
-        Destinations.push_back(std::move(destination));
+    if (!name.empty())
+        Destinations.insert_or_assign(std::string(name),
+                                      TDestination{page, static_cast<double>(ToPoints(y))});
 }
 
 const TDestination* TPagelith::Destination(std::string_view name) const {
-    for (const TDestination& d : Destinations)
-        if (d.Name == name) return &d;
-    return nullptr;
+    const auto found = Destinations.find(name);
+    return found == Destinations.end() ? nullptr : &found->second;
 }
 
 void TPagelith::SetPageMode(int32_t mode) {
@@ -93,7 +87,7 @@ void TPagelith::SetOpenPage(int32_t page) {
 void TPagelith::PageInserted(int32_t page) {
     for (TBookmark& b : Bookmarks)
         if (b.Page >= page) ++b.Page;
-    for (TDestination& d : Destinations)
+    for (auto& [name, d] : Destinations)
         if (d.Page >= page) ++d.Page;
 }
 

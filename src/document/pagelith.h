@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -74,7 +75,7 @@ public:
     // destinations, how the viewer opens (0 as it likes, 1 with the outline, 2 full screen) and the
     // page it opens at (0 for the first).
     std::vector<TBookmark> Bookmarks;
-    std::vector<TDestination> Destinations;
+    std::map<std::string, TDestination, std::less<>> Destinations; // by name, as written
     int32_t PageMode = 0;
     int32_t OpenPage = 0;
 

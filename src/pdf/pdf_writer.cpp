@@ -260,7 +260,7 @@ private:
         outlinesNumber_ = doc_.Bookmarks.empty() ? 0 : next;
         if (outlinesNumber_ != 0) plan(K::Outlines, 1 + static_cast<int32_t>(doc_.Bookmarks.size()));
         bool named = false;
-        for (const TDestination& d : doc_.Destinations) named = named || Place(d.Page, d.Top);
+        for (const auto& [name, d] : doc_.Destinations) named = named || Place(d.Page, d.Top);
         destsNumber_ = named ? next : 0;
         if (named) plan(K::Dests, 1);
         infoNumber_ = next;
@@ -501,10 +501,10 @@ private:
     void Dests() {
         file_.BeginObject();
         file_.Out().Line("<< ");
-        for (const TDestination& d : doc_.Destinations) {
+        for (const auto& [name, d] : doc_.Destinations) {
             const auto place = Place(d.Page, d.Top);
             if (!place) continue;
-            Name(d.Name);
+            Name(name);
             file_.Out().Text(" ");
             Destination(*place);
             file_.Out().EndLine();
