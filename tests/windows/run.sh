@@ -111,7 +111,7 @@ run_script() { # script file, arguments...
     output=$(wine_out cscript.exe //nologo "$(winpath "$1")" "${@:2}")
     status=$?
     set -e
-    last=$(printf '%s\n' "$output" | grep -v '^$' | tail -n 1)
+    last=$(printf '%s\n' "$output" | grep -v '^$' | tail -n 1 || true) # a script that never ran prints nothing
     printf '%s\n' "$output" | grep -v '^RESULT' | sed "s/^/    [$name] /" || true
     if [[ $status -eq 0 && $last == "RESULT $name: 0 failures" ]]; then
         pass "$name"
@@ -158,7 +158,7 @@ if grep -qa "/Outlines" "$windows_pdf" && grep -qa "/S /GoTo /D /pictures" "$win
 then pass "scenario has its two bookmarks and its links inside the document"
 else fail "scenario lacks the outline or the internal links: $windows_pdf"; fi
 
-linux_build="
+linux_build=""
 for dir in ${PAGELITH_LINUX_BUILD_DIR:-} "$ROOT/build" "$ROOT/build-asan"; do
     if [[ -n $dir && -f $dir/python/pagelith/_config.py ]]; then linux_build=$dir; break; fi
 done
