@@ -77,7 +77,7 @@ public:
             }
             break;
         default:
-            if (auto* text = dynamic_cast<TPDFTextRes*>(res)) Text(obj, *text);
+            if (auto* text = dynamic_cast<const TPDFTextRes*>(res)) Text(obj, *text);
             break;
         }
     }
@@ -155,7 +155,7 @@ private:
         }
     }
 
-    void Text(const TPDFObj& obj, TPDFTextRes& text) {
+    void Text(const TPDFObj& obj, const TPDFTextRes& text) {
         Out().Line("q").Line("q").Line("BT");
         const double r = obj.Angle;
         double e = obj.X;
@@ -167,46 +167,45 @@ private:
             f = obj.Y * c - obj.X * s;
             RotationLine(c, s);
         }
-        text.Layout(doc_.Fonts, obj.Scale);
         selected_ = {};
-        const TSegmentList& segments = text.Segments;
-        for (std::size_t i = 0; i < segments.size(); ++i) {
-            const TSegment& seg = segments.At(i);
-            const TLineStyle& style = segments.Style(i);
-            Select(seg.Shaped ? seg.Font : style.Font, seg.Shaped);
-            // Signed, as the layout measured it: a size of 0 or less is written as it stands.
-            const double size = obj.Scale * style.Size / 100;
-            const double tx = std::tan(static_cast<double>(style.SkewX * kPi / 180)) * size;
-            const double ty = std::tan(static_cast<double>(style.SkewY * kPi / 180)) * size;
-            Out().Color(style.Color, true).EndLine();
-            double a = 0;
-            if (text.Alignment == 1) a = -seg.LineWidth / 2;
-            if (text.Alignment == 2) a = -seg.LineWidth;
-            const double x = seg.XOffset + e + a;
-            const double y = f - seg.YOffset;
-            TLinkSlot* slot = (!style.Link.empty() && r == 0) ? slots_.Take() : nullptr;
-            Out().Operand(size).Operand(tx).Operand(ty).Operand(size).Operand(x).Number(y).Line(" Tm");
-            if (style.Underline && r == 0)
-                underlines_.push_back({x, y - 0.15 * size, seg.Width, 0.05 * size, style.Color});
-            if (slot) {
-                slot->Uri = style.Link.View();
-                slot->Border = style.LinkBorder;
-                slot->Left = Nearest(x);
-                slot->Top = Nearest(y + size);
-                slot->Width = Nearest(seg.Width);
-                slot->Bottom = Nearest(y - 0.25 * size);
+        // One visual line at a time: a block's segments are never all held.
+        const auto line = [&](const TSegmentList& segments, std::size_t first, std::size_t end) {
+            for (std::size_t i = first; i < end; ++i) {
+                const TSegment& seg = segments.At(i);
+                const TLineStyle& style = segments.Style(i);
+                Select(seg.Shaped ? seg.Font : style.Font, seg.Shaped);
+                // Signed, as the layout measured it: a size of 0 or less is written as it stands.
+                const double size = obj.Scale * style.Size / 100;
+                const double tx = std::tan(static_cast<double>(style.SkewX * kPi / 180)) * size;
+                const double ty = std::tan(static_cast<double>(style.SkewY * kPi / 180)) * size;
+                Out().Color(style.Color, true).EndLine();
+                double a = 0;
+                if (text.Alignment == 1) a = -seg.LineWidth / 2;
+                if (text.Alignment == 2) a = -seg.LineWidth;
+                const double x = seg.XOffset + e + a;
+                const double y = f - seg.YOffset;
+                TLinkSlot* slot = (!style.Link.empty() && r == 0) ? slots_.Take() : nullptr;
+                Out().Operand(size).Operand(tx).Operand(ty).Operand(size).Operand(x).Number(y).Line(" Tm");
+                if (style.Underline && r == 0)
+                    underlines_.push_back({x, y - 0.15 * size, seg.Width, 0.05 * size, style.Color});
+                if (slot) {
+                    slot->Uri = style.Link.View();
+                    slot->Border = style.LinkBorder;
+                    slot->Left = Nearest(x);
+                    slot->Top = Nearest(y + size);
+                    slot->Width = Nearest(seg.Width);
+                    slot->Bottom = Nearest(y - 0.25 * size);
+                }
+                if (seg.Shaped) {
+                    AppendGlyphs(seg.Font, segments.Glyphs(i));
+                } else {
+                    AppendLiteralString(segments.Text(i));
+                    text_.append("Tj\r");
+                }
             }
-            if (seg.Shaped) {
-                AppendGlyphs(seg.Font, segments.Glyphs(i));
-            } else {
-                AppendLiteralString(segments.Text(i));
-                text_.append("Tj\r");
-            }
-        }
+        };
+        text.ForEachVisualLine(doc_.Fonts, obj.Scale, line);
         Out().Line("ET").Line("Q").Line("Q");
-        // The pieces are rebuilt by every layout; holding those of every block
-        // until the save ends would double the memory the text takes.
-        text.ReleaseSegments();
     }
 
     // Selects a font resource unless it is the one in use.

@@ -190,6 +190,10 @@ public:
         std::vector<TSegment>().swap(items_);
         std::vector<TShapedGlyph>().swap(glyphs_);
     }
+    // Drops the first n segments and the glyphs only they use.
+    void DropFront(std::size_t n);
+    // Appends segments [first, end) of other, with their glyphs.
+    void AppendFrom(const TSegmentList& other, std::size_t first, std::size_t end);
 
     // A shaped segment's glyphs, left to right; clusters count from the segment's first byte.
     std::span<const TShapedGlyph> Glyphs(std::size_t i) const {

@@ -1,0 +1,23 @@
+"""Peak memory of one text block of 5 million short lines, saved through StreamData.
+
+    PYTHONPATH=build/python /usr/bin/time -v /usr/bin/python3 bench/large_text.py OUT.pdf [LINES]
+
+Prints nothing; read "Maximum resident set size" from time -v. The creation date is fixed so
+that two builds' files can be compared with cmp.
+"""
+
+import sys
+
+import pagelith
+
+out = sys.argv[1]
+lines = int(sys.argv[2]) if len(sys.argv) > 2 else 5_000_000
+doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
+doc.AddPage(0)
+t = doc.CreateText()
+# 10 MB: a digit and a line feed per line.
+doc.WriteText("\n".join(str(i % 10) for i in range(lines)))
+doc.Locate(1, doc.ApplyResource(1, t), 56, 800)
+data = doc.StreamData()
+with open(out, "wb") as f:
+    f.write(bytes(data))
