@@ -1,7 +1,10 @@
-// The one way the library compresses: whole buffers into zlib format (/FlateDecode), in one call.
+// How the library compresses into zlib format (/FlateDecode): whole buffers in one call, and data too
+// large to hold whole piece by piece.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,5 +56,25 @@ inline std::string DeflateZlib(std::string_view data, int level = kDeflateLevel)
     AppendDeflated(out, data, level);
     return out;
 }
+
+// A zlib stream made piece by piece, for data that is produced faster than it should be held: each
+// compressed piece goes to out as soon as it is made.
+class TDeflateStream {
+public:
+    TDeflateStream(int level, std::function<void(std::string_view)> out);
+    ~TDeflateStream();
+    TDeflateStream(const TDeflateStream&) = delete;
+    TDeflateStream& operator=(const TDeflateStream&) = delete;
+
+    void Write(std::string_view data);
+    // Ends the stream; nothing may be written after it.
+    void Finish();
+    // Compressed bytes handed to out so far.
+    uint64_t Size() const;
+
+private:
+    struct TState;
+    std::unique_ptr<TState> state_;
+};
 
 } // namespace pagelith

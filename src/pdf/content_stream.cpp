@@ -1,7 +1,10 @@
 #include "pdf/content_stream.h"
 
 #include <cmath>
+#include <optional>
+#include <string>
 
+#include "base/deflate.h"
 #include "base/pdf_string.h"
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
@@ -10,6 +13,7 @@
 #include "fonts/standard_fonts.h"
 #include "images/image_res.h"
 #include "pdf/font_objects.h"
+#include "pdf/pdf_file.h"
 #include "pdf/stream_object.h"
 #include "text/text_res.h"
 
@@ -57,10 +61,47 @@ private:
     std::size_t next_ = 0;
 };
 
+constexpr std::string_view kContentTail = " /Filter /FlateDecode >>";
+
+// A page's content: compressed in one call when it stays small, and piece by piece once it outgrows
+// a piece, so that a long page is never held whole.
+class TContentOut {
+public:
+    TContentOut(TPdfFile& file, TStreamObject& stream) : file_(file), stream_(stream) {}
+
+    std::string Text; // written and not yet compressed
+
+    void Spill() {
+        if (Text.size() < kPiece) return;
+        if (!deflater_) {
+            stream_.Open(kContentTail);
+            deflater_.emplace(kDeflateLevel, [this](std::string_view bytes) { file_.Append(bytes); });
+        }
+        deflater_->Write(Text);
+        Text.clear();
+    }
+
+    void Finish() {
+        if (!deflater_) {
+            stream_.Deflate(Text, kContentTail);
+            return;
+        }
+        deflater_->Write(Text);
+        deflater_->Finish();
+        stream_.Close(deflater_->Size());
+    }
+
+private:
+    static constexpr std::size_t kPiece = 1 << 20;
+    TPdfFile& file_;
+    TStreamObject& stream_;
+    std::optional<TDeflateStream> deflater_;
+};
+
 class TContentWriter {
 public:
-    TContentWriter(std::string& text, TPagelith& doc, std::vector<TLinkSlot>& slots)
-        : text_(text), doc_(doc), slots_(slots) {}
+    TContentWriter(TContentOut& out, TPagelith& doc, std::vector<TLinkSlot>& slots)
+        : out_(out), text_(out.Text), doc_(doc), slots_(slots) {}
 
     void Placement(const TPDFObj& obj) {
         TPDFResource* res = doc_.Resource(static_cast<int32_t>(obj.ResourceIndex));
@@ -203,6 +244,7 @@ private:
                     text_.append("Tj\r");
                 }
             }
+            out_.Spill();
         };
         text.ForEachVisualLine(doc_.Fonts, obj.Scale, line);
         Out().Line("ET").Line("Q").Line("Q");
@@ -275,6 +317,7 @@ private:
         if (rise != 0) Out().Line("0 Ts");
     }
 
+    TContentOut& out_;
     std::string& text_;
     std::string shown_, codes_;
     struct {
@@ -291,12 +334,14 @@ private:
 void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots) {
     TStreamObject stream(file, TStreamLength::Separate);
     stream.Dictionary().Text("<< ");
-    // Assembled whole, then compressed in one call.
-    std::string text;
-    TContentWriter content(text, doc, slots);
-    for (const auto& obj : page.Placements) content.Placement(*obj);
+    TContentOut out(file, stream);
+    TContentWriter content(out, doc, slots);
+    for (const auto& obj : page.Placements) {
+        content.Placement(*obj);
+        out.Spill();
+    }
     content.UnderlineBars();
-    stream.Deflate(text, " /Filter /FlateDecode >>");
+    out.Finish();
 }
 
 } // namespace pagelith
