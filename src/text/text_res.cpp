@@ -1,7 +1,9 @@
 #include "text/text_res.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 #include "base/ansi_text.h"
 #include "base/utf8_text.h"
@@ -47,17 +49,38 @@ TTextLine TLineStore::operator[](std::size_t i) const {
     return line;
 }
 
+const TLineStore::TRun& TLineStore::RunOf(std::size_t line) const {
+    if (runs_.size() == 1) return runs_[0];
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), line,
+                                        [](std::size_t l, const TRun& run) { return l < run.First; });
+    return *(after - 1);
+}
+
 void TLineStore::StartLine(const TLineStyle& style, bool continues) {
-    if (entries_.capacity() == 0) entries_.reserve(16);
+    if (ends_.capacity() == 0) ends_.reserve(16);
     if (styles_.empty() || !(styles_.back() == style)) styles_.push_back(style);
-    entries_.push_back({chars_.size(), static_cast<uint32_t>(styles_.size() - 1), continues});
+    const auto styleIndex = static_cast<uint32_t>(styles_.size() - 1);
+    // A run also ends before its ends outgrow four bytes.
+    constexpr std::size_t kRunChars = std::size_t{1} << 31;
+    if (runs_.empty() || runs_.back().Style != styleIndex || runs_.back().Continues != continues ||
+        chars_.size() - runs_.back().Base >= kRunChars)
+        runs_.push_back({ends_.size(), chars_.size(), styleIndex, continues});
+    ends_.push_back(static_cast<uint32_t>(chars_.size() - runs_.back().Base));
+}
+
+void TLineStore::Append(std::string_view text) {
+    const std::size_t end = chars_.size() + text.size() - runs_.back().Base;
+    if (end > UINT32_MAX) throw std::length_error("line too long");
+    chars_.append(text);
+    ends_.back() = static_cast<uint32_t>(end);
 }
 
 void TLineStore::Rollback(const TMark& mark) noexcept {
     chars_.resize(mark.Chars);
-    entries_.resize(mark.Lines);
+    ends_.resize(mark.Lines);
     styles_.resize(mark.Styles);
-    if (!entries_.empty()) entries_.back().End = mark.LastEnd;
+    runs_.resize(mark.Runs);
+    if (!ends_.empty()) ends_.back() = mark.LastEnd;
 }
 
 TTextLine TSegmentList::operator[](std::size_t i) const {
