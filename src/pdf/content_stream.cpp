@@ -75,7 +75,7 @@ public:
         if (Text.size() < kPiece) return;
         if (!deflater_) {
             stream_.Open(kContentTail);
-            deflater_.emplace(kDeflateLevel, [this](std::string_view bytes) { file_.Append(bytes); });
+            deflater_.emplace(kContentDeflateLevel, [this](std::string_view bytes) { file_.Append(bytes); });
         }
         deflater_->Write(Text);
         Text.clear();
@@ -83,7 +83,7 @@ public:
 
     void Finish() {
         if (!deflater_) {
-            stream_.Deflate(Text, kContentTail);
+            stream_.Deflate(Text, kContentTail, kContentDeflateLevel);
             return;
         }
         deflater_->Write(Text);
