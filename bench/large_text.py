@@ -2,8 +2,9 @@
 
     PYTHONPATH=build/python /usr/bin/time -v /usr/bin/python3 bench/large_text.py OUT.pdf [LINES]
 
-Prints nothing; read "Maximum resident set size" from time -v. The creation date is fixed so
-that two builds' files can be compared with cmp.
+Prints nothing; read "Maximum resident set size" from time -v. Two builds' files differ only in
+/CreationDate (same length), so they compare with cmp once it is masked, e.g.
+    sed 's|/CreationDate (D:[0-9Z]*)||' A.pdf | cmp - <(sed 's|/CreationDate (D:[0-9Z]*)||' B.pdf)
 """
 
 import sys
