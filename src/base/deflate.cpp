@@ -8,6 +8,7 @@
 #include <new>
 
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include "base/pdf_error.h"
 
@@ -88,6 +89,60 @@ TDeflated Deflate(std::string_view data, int level) {
 
 void AppendDeflated(std::string& out, std::string_view data, int level) {
     out.append(Deflate(data, level).View());
+}
+
+struct TDeflateStream::TState {
+    z_stream Z{};
+    std::function<void(std::string_view)> Out;
+    uint64_t Size = 0;
+    std::unique_ptr<char[]> Piece = std::make_unique_for_overwrite<char[]>(kPiece);
+    static constexpr uInt kPiece = 64 * 1024;
+
+    // Runs the compressor until it wants more input (or, finishing, until the stream ends).
+    void Pump(int flush) {
+        for (;;) {
+            Z.next_out = reinterpret_cast<Bytef*>(Piece.get());
+            Z.avail_out = kPiece;
+            const int result = deflate(&Z, flush);
+            if (result == Z_STREAM_ERROR) throw EPDFError("Compression error");
+            const std::size_t made = kPiece - Z.avail_out;
+            if (made > 0) {
+                Out(std::string_view(Piece.get(), made));
+                Size += made;
+            }
+            if (flush == Z_FINISH ? result == Z_STREAM_END : Z.avail_out != 0) return;
+        }
+    }
+};
+
+TDeflateStream::TDeflateStream(int level, std::function<void(std::string_view)> out)
+    : state_(std::make_unique<TState>()) {
+    state_->Out = std::move(out);
+    const int result = deflateInit(&state_->Z, level);
+    if (result == Z_MEM_ERROR) throw std::bad_alloc();
+    if (result != Z_OK) throw EPDFError("Compression error");
+}
+
+TDeflateStream::~TDeflateStream() {
+    deflateEnd(&state_->Z);
+}
+
+void TDeflateStream::Write(std::string_view data) {
+    while (!data.empty()) { // avail_in counts in 32 bits
+        const std::size_t n = std::min<std::size_t>(data.size(), 1u << 30);
+        state_->Z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        state_->Z.avail_in = static_cast<uInt>(n);
+        state_->Pump(Z_NO_FLUSH);
+        data.remove_prefix(n);
+    }
+}
+
+void TDeflateStream::Finish() {
+    state_->Pump(Z_FINISH);
+}
+
+uint64_t TDeflateStream::Size() const {
+    return state_->Size;
 }
 
 } // namespace pagelith

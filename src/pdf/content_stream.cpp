@@ -1,7 +1,10 @@
 #include "pdf/content_stream.h"
 
 #include <cmath>
+#include <optional>
+#include <string>
 
+#include "base/deflate.h"
 #include "base/pdf_string.h"
 #include "document/pagelith.h"
 #include "drawing/graphic_res.h"
@@ -10,6 +13,7 @@
 #include "fonts/standard_fonts.h"
 #include "images/image_res.h"
 #include "pdf/font_objects.h"
+#include "pdf/pdf_file.h"
 #include "pdf/stream_object.h"
 #include "text/text_res.h"
 
@@ -57,10 +61,47 @@ private:
     std::size_t next_ = 0;
 };
 
+constexpr std::string_view kContentTail = " /Filter /FlateDecode >>";
+
+// A page's content: compressed in one call when it stays small, and piece by piece once it outgrows
+// a piece, so that a long page is never held whole.
+class TContentOut {
+public:
+    TContentOut(TPdfFile& file, TStreamObject& stream) : file_(file), stream_(stream) {}
+
+    std::string Text; // written and not yet compressed
+
+    void Spill() {
+        if (Text.size() < kPiece) return;
+        if (!deflater_) {
+            stream_.Open(kContentTail);
+            deflater_.emplace(kContentDeflateLevel, [this](std::string_view bytes) { file_.Append(bytes); });
+        }
+        deflater_->Write(Text);
+        Text.clear();
+    }
+
+    void Finish() {
+        if (!deflater_) {
+            stream_.Deflate(Text, kContentTail, kContentDeflateLevel);
+            return;
+        }
+        deflater_->Write(Text);
+        deflater_->Finish();
+        stream_.Close(deflater_->Size());
+    }
+
+private:
+    static constexpr std::size_t kPiece = 1 << 20;
+    TPdfFile& file_;
+    TStreamObject& stream_;
+    std::optional<TDeflateStream> deflater_;
+};
+
 class TContentWriter {
 public:
-    TContentWriter(std::string& text, TPagelith& doc, std::vector<TLinkSlot>& slots)
-        : text_(text), doc_(doc), slots_(slots) {}
+    TContentWriter(TContentOut& out, TPagelith& doc, std::vector<TLinkSlot>& slots)
+        : out_(out), text_(out.Text), doc_(doc), slots_(slots) {}
 
     void Placement(const TPDFObj& obj) {
         TPDFResource* res = doc_.Resource(static_cast<int32_t>(obj.ResourceIndex));
@@ -77,7 +118,7 @@ public:
             }
             break;
         default:
-            if (auto* text = dynamic_cast<TPDFTextRes*>(res)) Text(obj, *text);
+            if (auto* text = dynamic_cast<const TPDFTextRes*>(res)) Text(obj, *text);
             break;
         }
     }
@@ -155,7 +196,7 @@ private:
         }
     }
 
-    void Text(const TPDFObj& obj, TPDFTextRes& text) {
+    void Text(const TPDFObj& obj, const TPDFTextRes& text) {
         Out().Line("q").Line("q").Line("BT");
         const double r = obj.Angle;
         double e = obj.X;
@@ -167,46 +208,46 @@ private:
             f = obj.Y * c - obj.X * s;
             RotationLine(c, s);
         }
-        text.Layout(doc_.Fonts, obj.Scale);
         selected_ = {};
-        const TSegmentList& segments = text.Segments;
-        for (std::size_t i = 0; i < segments.size(); ++i) {
-            const TSegment& seg = segments.At(i);
-            const TLineStyle& style = segments.Style(i);
-            Select(seg.Shaped ? seg.Font : style.Font, seg.Shaped);
-            // Signed, as the layout measured it: a size of 0 or less is written as it stands.
-            const double size = obj.Scale * style.Size / 100;
-            const double tx = std::tan(static_cast<double>(style.SkewX * kPi / 180)) * size;
-            const double ty = std::tan(static_cast<double>(style.SkewY * kPi / 180)) * size;
-            Out().Color(style.Color, true).EndLine();
-            double a = 0;
-            if (text.Alignment == 1) a = -seg.LineWidth / 2;
-            if (text.Alignment == 2) a = -seg.LineWidth;
-            const double x = seg.XOffset + e + a;
-            const double y = f - seg.YOffset;
-            TLinkSlot* slot = (!style.Link.empty() && r == 0) ? slots_.Take() : nullptr;
-            Out().Operand(size).Operand(tx).Operand(ty).Operand(size).Operand(x).Number(y).Line(" Tm");
-            if (style.Underline && r == 0)
-                underlines_.push_back({x, y - 0.15 * size, seg.Width, 0.05 * size, style.Color});
-            if (slot) {
-                slot->Uri = style.Link.View();
-                slot->Border = style.LinkBorder;
-                slot->Left = Nearest(x);
-                slot->Top = Nearest(y + size);
-                slot->Width = Nearest(seg.Width);
-                slot->Bottom = Nearest(y - 0.25 * size);
+        // One visual line at a time: a block's segments are never all held.
+        const auto line = [&](const TSegmentList& segments, std::size_t first, std::size_t end) {
+            for (std::size_t i = first; i < end; ++i) {
+                const TSegment& seg = segments.At(i);
+                const TLineStyle& style = segments.Style(i);
+                Select(seg.Shaped ? seg.Font : style.Font, seg.Shaped);
+                // Signed, as the layout measured it: a size of 0 or less is written as it stands.
+                const double size = obj.Scale * style.Size / 100;
+                const double tx = std::tan(static_cast<double>(style.SkewX * kPi / 180)) * size;
+                const double ty = std::tan(static_cast<double>(style.SkewY * kPi / 180)) * size;
+                Out().Color(style.Color, true).EndLine();
+                double a = 0;
+                if (text.Alignment == 1) a = -seg.LineWidth / 2;
+                if (text.Alignment == 2) a = -seg.LineWidth;
+                const double x = seg.XOffset + e + a;
+                const double y = f - seg.YOffset;
+                TLinkSlot* slot = (!style.Link.empty() && r == 0) ? slots_.Take() : nullptr;
+                Out().Operand(size).Operand(tx).Operand(ty).Operand(size).Operand(x).Number(y).Line(" Tm");
+                if (style.Underline && r == 0)
+                    underlines_.push_back({x, y - 0.15 * size, seg.Width, 0.05 * size, style.Color});
+                if (slot) {
+                    slot->Uri = style.Link.View();
+                    slot->Border = style.LinkBorder;
+                    slot->Left = Nearest(x);
+                    slot->Top = Nearest(y + size);
+                    slot->Width = Nearest(seg.Width);
+                    slot->Bottom = Nearest(y - 0.25 * size);
+                }
+                if (seg.Shaped) {
+                    AppendGlyphs(seg.Font, segments.Glyphs(i));
+                } else {
+                    AppendLiteralString(segments.Text(i));
+                    text_.append("Tj\r");
+                }
             }
-            if (seg.Shaped) {
-                AppendGlyphs(seg.Font, segments.Glyphs(i));
-            } else {
-                AppendLiteralString(segments.Text(i));
-                text_.append("Tj\r");
-            }
-        }
+            out_.Spill();
+        };
+        text.ForEachVisualLine(doc_.Fonts, obj.Scale, line);
         Out().Line("ET").Line("Q").Line("Q");
-        // The pieces are rebuilt by every layout; holding those of every block
-        // until the save ends would double the memory the text takes.
-        text.ReleaseSegments();
     }
 
     // Selects a font resource unless it is the one in use.
@@ -276,6 +317,7 @@ private:
         if (rise != 0) Out().Line("0 Ts");
     }
 
+    TContentOut& out_;
     std::string& text_;
     std::string shown_, codes_;
     struct {
@@ -292,12 +334,14 @@ private:
 void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots) {
     TStreamObject stream(file, TStreamLength::Separate);
     stream.Dictionary().Text("<< ");
-    // Assembled whole, then compressed in one call.
-    std::string text;
-    TContentWriter content(text, doc, slots);
-    for (const auto& obj : page.Placements) content.Placement(*obj);
+    TContentOut out(file, stream);
+    TContentWriter content(out, doc, slots);
+    for (const auto& obj : page.Placements) {
+        content.Placement(*obj);
+        out.Spill();
+    }
     content.UnderlineBars();
-    stream.Deflate(text, " /Filter /FlateDecode >>");
+    out.Finish();
 }
 
 } // namespace pagelith

@@ -229,18 +229,21 @@ void TDocumentFonts::GatherShapedText() {
         const auto use = [&](TUse u) {
             if (std::find(uses.begin(), uses.end(), u) == uses.end()) uses.push_back(u);
         };
-        TSegmentList segments(text.Lines);
-        LayOutLines(text.Lines, doc_.Fonts, 100, segments);
-        for (std::size_t i = 0; i < segments.size(); ++i) {
-            const TSegment& seg = segments.At(i);
-            if (!seg.Shaped) {
-                use({segments.Style(i).Font, false});
-                continue;
-            }
-            use({seg.Font, true});
-            const TPDFFontRes* font = doc_.Fonts.Item(static_cast<uint32_t>(seg.Font - kStandardFontCount));
-            if (font) RecordClusters(font->Font, segments.Text(i), segments.Glyphs(i), seen[seg.Font]);
-        }
+        text.ForEachVisualLine(
+            doc_.Fonts, 100, [&](const TSegmentList& segments, std::size_t first, std::size_t end) {
+                for (std::size_t i = first; i < end; ++i) {
+                    const TSegment& seg = segments.At(i);
+                    if (!seg.Shaped) {
+                        use({segments.Style(i).Font, false});
+                        continue;
+                    }
+                    use({seg.Font, true});
+                    const TPDFFontRes* font =
+                        doc_.Fonts.Item(static_cast<uint32_t>(seg.Font - kStandardFontCount));
+                    if (font)
+                        RecordClusters(font->Font, segments.Text(i), segments.Glyphs(i), seen[seg.Font]);
+                }
+            });
     });
     auto& glyphs = unicodeGlyphs_.emplace();
     for (auto& [font, chars] : seen) {

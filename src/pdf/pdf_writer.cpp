@@ -116,21 +116,22 @@ private:
         std::vector<std::pair<std::string_view, int32_t>> Runs;
     };
 
-    const TTextLinks& TextLinks(int32_t resource, TPDFTextRes& text) {
+    const TTextLinks& TextLinks(int32_t resource, const TPDFTextRes& text) {
         TTextLinks& links = textLinks_[static_cast<std::size_t>(resource)];
         if (links.Known) return links;
         links.Known = true;
         if (text.LinkCount <= 0) return links;
-        text.Layout(doc_.Fonts, 100);
         const TLinkRef* last = nullptr;
-        for (std::size_t i = 0; i < text.Segments.size(); ++i) {
-            const TLinkRef& link = text.Segments.Style(i).Link;
-            if (link.empty()) continue;
-            if (!last || !(*last == link)) links.Runs.emplace_back(link.View(), 0);
-            ++links.Runs.back().second;
-            last = &link;
-        }
-        text.ReleaseSegments(); // the content pass lays the block out again
+        text.ForEachVisualLine(doc_.Fonts, 100,
+                               [&](const TSegmentList& segments, std::size_t first, std::size_t end) {
+                                   for (std::size_t i = first; i < end; ++i) {
+                                       const TLinkRef& link = segments.Style(i).Link;
+                                       if (link.empty()) continue;
+                                       if (!last || !(*last == link)) links.Runs.emplace_back(link.View(), 0);
+                                       ++links.Runs.back().second;
+                                       last = &link;
+                                   }
+                               });
         return links;
     }
 

@@ -56,16 +56,16 @@ void TStreamObject::Copy(const THeldBytes& data, std::string_view tail) {
     Finish(data.size());
 }
 
-void TStreamObject::Deflate(std::string_view data, std::string_view tail) {
+void TStreamObject::Deflate(std::string_view data, std::string_view tail, int level) {
     if (length_ != TStreamLength::Separate) {
         // The length comes before the data, so the data is compressed first.
-        Copy(DeflateZlib(data), tail);
+        Copy(DeflateZlib(data, level), tail);
         return;
     }
     // Compressed straight into the file; the count goes into the object after this one.
     LengthEntry(0, tail);
     const std::size_t start = file_.Buffer.size();
-    AppendDeflated(file_.Buffer, data);
+    AppendDeflated(file_.Buffer, data, level);
     Finish(file_.Buffer.size() - start);
 }
 

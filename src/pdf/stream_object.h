@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/deflate.h"
 #include "base/held_bytes.h"
 #include "base/operator_text.h"
 
@@ -32,7 +33,11 @@ public:
     void Copy(std::string_view data, std::string_view tail);
     void Copy(const THeldBytes& data, std::string_view tail);
     // Compresses data (zlib format) into the body.
-    void Deflate(std::string_view data, std::string_view tail);
+    void Deflate(std::string_view data, std::string_view tail, int level = kDeflateLevel);
+    // A body the caller writes piece by piece: Open writes what comes before it, Close what comes after
+    // it. Separate length only, since the size is known last.
+    void Open(std::string_view tail) { LengthEntry(0, tail); }
+    void Close(uint64_t size) { Finish(size); }
 
 private:
     void LengthEntry(uint64_t size, std::string_view tail);

@@ -94,24 +94,26 @@ private:
     std::size_t i_;
 };
 
-// The written lines: their characters end to end, one entry per line, one style per run.
+// The written lines: their characters end to end, four bytes per line for its end, and one run entry
+// per stretch of lines written in the same settings and append flag.
 class TLineStore {
 public:
-    std::size_t size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
+    std::size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
     TTextLine operator[](std::size_t i) const;
     TTextLine back() const { return (*this)[size() - 1]; }
     TLineIterator<TLineStore> begin() const { return {this, 0}; }
     TLineIterator<TLineStore> end() const { return {this, size()}; }
 
     std::string_view Text(std::size_t i) const {
-        const std::size_t start = i == 0 ? 0 : entries_[i - 1].End;
-        return std::string_view(chars_).substr(start, entries_[i].End - start);
+        const TRun& run = RunOf(i);
+        const std::size_t start = Start(run, i);
+        return std::string_view(chars_).substr(start, run.Base + ends_[i] - start);
     }
     // Offset of line i's first character in Chars().
-    std::size_t Start(std::size_t i) const { return i == 0 ? 0 : entries_[i - 1].End; }
-    const TLineStyle& Style(std::size_t i) const { return styles_[entries_[i].Style]; }
-    bool Continues(std::size_t i) const { return entries_[i].Continues; }
+    std::size_t Start(std::size_t i) const { return Start(RunOf(i), i); }
+    const TLineStyle& Style(std::size_t i) const { return styles_[RunOf(i).Style]; }
+    bool Continues(std::size_t i) const { return RunOf(i).Continues; }
     const std::string& Chars() const { return chars_; }
     // Every style in first-use order.
     const std::vector<TLineStyle>& Styles() const { return styles_; }
@@ -119,28 +121,33 @@ public:
     // A new, empty line in style; the style is stored only when it differs from the last one.
     void StartLine(const TLineStyle& style, bool continues);
     // Appends to the last line.
-    void Append(std::string_view text) {
-        chars_.append(text);
-        entries_.back().End = chars_.size();
-    }
+    void Append(std::string_view text);
 
     // The store's extent, to undo a call that failed half-way.
     struct TMark {
-        std::size_t Chars = 0, Lines = 0, Styles = 0, LastEnd = 0;
+        std::size_t Chars = 0, Lines = 0, Styles = 0, Runs = 0;
+        uint32_t LastEnd = 0;
     };
     TMark Mark() const {
-        return {chars_.size(), entries_.size(), styles_.size(), empty() ? 0 : entries_.back().End};
+        return {chars_.size(), ends_.size(), styles_.size(), runs_.size(), empty() ? 0 : ends_.back()};
     }
     void Rollback(const TMark& mark) noexcept;
 
 private:
-    struct TEntry {
-        std::size_t End = 0; // one past the line's last character in chars_
+    struct TRun {
+        std::size_t First = 0; // its first line
+        std::size_t Base = 0;  // where its first line starts in chars_; its lines' ends count from here
         uint32_t Style = 0;
         bool Continues = false;
     };
+    const TRun& RunOf(std::size_t line) const;
+    std::size_t Start(const TRun& run, std::size_t i) const {
+        return run.Base + (i == run.First ? 0 : ends_[i - 1]);
+    }
+
     std::string chars_;
-    std::vector<TEntry> entries_;
+    std::vector<uint32_t> ends_;
+    std::vector<TRun> runs_;
     std::vector<TLineStyle> styles_;
 };
 
@@ -190,6 +197,10 @@ public:
         std::vector<TSegment>().swap(items_);
         std::vector<TShapedGlyph>().swap(glyphs_);
     }
+    // Drops the first n segments and the glyphs only they use.
+    void DropFront(std::size_t n);
+    // Appends segments [first, end) of other, with their glyphs.
+    void AppendFrom(const TSegmentList& other, std::size_t first, std::size_t end);
 
     // A shaped segment's glyphs, left to right; clusters count from the segment's first byte.
     std::span<const TShapedGlyph> Glyphs(std::size_t i) const {

@@ -1,7 +1,9 @@
 #include "text/text_res.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 #include "base/ansi_text.h"
 #include "base/utf8_text.h"
@@ -47,17 +49,38 @@ TTextLine TLineStore::operator[](std::size_t i) const {
     return line;
 }
 
+const TLineStore::TRun& TLineStore::RunOf(std::size_t line) const {
+    if (runs_.size() == 1) return runs_[0];
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), line,
+                                        [](std::size_t l, const TRun& run) { return l < run.First; });
+    return *(after - 1);
+}
+
 void TLineStore::StartLine(const TLineStyle& style, bool continues) {
-    if (entries_.capacity() == 0) entries_.reserve(16);
+    if (ends_.capacity() == 0) ends_.reserve(16);
     if (styles_.empty() || !(styles_.back() == style)) styles_.push_back(style);
-    entries_.push_back({chars_.size(), static_cast<uint32_t>(styles_.size() - 1), continues});
+    const auto styleIndex = static_cast<uint32_t>(styles_.size() - 1);
+    // A run also ends before its ends outgrow four bytes.
+    constexpr std::size_t kRunChars = std::size_t{1} << 31;
+    if (runs_.empty() || runs_.back().Style != styleIndex || runs_.back().Continues != continues ||
+        chars_.size() - runs_.back().Base >= kRunChars)
+        runs_.push_back({ends_.size(), chars_.size(), styleIndex, continues});
+    ends_.push_back(static_cast<uint32_t>(chars_.size() - runs_.back().Base));
+}
+
+void TLineStore::Append(std::string_view text) {
+    const std::size_t end = chars_.size() + text.size() - runs_.back().Base;
+    if (end > UINT32_MAX) throw std::length_error("line too long");
+    chars_.append(text);
+    ends_.back() = static_cast<uint32_t>(end);
 }
 
 void TLineStore::Rollback(const TMark& mark) noexcept {
     chars_.resize(mark.Chars);
-    entries_.resize(mark.Lines);
+    ends_.resize(mark.Lines);
     styles_.resize(mark.Styles);
-    if (!entries_.empty()) entries_.back().End = mark.LastEnd;
+    runs_.resize(mark.Runs);
+    if (!ends_.empty()) ends_.back() = mark.LastEnd;
 }
 
 TTextLine TSegmentList::operator[](std::size_t i) const {
@@ -188,13 +211,37 @@ void TPDFTextRes::SetAlignment(uint8_t alignment) {
 }
 
 TTextBlockSize TPDFTextRes::Layout(const TObjList<TPDFFontRes>& fonts, double scale) {
-    return LayOutLines(Lines, fonts, scale, Segments);
+    Segments.Clear();
+    return LayOutLines(Lines, fonts, scale,
+                       [this](const TSegmentList& line, std::size_t first, std::size_t end) {
+                           Segments.AppendFrom(line, first, end);
+                       });
+}
+
+void TSegmentList::DropFront(std::size_t n) {
+    items_.erase(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(n));
+    // Glyphs are appended in segment order: those before the first kept segment's are done with.
+    std::size_t used = glyphs_.size();
+    for (const TSegment& s : items_)
+        if (s.GlyphCount > 0) used = std::min<std::size_t>(used, s.FirstGlyph);
+    glyphs_.erase(glyphs_.begin(), glyphs_.begin() + static_cast<std::ptrdiff_t>(used));
+    for (TSegment& s : items_)
+        s.FirstGlyph = s.GlyphCount > 0 ? s.FirstGlyph - static_cast<uint32_t>(used) : 0;
+}
+
+void TSegmentList::AppendFrom(const TSegmentList& other, std::size_t first, std::size_t end) {
+    for (std::size_t i = first; i < end; ++i) {
+        const std::span<const TShapedGlyph> glyphs = other.Glyphs(i);
+        TSegment& s = items_.emplace_back(other.items_[i]);
+        s.FirstGlyph = static_cast<uint32_t>(glyphs_.size());
+        glyphs_.insert(glyphs_.end(), glyphs.begin(), glyphs.end());
+    }
 }
 
 TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>& fonts, double scale,
-                           TSegmentList& segments) {
-    segments.Clear();
-    segments.Reserve(lines.size());
+                           const TVisualLineSink& sink) {
+    // The visual lines not yet handed on: the last may still be continued by the next written line.
+    TSegmentList segments(lines);
 
     // Widths of each style's font; a block with any unmeasurable line is not wrapped.
     const std::vector<TLineStyle>& styles = lines.Styles();
@@ -224,6 +271,58 @@ TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>&
     // Line breaks are decided at natural size, so a block wraps the same way at
     // every scale and the writer can count its link pieces once.
     const double factor = scale / 100.0;
+
+    TTextBlockSize size;
+    size.Measurable = measurable;
+    double advance = 0; // A: the distance added by the lines above
+    double above = -1;  // the height of the line above; none yet
+    // Trims and places visual line [first, end) of segments, then hands it on.
+    const auto place = [&](std::size_t first, std::size_t end) {
+        // Trailing spaces at the end of a visual line do not count.
+        const std::string_view last = segments.Text(end - 1);
+        if (measurable && !segments.At(end - 1).Shaped && HasNonSpace(last) && last.back() == ' ') {
+            TSegment& s = segments.At(end - 1);
+            s.Length = last.find_last_not_of(' ') + 1;
+            s.Width =
+                factor * NaturalWidth(segments.Text(end - 1), segments.Style(end - 1).Size, widthsOf(s.Line));
+        }
+        int32_t height = segments.Style(first).Size;
+        double lineWidth = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            height = std::max(height, segments.Style(i).Size);
+            segments.At(i).XOffset = lineWidth;
+            lineWidth += segments.At(i).Width;
+        }
+        if (above >= 0) advance += (1 + segments.Style(first).LineSpacing / 100.0) * above;
+        above = height;
+        for (std::size_t i = first; i < end; ++i) {
+            segments.At(i).LineWidth = lineWidth;
+            segments.At(i).YOffset = height + advance;
+        }
+        size.Width = std::max(size.Width, lineWidth);
+        size.Height = height + advance;
+        sink(segments, first, end);
+    };
+    bool started = false;    // a segment was made: later lines may continue it
+    std::size_t open = 0;    // where the last visual line of segments starts
+    std::size_t scanned = 0; // segments looked at for line starts
+    // Hands on every complete visual line; with all, the last one too.
+    const auto flush = [&](bool all) {
+        for (; scanned < segments.size(); ++scanned)
+            if (!segments.At(scanned).Continues) open = scanned;
+        const std::size_t done = all ? segments.size() : open;
+        for (std::size_t first = 0; first < done;) {
+            std::size_t end = first + 1;
+            while (end < done && segments.At(end).Continues) ++end;
+            place(first, end);
+            first = end;
+        }
+        if (done == 0) return;
+        segments.DropFront(done);
+        open -= std::min(open, done);
+        scanned -= done;
+    };
+
     // The Unicode paragraph that starts at line k, shaped; k moves to its last line.
     const auto paragraph = [&](std::size_t& k, bool continues, double width, bool wrap) {
         TParagraphFlow flow;
@@ -238,7 +337,7 @@ TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>&
     };
     if (measurable) {
         double w = 0; // running natural width of the current visual line
-        for (std::size_t k = 0; k < lines.size(); ++k) {
+        for (std::size_t k = 0; k < lines.size(); ++k, flush(false)) {
             const TLineStyle& line = lines.Style(k);
             const bool continues = lines.Continues(k);
             if (line.Unicode) {
@@ -283,9 +382,9 @@ TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>&
     } else {
         // Continued lines run on in one segment; they are neighbours in the store's characters. Unicode
         // paragraphs are shaped, on one line each.
-        for (std::size_t k = 0; k < lines.size(); ++k) {
+        for (std::size_t k = 0; k < lines.size(); ++k, started = true, flush(false)) {
             if (lines.Style(k).Unicode) {
-                paragraph(k, lines.Continues(k) && !segments.empty(), 0, false);
+                paragraph(k, lines.Continues(k) && started, 0, false);
                 continue;
             }
             if (lines.Continues(k) && !segments.empty() && !segments.At(segments.size() - 1).Shaped) {
@@ -296,56 +395,22 @@ TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>&
                 s.Start = lines.Start(k);
                 s.Length = lines.Text(k).size();
                 s.Line = static_cast<uint32_t>(k);
-                s.Continues = lines.Continues(k) && !segments.empty();
+                s.Continues = lines.Continues(k) && started;
                 segments.Add(s);
             }
         }
     }
-
-    // Trailing spaces at the end of each visual line do not count.
-    if (measurable) {
-        for (std::size_t i = 0; i < segments.size(); ++i) {
-            const bool lastOfLine = i + 1 == segments.size() || !segments.At(i + 1).Continues;
-            const std::string_view text = segments.Text(i);
-            if (!lastOfLine || segments.At(i).Shaped || !HasNonSpace(text) || text.back() != ' ') continue;
-            TSegment& s = segments.At(i);
-            s.Length = text.find_last_not_of(' ') + 1;
-            s.Width = factor * NaturalWidth(segments.Text(i), segments.Style(i).Size, widthsOf(s.Line));
-        }
-    }
-
-    // Visual lines: offsets within the line, then the baselines from the top.
-    TTextBlockSize size;
-    size.Measurable = measurable;
-    double advance = 0; // A: the distance added by the lines above
-    for (std::size_t first = 0; first < segments.size();) {
-        std::size_t end = first + 1;
-        while (end < segments.size() && segments.At(end).Continues) ++end;
-        int32_t height = segments.Style(first).Size;
-        double lineWidth = 0;
-        for (std::size_t i = first; i < end; ++i) {
-            height = std::max(height, segments.Style(i).Size);
-            segments.At(i).XOffset = lineWidth;
-            lineWidth += segments.At(i).Width;
-        }
-        for (std::size_t i = first; i < end; ++i) {
-            segments.At(i).LineWidth = lineWidth;
-            segments.At(i).YOffset = height + advance;
-        }
-        size.Width = std::max(size.Width, lineWidth);
-        size.Height = height + advance;
-        if (end < segments.size()) advance += (1 + segments.Style(end).LineSpacing / 100.0) * height;
-        first = end;
-    }
+    flush(true);
     return size;
 }
 
 double TPDFTextRes::BlockHeight(const TObjList<TPDFFontRes>& fonts) {
-    return Layout(fonts, 100).Height;
+    return ForEachVisualLine(fonts, 100, [](const TSegmentList&, std::size_t, std::size_t) {}).Height;
 }
 
 double TPDFTextRes::BlockWidth(const TObjList<TPDFFontRes>& fonts) {
-    const TTextBlockSize size = Layout(fonts, 100);
+    const TTextBlockSize size =
+        ForEachVisualLine(fonts, 100, [](const TSegmentList&, std::size_t, std::size_t) {});
     return size.Measurable && size.Width > 0 ? size.Width : -1;
 }
 

@@ -1,7 +1,9 @@
 // A block of text with per-line attributes, laid out at output time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,14 +39,23 @@ struct TTextBlockSize {
     bool Measurable = false;
 };
 
-// Lays written lines out at scale percent into out, which reads them.
+// Receives one placed visual line: segments [first, end) of segments, valid during the call only.
+using TVisualLineSink = std::function<void(const TSegmentList& segments, std::size_t first, std::size_t end)>;
+
+// Lays written lines out at scale percent and hands each visual line to sink once it is complete, so
+// that only the line being built is held.
 TTextBlockSize LayOutLines(const TLineStore& lines, const TObjList<TPDFFontRes>& fonts, double scale,
-                           TSegmentList& out);
+                           const TVisualLineSink& sink);
 
 class TPDFTextRes final : public TPDFResource {
 public:
     // Lays the block out at scale percent into Segments.
     TTextBlockSize Layout(const TObjList<TPDFFontRes>& fonts, double scale);
+    // Lays the block out at scale percent line by line, leaving Segments alone.
+    TTextBlockSize ForEachVisualLine(const TObjList<TPDFFontRes>& fonts, double scale,
+                                     const TVisualLineSink& sink) const {
+        return LayOutLines(Lines, fonts, scale, sink);
+    }
 
     // Frees the laid-out segments; the next layout rebuilds them.
     void ReleaseSegments() { Segments.Release(); }

@@ -46,5 +46,23 @@ TEST(Deflate, LongTextIsCompressed) {
     EXPECT_EQ(Inflate(stream, text.size()), text);
 }
 
+// Data written piece by piece makes one zlib stream, whatever the pieces, and Size counts what went out.
+TEST(Deflate, StreamOfPiecesRoundTrips) {
+    std::string data;
+    for (int i = 0; i < 40000; ++i) data += "10 0 0 10 56 " + std::to_string(i) + " Tm\r(line)Tj\r";
+    const struct {
+        std::size_t Length, Piece;
+    } cases[] = {{0, 1}, {1, 1}, {5000, 7}, {data.size(), 100000}, {data.size(), data.size()}};
+    for (const auto& c : cases) {
+        std::string out;
+        TDeflateStream stream(kDeflateLevel, [&](std::string_view bytes) { out.append(bytes); });
+        const std::string_view part = std::string_view(data).substr(0, c.Length);
+        for (std::size_t at = 0; at < part.size(); at += c.Piece) stream.Write(part.substr(at, c.Piece));
+        stream.Finish();
+        EXPECT_EQ(stream.Size(), out.size());
+        EXPECT_EQ(Inflate(out, part.size()), part) << c.Length << " in pieces of " << c.Piece;
+    }
+}
+
 } // namespace
 } // namespace pagelith

@@ -138,6 +138,23 @@ TEST(ContentStream, LargeGraphicStreamsThroughDeflate) {
     EXPECT_TRUE(ReadersAccept("large-graphic.pdf", pdf));
 }
 
+// A page whose content outgrows a piece is compressed as it is written, into one stream.
+TEST(ContentStream, LongTextPageStreamsThroughDeflate) {
+    TPagelith doc;
+    doc.AddPage(0);
+    const int text = doc.CreateText();
+    std::string lines;
+    for (int i = 0; i < 40000; ++i) lines += "line " + std::to_string(i) + "\n";
+    doc.WriteText(lines + "last");
+    doc.ApplyResource(1, text);
+    const std::string pdf = SavePdf(doc);
+    const std::string content = ContentOf(pdf, 4);
+    EXPECT_GT(content.size(), 1u << 20);
+    EXPECT_EQ(content.substr(0, 7), "q\rq\rBT\r");
+    EXPECT_TRUE(content.ends_with("(last)Tj\rET\rQ\rQ\r"));
+    EXPECT_TRUE(ReadersAccept("long-text.pdf", pdf));
+}
+
 // Nothing a graphic sets reaches what is drawn after it: later graphics, text, underline bars.
 TEST(ContentStream, GraphicStateEndsWithTheGraphic) {
     TPagelith doc;

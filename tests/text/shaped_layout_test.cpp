@@ -54,6 +54,25 @@ void Start(TPagelith& doc) {
     doc.SetTextSize(10);
 }
 
+// Lines handed on one at a time keep their own glyphs: a later line reads what an earlier one with
+// the same text read.
+TEST(ShapedLayout, EachVisualLineKeepsItsGlyphs) {
+    TPagelith doc;
+    Start(doc);
+    doc.WriteText(u"abc\nxyz\nabc");
+    auto* text = dynamic_cast<TPDFTextRes*>(doc.Resource(doc.CurrentText));
+    std::vector<std::vector<uint16_t>> lines;
+    text->ForEachVisualLine(doc.Fonts, 100, [&](const TSegmentList& s, std::size_t first, std::size_t end) {
+        ASSERT_EQ(end, first + 1);
+        auto& glyphs = lines.emplace_back();
+        for (const TShapedGlyph& g : s.Glyphs(first)) glyphs.push_back(g.Glyph);
+        EXPECT_EQ(glyphs.size(), 3u);
+    });
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], lines[0]);
+    EXPECT_NE(lines[1], lines[0]);
+}
+
 TEST(ShapedLayout, DirectionOrdersTheRuns) {
     const struct {
         int32_t Direction;

@@ -109,6 +109,59 @@ TEST_F(MonoLayout, LinkPiecesFollowTheCut) {
     EXPECT_EQ(links, 3);
 }
 
+// The layout hands on whole visual lines, one per call and in order; each written line keeps its
+// own text and settings however the calls were grouped into runs.
+TEST_F(MonoLayout, VisualLinesArriveOneAtATime) {
+    const struct {
+        const char* Name;
+        void (*Write)(TPagelith&);
+        const char* Lines; // "|" starts a visual line, "+" goes on; "@" marks a linked segment
+    } cases[] = {
+        {"wrapped link",
+         [](TPagelith& d) {
+             d.SetTextMaxWidth(20);
+             d.WriteLink("abcdefghij", "http://x/");
+         },
+         "|@abcd|@efgh|@ij"},
+        {"appended",
+         [](TPagelith& d) {
+             d.SetTextMaxWidth(40);
+             d.WriteText("aaaa");
+             d.AppendText = true;
+             d.WriteText("bb cc\ndd");
+             d.AppendText = false;
+             d.WriteLink("e", "http://y/");
+         },
+         "|aaaa+bb|cc+dd|@e"},
+        {"unmeasured",
+         [](TPagelith& d) {
+             d.SetTextFont(5);
+             d.WriteText("a\nb");
+             d.AppendText = true;
+             d.WriteText("c");
+         },
+         "|a|bc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        test::SetUpMonoText(doc);
+        c.Write(doc);
+        std::string got;
+        double lastY = 0;
+        Text().ForEachVisualLine(
+            doc.Fonts, 100, [&](const TSegmentList& s, std::size_t first, std::size_t end) {
+                EXPECT_LT(lastY, s.At(first).YOffset);
+                lastY = s.At(first).YOffset;
+                for (std::size_t i = first; i < end; ++i) {
+                    EXPECT_EQ(s.At(i).Continues, i > first);
+                    got += std::string(i > first ? "+" : "|") + (s.Style(i).Link.empty() ? "" : "@");
+                    got += s.Text(i);
+                }
+            });
+        EXPECT_EQ(got, c.Lines);
+    }
+}
+
 TEST_F(MonoLayout, ExactFitIsNotAnOverflow) {
     doc.SetTextMaxWidth(20);
     doc.WriteText("abcd efgh");

@@ -121,7 +121,7 @@ TEST(TextMemory, ShortLinesCostLittleBeyondTheirCharacters) {
     for (int i = 0; i < 1000; ++i) doc.WriteText("cd");
     const long long perLine = (gLive - before) / (kLines + 1000);
     RecordProperty("bytes_per_line", static_cast<int>(perLine));
-    EXPECT_LE(perLine, 48) << "bytes per 2-character line"; // growth slack included; was about 150
+    EXPECT_LE(perLine, 16) << "bytes per 2-character line"; // growth slack included; was about 24
     EXPECT_EQ(doc.CurrentTextRes()->Lines.Styles().size(), 1u);
     doc.SetTextColor(1);
     doc.WriteText("e");
