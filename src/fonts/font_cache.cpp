@@ -65,17 +65,17 @@ TFontCache& ProcessFontCache() {
 
 TicFont ReadFontFile(TFontCache& cache, const std::string& path) {
     if (const auto stamp = RegularFileStamp(path))
-        if (const auto font = cache.Find(path, TFontCache::kAddFontRules, *stamp)) return *font;
+        if (const auto font = cache.Find(path, TFontCache::kAddFontRules, *stamp)) return font->Fresh();
     TFileBytes file = ReadRegularFile(path, kMaxFontFileBytes);
     TicFont font;
     if (file.Status != TFileReadStatus::Ok || !font.LoadFromBytes(file.Bytes)) return font;
-    cache.Keep(path, TFontCache::kAddFontRules, file.Stamp, std::make_shared<const TicFont>(font));
+    cache.Keep(path, TFontCache::kAddFontRules, file.Stamp, std::make_shared<const TicFont>(font.Fresh()));
     return font;
 }
 
 TicFont OpenFontFile(TFontCache& cache, const std::string& path, int32_t face) {
     if (const auto stamp = face >= 0 ? RegularFileStamp(path) : std::nullopt)
-        if (const auto font = cache.Find(path, face, *stamp)) return *font;
+        if (const auto font = cache.Find(path, face, *stamp)) return font->Fresh();
     TFileBytes file = ReadRegularFile(path, kMaxFontFileBytes);
     switch (file.Status) {
     case TFileReadStatus::Ok:
@@ -89,7 +89,7 @@ TicFont OpenFontFile(TFontCache& cache, const std::string& path, int32_t face) {
     }
     if (face < 0) throw EPDFError("Face index " + std::to_string(face) + " is out of range");
     TicFont font = TicFont::Open(std::move(file.Bytes), static_cast<uint32_t>(face));
-    cache.Keep(path, face, file.Stamp, std::make_shared<const TicFont>(font));
+    cache.Keep(path, face, file.Stamp, std::make_shared<const TicFont>(font.Fresh()));
     return font;
 }
 

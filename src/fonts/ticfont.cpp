@@ -25,6 +25,13 @@ bool TicFont::LoadFromBytes(std::span<const uint8_t> bytes) {
     return Parse();
 }
 
+TicFont TicFont::Fresh() const {
+    TicFont copy = *this;
+    copy.shapes_ = std::make_shared<TShapeCache>();
+    copy.bmpMetrics_.clear();
+    return copy;
+}
+
 bool TicFont::Parse() {
     valid_ = false;
     throughFace_ = false;

@@ -81,6 +81,11 @@ public:
     std::span<const uint8_t> FileData() const {
         return file_ ? std::span<const uint8_t>(*file_) : std::span<const uint8_t>();
     }
+    // Runs shaped in this font, shared by the copies a document makes of it.
+    TShapeCache& Shapes() const { return *shapes_; }
+    // A copy for another document, with memos of its own: the fonts documents share never change.
+    TicFont Fresh() const;
+
     // The face's tables, and HarfBuzz's view of them; null until loaded.
     const TSfntView& View() const { return view_; }
     const TFontFace* Face() const { return face_.get(); }
@@ -140,6 +145,7 @@ private:
     TSfntView view_;
     std::shared_ptr<const TFontFace> face_;
     std::shared_ptr<const TCffCharset> cff_;
+    std::shared_ptr<TShapeCache> shapes_ = std::make_shared<TShapeCache>();
     TOutlines outlines_ = TOutlines::None;
     bool inCollection_ = false;
     // Loaded as LoadFont loads: characters are looked up through HarfBuzz and widths come from it.

@@ -85,8 +85,12 @@ TEST(FontCache, RulesAndFacesAreKeptApartAndFailuresAreNotKept) {
     WriteNamed(path, "Cache-A");
     TFontCache cache(1 << 20);
     EXPECT_TRUE(ReadFontFile(cache, path).Valid());
-    EXPECT_EQ(OpenFontFile(cache, path, 0).Name(), "Cache-A");
+    const TicFont one = OpenFontFile(cache, path, 0), two = OpenFontFile(cache, path, 0);
+    EXPECT_EQ(two.Name(), "Cache-A");
     EXPECT_EQ(cache.Count(), 2u);
+    // Documents share the file's bytes, never the runs another one shaped.
+    EXPECT_EQ(one.FileData().data(), two.FileData().data());
+    EXPECT_NE(&one.Shapes(), &two.Shapes());
     EXPECT_THROW(OpenFontFile(cache, path, 1), EPDFError);
     EXPECT_THROW(OpenFontFile(cache, path, -1), EPDFError);
     EXPECT_THROW(OpenFontFile(cache, OutputPath("cache-missing.ttf"), 0), EPDFError);
