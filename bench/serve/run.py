@@ -87,10 +87,11 @@ def seconds(text, unit):
 
 
 def wrk(port, path, connections, duration):
-    """Runs wrk; returns requests/s, p50 and p99 in ms, requests, errors and non-2xx answers."""
+    """Runs wrk on path + the invoice number, counting up; returns requests/s, p50 and p99 in ms, requests, errors and non-2xx answers."""
     threads = min(connections, 2)
     out = subprocess.run(["wrk", "-t", str(threads), "-c", str(connections), "-d", f"{duration}s",
-                          "--timeout", "30s", "--latency", f"http://127.0.0.1:{port}{path}"],
+                          "--timeout", "30s", "--latency", "--script", os.path.join(HERE, "numbers.lua"),
+                          f"http://127.0.0.1:{port}{path}"],
                          check=True, capture_output=True, text=True).stdout
     result = {"rps": float(re.search(r"Requests/sec:\s*([\d.]+)", out).group(1)),
               "requests": int(re.search(r"(\d+) requests in", out).group(1)),
@@ -112,8 +113,8 @@ def main():
     for server in servers:
         with serving(server, port):
             for library in libraries:
-                path = f"/{library}/1"
-                body = fetch(port, path)  # warms the process: fonts registered, module loaded
+                path = f"/{library}/"
+                body = fetch(port, path + "1")  # warms the process: fonts registered, module loaded
                 if not body.startswith(b"%PDF-"):
                     raise SystemExit(f"{server} {path} did not answer a PDF: {body[:200]!r}")
                 sizes[library] = len(body)

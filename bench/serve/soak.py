@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Soak: wrk at concurrency 16 against waitress serving the pagelith invoice, for 10 minutes.
+"""Soak: wrk at concurrency 16 against waitress serving the pagelith invoice (each request the next
+number), for 10 minutes.
 
     make soak                    # or: python3 bench/serve/soak.py
     SOAK_SECONDS=60 make soak    # shorter
@@ -47,7 +48,7 @@ def main():
     rows = []
     with run.serving("waitress", port) as server:
         result = {}
-        load = threading.Thread(target=lambda: result.update(run.wrk(port, "/pagelith/1", 16, duration)))
+        load = threading.Thread(target=lambda: result.update(run.wrk(port, "/pagelith/", 16, duration)))
         start = time.monotonic()
         load.start()
         while load.is_alive():
