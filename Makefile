@@ -122,6 +122,15 @@ bench: deps
 	[[ -n "$$benches" ]] || { echo "bench: no benchmarks built"; exit 0; }; \
 	for b in $$benches; do echo "== $$(basename $$b)"; $$b; done
 
+# The invoice served by waitress and gunicorn under wrk, pagelith beside ReportLab (bench/serve/);
+# SERVE_SECONDS per cell. The soak is wrk for SOAK_SECONDS (600) against waitress, sampled each second.
+.PHONY: bench-serve soak
+bench-serve: deps build
+	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 $(ROOT)/bench/serve/run.py
+
+soak: deps build
+	PYTHONPATH=$(BUILD_DIR)/python /usr/bin/python3 $(ROOT)/bench/serve/soak.py
+
 # Every libFuzzer target, each for FUZZ_TIME seconds, with its corpus under build-fuzz/corpus.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S $(ROOT) -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -343,13 +343,25 @@ def _prototype(restype, argtypes):
     return proto
 
 
+# Callables by function address and prototype: making one costs more than the call itself. Objects
+# made in Python have vtables of their own, so the table starts again when it grows large.
+_callables = {}
+_CALLABLES_KEPT = 1024
+
+
 def vcall(obj, index, restype, argtypes, *args):
     """Calls entry `index` of the vtable of interface pointer `obj`."""
     if not obj:
         raise com_error(E_POINTER, "Call through a null interface pointer")
     vtbl = c_void_p.from_address(obj).value
     func = c_void_p.from_address(vtbl + index * sizeof(c_void_p)).value
-    return _prototype(restype, argtypes)(func)(obj, *args)
+    proto = _prototype(restype, argtypes)
+    call = _callables.get((func, proto))
+    if call is None:
+        if len(_callables) >= _CALLABLES_KEPT:
+            _callables.clear()
+        call = _callables.setdefault((func, proto), proto(func))
+    return call(obj, *args)
 
 
 # IUnknown
@@ -385,11 +397,12 @@ def get_ids_of_names(obj, names):
     return hr, list(ids)
 
 
+_INVOKE_ARGS = (DISPID, POINTER(GUID), LCID, c_uint16, POINTER(DISPPARAMS), POINTER(VARIANT),
+                POINTER(EXCEPINFO), POINTER(c_uint32))
+
+
 def invoke(obj, dispid, flags, params, result, excepinfo, argerr):
-    return vcall(obj, 6, HRESULT,
-                 [DISPID, POINTER(GUID), LCID, c_uint16, POINTER(DISPPARAMS), POINTER(VARIANT),
-                  POINTER(EXCEPINFO), POINTER(c_uint32)],
-                 dispid, byref(IID_NULL), LOCALE_USER_DEFAULT, flags, byref(params),
+    return vcall(obj, 6, HRESULT, _INVOKE_ARGS, dispid, byref(IID_NULL), LOCALE_USER_DEFAULT, flags, byref(params),
                  None if result is None else byref(result), byref(excepinfo), byref(argerr))
 
 

@@ -1,6 +1,7 @@
 """Late-bound calls through IDispatch, in the conventions of Python automation clients."""
 
 import ctypes
+import functools
 import inspect
 from collections import namedtuple
 from ctypes import byref, c_int32, c_uint32, c_void_p
@@ -253,14 +254,19 @@ _PY_TYPES = {"int": int, "float": float, "str": str, "bool": bool, "color": int,
              "None": None}
 
 
+@functools.lru_cache(maxsize=None)
+def _signature(params, result):
+    return inspect.Signature(
+        [inspect.Parameter(p, inspect.Parameter.POSITIONAL_ONLY, annotation=_PY_TYPES[t]) for p, t in params],
+        return_annotation=_PY_TYPES[result])
+
+
 def _describe(function, name, info):
     """Gives a bound member its real signature and help string, from the member table."""
     if info is None:
         return
     _dispid, params, result, help_text = info
-    function.__signature__ = inspect.Signature(
-        [inspect.Parameter(p, inspect.Parameter.POSITIONAL_ONLY, annotation=_PY_TYPES[t]) for p, t in params],
-        return_annotation=_PY_TYPES[result])
+    function.__signature__ = _signature(params, result)  # made once per member: every call binds one
     function.__doc__ = help_text or None
 
 

@@ -28,6 +28,9 @@ bool IsRegular(const TStat& info) {
 int StatName(const std::string& name, TStat& info) {
     return _stat64(name.c_str(), &info);
 }
+int64_t ModifiedNs(const TStat& info) {
+    return static_cast<int64_t>(info.st_mtime) * 1'000'000'000;
+}
 int StatOpen(int fd, TStat& info) {
     return _fstat64(fd, &info);
 }
@@ -50,6 +53,9 @@ bool IsRegular(const TStat& info) {
 }
 int StatName(const std::string& name, TStat& info) {
     return ::stat(name.c_str(), &info);
+}
+int64_t ModifiedNs(const TStat& info) {
+    return static_cast<int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
 }
 int StatOpen(int fd, TStat& info) {
     return ::fstat(fd, &info);
@@ -76,6 +82,11 @@ void CloseFile(int fd) {
 
 #endif
 
+TFileStamp StampOf(const TStat& info) {
+    return {static_cast<uint64_t>(info.st_size), ModifiedNs(info), static_cast<uint64_t>(info.st_dev),
+            static_cast<uint64_t>(info.st_ino)};
+}
+
 class TFd {
 public:
     explicit TFd(int fd) : fd_(fd) {}
@@ -95,6 +106,12 @@ private:
 bool IsRegularFile(const std::string& name) {
     TStat info{};
     return Nameable(name) && StatName(name, info) == 0 && IsRegular(info);
+}
+
+std::optional<TFileStamp> RegularFileStamp(const std::string& name) {
+    TStat info{};
+    if (!Nameable(name) || StatName(name, info) != 0 || !IsRegular(info)) return std::nullopt;
+    return StampOf(info);
 }
 
 TFileBytes ReadRegularFile(const std::string& name, uint64_t maxBytes, std::vector<uint8_t> buffer) {
@@ -146,6 +163,7 @@ TFileBytes ReadRegularFile(const std::string& name, uint64_t maxBytes, std::vect
         done += static_cast<uint64_t>(n);
     }
     result.Bytes.resize(static_cast<std::size_t>(done));
+    result.Stamp = StampOf(info);
     result.Status = TFileReadStatus::Ok;
     return result;
 }

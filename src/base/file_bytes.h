@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,21 @@ enum class TFileReadStatus {
     Failed,     // opened, but reading failed
 };
 
+// What tells one version of a file from another without reading it: a file replaced or rewritten gets
+// a new inode or modification time, and mostly a new size.
+struct TFileStamp {
+    uint64_t Size = 0;
+    int64_t ModifiedNs = 0;
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+
 struct TFileBytes {
     TFileReadStatus Status = TFileReadStatus::NotFound;
     std::vector<uint8_t> Bytes;
-    int Error = 0; // the system's error number when there was one
+    int Error = 0;    // the system's error number when there was one
+    TFileStamp Stamp; // of the file as opened, when Status is Ok
 };
 
 // The whole content of a regular file of at most maxBytes bytes, read into buffer's storage. The name
@@ -33,5 +45,7 @@ TFileBytes ReadRegularFile(const std::string& name, uint64_t maxBytes, std::vect
 
 // Whether the name is an existing regular file; asks without opening it.
 bool IsRegularFile(const std::string& name);
+// The stamp of an existing regular file, asked without opening it.
+std::optional<TFileStamp> RegularFileStamp(const std::string& name);
 
 } // namespace pagelith

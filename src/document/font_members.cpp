@@ -4,11 +4,11 @@
 #include <optional>
 
 #include "base/ansi_text.h"
-#include "base/file_bytes.h"
 #include "base/pdf_error.h"
 #include "base/utf8_text.h"
 #include "base/win_ansi_encoding.h"
 #include "document/pagelith.h"
+#include "fonts/font_cache.h"
 #include "fonts/font_res.h"
 #include "fonts/shaping.h"
 #include "fonts/standard_fonts.h"
@@ -28,26 +28,15 @@ TPDFFontRes* LoadedFont(const TObjList<TPDFFontRes>& fonts, int32_t fontNum) {
 
 int32_t TPagelith::AddFont(const std::string& fileName) {
     auto font = std::make_unique<TPDFFontRes>();
-    if (!font->LoadFromFile(fileName)) return 0;
+    font->Font = ReadFontFile(ProcessFontCache(), fileName);
+    if (!font->Font.Valid()) return 0;
     font->Number = kStandardFontCount + 1 + static_cast<int32_t>(Fonts.Count());
     return Fonts.Append(std::move(font)).Number;
 }
 
 int32_t TPagelith::LoadFont(const std::string& fileName, int32_t face) {
-    TFileBytes file = ReadRegularFile(fileName, kMaxFontFileBytes);
-    switch (file.Status) {
-    case TFileReadStatus::Ok:
-        break;
-    case TFileReadStatus::NotFound:
-        throw EPDFError("File not found: " + fileName);
-    case TFileReadStatus::TooLarge:
-        throw EPDFError("The font file is larger than 256 MB");
-    default:
-        throw EPDFError("The font file cannot be read: " + fileName);
-    }
-    if (face < 0) throw EPDFError("Face index " + std::to_string(face) + " is out of range");
     auto font = std::make_unique<TPDFFontRes>();
-    font->Font = TicFont::Open(std::move(file.Bytes), static_cast<uint32_t>(face));
+    font->Font = OpenFontFile(ProcessFontCache(), fileName, face);
     font->Number = kStandardFontCount + 1 + static_cast<int32_t>(Fonts.Count());
     return Fonts.Append(std::move(font)).Number;
 }

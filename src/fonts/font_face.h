@@ -33,7 +33,7 @@ struct TShapedGlyph {
     float Nominal = 0; // the advance a viewer applies after it: the font's own, as /W gives it
 };
 
-// Runs a face has shaped, by what decides their shape; a document lays its text out several times.
+// Runs a font has shaped, by what decides their shape; a document lays its text out several times.
 struct TShapeCache {
     std::mutex Lock;
     std::unordered_map<std::string, std::vector<TShapedGlyph>> Runs;
@@ -70,14 +70,11 @@ public:
     // has none.
     std::string Name(uint32_t nameId) const;
 
-    TShapeCache& Shapes() const { return *shapes_; }
-
 private:
     TFontBytes file_;
     TSfntView view_;
     hb_face_t* face_ = nullptr;
     hb_font_t* font_ = nullptr;
-    std::unique_ptr<TShapeCache> shapes_ = std::make_unique<TShapeCache>();
 };
 
 } // namespace pagelith

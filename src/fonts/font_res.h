@@ -22,7 +22,6 @@ public:
     TPDFFontRes& operator=(const TPDFFontRes& other);
     void Assign(const TPDFFontRes& other);
 
-    bool LoadFromFile(const std::string& fileName) { return Font.LoadFromFile(fileName); }
     // Only TrueType fonts can be embedded.
     void SetEmbed(bool embed);
     // The standard name for 1..14, the font's PostScript name above.

@@ -100,7 +100,7 @@ void ShapeWindow(const TicFont& font, const TWindow& w, uint32_t clusterBase,
         out.insert(out.end(), glyphs.begin(), glyphs.end());
         for (std::size_t i = first; i < out.size(); ++i) out[i].Cluster += clusterBase;
     };
-    TShapeCache& cache = face.Shapes();
+    TShapeCache& cache = font.Shapes();
     {
         const std::lock_guard<std::mutex> hold(cache.Lock);
         const auto it = cache.Runs.find(key);
@@ -164,8 +164,9 @@ bool WordsShapeAlone(uint32_t script) {
 // Whether no lookup that shaping in this script with these features applies sees the space glyph,
 // so that a line shapes as its words do. Faces with the old kerning table or AAT tables, which
 // the lookups do not show, are taken as seeing it.
-bool SpaceIsInert(const TFontFace& face, uint32_t script, std::string_view featureText) {
-    TShapeCache& cache = face.Shapes();
+bool SpaceIsInert(const TicFont& font, uint32_t script, std::string_view featureText) {
+    const TFontFace& face = *font.Face();
+    TShapeCache& cache = font.Shapes();
     std::string key(reinterpret_cast<const char*>(&script), sizeof script);
     key.append(featureText);
     {
@@ -214,7 +215,7 @@ void ShapeRun(const TicFont& font, const TShapeRun& run, std::vector<TShapedGlyp
     const std::string_view text = run.Context.substr(run.Start, run.Length);
     // Where no lookup of the font sees the space, a line shapes as its words do, and words repeat.
     if (!run.Rtl && WordsShapeAlone(run.Script) && text.find(' ') != std::string_view::npos &&
-        SpaceIsInert(*face, run.Script, run.Features)) {
+        SpaceIsInert(font, run.Script, run.Features)) {
         // Each word with the spaces after it.
         for (std::size_t i = 0; i < text.size();) {
             std::size_t end = i;

@@ -25,6 +25,13 @@ bool TicFont::LoadFromBytes(std::span<const uint8_t> bytes) {
     return Parse();
 }
 
+TicFont TicFont::Fresh() const {
+    TicFont copy = *this;
+    copy.shapes_ = std::make_shared<TShapeCache>();
+    copy.bmpMetrics_.clear();
+    return copy;
+}
+
 bool TicFont::Parse() {
     valid_ = false;
     throughFace_ = false;
@@ -384,8 +391,10 @@ TicFont::TGlyphMetric TicFont::LookUpMetric(char32_t c) const {
         const uint16_t glyph = GlyphOfUnicode(c);
         return {glyph, GlyphWidth(glyph)};
     }
-    if (bmpMetrics_.empty()) bmpMetrics_.assign(0x10000, kUnknownMetric);
-    uint32_t& known = bmpMetrics_[c];
+    if (bmpMetrics_.empty()) bmpMetrics_.resize(0x100);
+    std::vector<uint32_t>& page = bmpMetrics_[c >> 8];
+    if (page.empty()) page.assign(0x100, kUnknownMetric);
+    uint32_t& known = page[c & 0xFF];
     if (known == kUnknownMetric) {
         const uint16_t glyph = GlyphOfUnicode(c);
         known = (uint32_t{glyph} << 16) | GlyphWidth(glyph);

@@ -60,9 +60,12 @@ public:
         uint16_t Width = 0;
     };
     TGlyphMetric UnicodeMetric(char32_t c) const {
-        if (c < 0x10000 && c < bmpMetrics_.size() && bmpMetrics_[c] != kUnknownMetric)
-            return {static_cast<uint16_t>(bmpMetrics_[c] >> 16),
-                    static_cast<uint16_t>(bmpMetrics_[c] & 0xFFFF)};
+        if (c < 0x10000 && (c >> 8) < bmpMetrics_.size()) {
+            const std::vector<uint32_t>& page = bmpMetrics_[c >> 8];
+            if (!page.empty() && page[c & 0xFF] != kUnknownMetric)
+                return {static_cast<uint16_t>(page[c & 0xFF] >> 16),
+                        static_cast<uint16_t>(page[c & 0xFF] & 0xFFFF)};
+        }
         return LookUpMetric(c);
     }
 
@@ -78,6 +81,11 @@ public:
     std::span<const uint8_t> FileData() const {
         return file_ ? std::span<const uint8_t>(*file_) : std::span<const uint8_t>();
     }
+    // Runs shaped in this font, shared by the copies a document makes of it.
+    TShapeCache& Shapes() const { return *shapes_; }
+    // A copy for another document, with memos of its own: the fonts documents share never change.
+    TicFont Fresh() const;
+
     // The face's tables, and HarfBuzz's view of them; null until loaded.
     const TSfntView& View() const { return view_; }
     const TFontFace* Face() const { return face_.get(); }
@@ -137,6 +145,7 @@ private:
     TSfntView view_;
     std::shared_ptr<const TFontFace> face_;
     std::shared_ptr<const TCffCharset> cff_;
+    std::shared_ptr<TShapeCache> shapes_ = std::make_shared<TShapeCache>();
     TOutlines outlines_ = TOutlines::None;
     bool inCollection_ = false;
     // Loaded as LoadFont loads: characters are looked up through HarfBuzz and widths come from it.
@@ -151,9 +160,10 @@ private:
     bool segmentsSorted_ = true;
     bool symbol_ = false; // the character map read is a (3,0) symbol table
     std::vector<TGroup> groups_;
-    // Glyph (high half) and width (low half) of each BMP character met so far, kUnknownMetric until then.
+    // Glyph (high half) and width (low half) of each BMP character met so far, kUnknownMetric until then,
+    // in pages of 256 characters made as text reaches them: every document starts with a fresh copy.
     static constexpr uint32_t kUnknownMetric = 0xFFFFFFFFu;
-    mutable std::vector<uint32_t> bmpMetrics_;
+    mutable std::vector<std::vector<uint32_t>> bmpMetrics_;
     bool valid_ = false;
     int16_t xMin_ = 0, yMin_ = 0, xMax_ = 0, yMax_ = 0;
     int16_t ascender_ = 0, descender_ = 0;

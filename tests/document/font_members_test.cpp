@@ -8,8 +8,10 @@
 #include "base/pdf_error.h"
 #include "document/pagelith.h"
 #include "fonts/expected_metrics.h"
+#include "fonts/font_cache.h"
 #include "fonts/standard_fonts.h"
 #include "fonts/synthetic_font.h"
+#include "support/pdf_check.h"
 
 namespace pagelith {
 namespace {
@@ -27,6 +29,28 @@ TEST(FontMembers, NumbersFollowTheLoadOrderAndFailuresUseNone) {
     EXPECT_EQ(doc.Fonts.Count(), 2u);
     EXPECT_EQ(doc.Fonts.Item(2)->Number, 16);
     EXPECT_EQ(doc.Fonts.Item(1)->BaseFontName(), "DejaVuSans");
+}
+
+// Fonts come from the process's cache once read: the document is the same either way.
+TEST(FontMembers, ADocumentIsTheSameWithTheFontCacheColdOrWarm) {
+    const auto save = [] {
+        TPagelith doc;
+        doc.Clock = [] { return testing::kFixedTime; };
+        doc.UnicodeText = doc.SubsetFonts = true;
+        const int32_t fonts[] = {doc.AddFont(test::kDejaVuSans.Path),
+                                 doc.LoadFont(test::kDejaVuSans.Path, 0)};
+        doc.AddPage(0);
+        doc.ApplyResource(1, doc.CreateText());
+        for (const int32_t font : fonts) {
+            doc.SetTextFont(font);
+            doc.WriteText(u"Größe → Ω 1.5 €");
+        }
+        return testing::SavePdf(doc);
+    };
+    ProcessFontCache().Clear();
+    const std::string cold = save();
+    EXPECT_EQ(ProcessFontCache().Count(), 2u);
+    EXPECT_EQ(save(), cold);
 }
 
 // Names that are not regular files are refused at once, never waited on or read.

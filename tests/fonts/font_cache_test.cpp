@@ -1,0 +1,78 @@
+// The process's font cache: a file is read again only when it changed, and the cache keeps within its bound.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "base/pdf_error.h"
+#include "fonts/font_cache.h"
+#include "fonts/synthetic_font.h"
+
+namespace pagelith {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Names of equal length make files of equal size, so only the stamp's other fields tell them apart.
+std::string Written(const std::string& file, const std::string& name) {
+    fs::create_directories(PAGELITH_TEST_OUTPUT_DIR);
+    const std::string path = std::string(PAGELITH_TEST_OUTPUT_DIR) + "/" + file;
+    test::TSyntheticFont font;
+    font.Names = {{1, 0, 0, 6, name}};
+    font.WriteTo(path);
+    return path;
+}
+
+TEST(FontCache, AFileIsReadAgainOnlyWhenItChanged) {
+    const auto rewrite = [](const std::string& path, const std::string& name) {
+        return Written(fs::path(path).filename().string(), name);
+    };
+    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> changes = {
+        {"Cache-A", [](const std::string&) {}},
+        {"Cache-Longer", [rewrite](const std::string& p) { rewrite(p, "Cache-Longer"); }},
+        {"Cache-B",
+         [rewrite](const std::string& p) { // same size and inode, another time
+             const auto time = fs::last_write_time(p);
+             fs::last_write_time(rewrite(p, "Cache-B"), time + std::chrono::seconds(5));
+         }},
+        {"Cache-C",
+         [rewrite](const std::string& p) { // same size and time, put in place by renaming
+             fs::last_write_time(rewrite(p + ".new", "Cache-C"), fs::last_write_time(p));
+             fs::rename(p + ".new", p);
+         }},
+    };
+    for (const bool addFont : {true, false})
+        for (const auto& [expected, change] : changes) {
+            SCOPED_TRACE(expected + (addFont ? " AddFont" : " LoadFont"));
+            const std::string path = Written("cache-" + expected + ".ttf", "Cache-A");
+            TFontCache cache(1 << 20);
+            const auto load = [&] {
+                return addFont ? ReadFontFile(cache, path) : OpenFontFile(cache, path, 0);
+            };
+            const TicFont first = load();
+            change(path);
+            const TicFont second = load();
+            EXPECT_EQ(second.Name(), expected);
+            // A hit shares the bytes but none of the memos; a changed file's entry replaces the old one.
+            EXPECT_EQ(second.FileData().data() == first.FileData().data(), expected == "Cache-A");
+            EXPECT_NE(&second.Shapes(), &first.Shapes());
+            EXPECT_EQ(cache.Count(), 1u);
+        }
+}
+
+TEST(FontCache, KeepsFacesApartNeitherFailuresNorMoreThanItsBound) {
+    const std::string a = Written("cache-a.ttf", "Cache-A"), b = Written("cache-b.ttf", "Cache-B");
+    TFontCache cache(2 * fs::file_size(a));
+    const TicFont kept = ReadFontFile(cache, a); // AddFont's rules and face 0 are two entries
+    OpenFontFile(cache, a, 0);
+    EXPECT_THROW(OpenFontFile(cache, a, 1), EPDFError);
+    EXPECT_FALSE(ReadFontFile(cache, a + ".missing").Valid());
+    ReadFontFile(cache, a);    // now the most recently used
+    OpenFontFile(cache, b, 0); // so face 0 of a goes
+    EXPECT_EQ(cache.Count(), 2u);
+    EXPECT_EQ(ReadFontFile(cache, a).FileData().data(), kept.FileData().data());
+}
+
+} // namespace
+} // namespace pagelith
