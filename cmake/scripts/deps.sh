@@ -17,6 +17,7 @@ packages=(
     clang libclang-rt-14-dev libpng-dev libtiff-dev hyperfine
     libdeflate-dev img2pdf libharfbuzz-dev libfribidi-dev unicode-data
     libharfbuzz-bin libfribidi-bin fonts-noto-core fonts-linuxlibertine
+    mypy
 )
 
 missing=()
