@@ -16,18 +16,19 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_OUTPUT = os.path.join(ROOT, "build", "demo", "pagelith-demo.pdf")
 
 
-def rgb(red, green, blue):
+def rgb(red: int, green: int, blue: int) -> int:
     """An OLE colour: red in the low byte."""
     return red | green << 8 | blue << 16
 
 
-def saved_name(path):
+def saved_name(path: str) -> str:
     """The name SaveToFile writes: ".pdf" is added unless the name already ends with it."""
     ext = os.path.splitext(path)[1]
     return path if ext.lower() == ".pdf" else path + ".pdf"
 
 
-def add_text(doc, page, x, y, lines, size=12, color=0, font=5):
+def add_text(doc: pagelith.PDFSvrDoc, page: int, x: float, y: float, lines: list[str], size: int = 12, color: int = 0,
+             font: int = 5) -> bool:
     """Places a text block; returns False when this build's server cannot write text yet."""
     try:
         text = doc.CreateText()
@@ -46,7 +47,7 @@ def add_text(doc, page, x, y, lines, size=12, color=0, font=5):
         return False
 
 
-def draw_cover(doc):
+def draw_cover(doc: pagelith.PDFSvrDoc) -> None:
     """Page 1: colour swatches, a fan of lines, circles and turned ellipses."""
     graphic = doc.CreateGraphic()
     doc.LineWidth = 2
@@ -81,7 +82,7 @@ def draw_cover(doc):
     doc.ApplyResource(1, graphic)
 
 
-def draw_second_page(doc):
+def draw_second_page(doc: pagelith.PDFSvrDoc) -> None:
     """Page 2: the same kind of graphic drawn in inches, a chequerboard."""
     doc.Units = 1  # inches
     graphic = doc.CreateGraphic()
@@ -95,7 +96,7 @@ def draw_second_page(doc):
     doc.Units = 0
 
 
-def add_truetype_text(doc, page):
+def add_truetype_text(doc: pagelith.PDFSvrDoc, page: int) -> None:
     """A centred, wrapped paragraph in a TrueType font with an underlined link under the chequerboard."""
     font_file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
     if not os.path.exists(font_file):
@@ -117,7 +118,7 @@ def add_truetype_text(doc, page):
     doc.Locate(page, index, 306, 120)
 
 
-def build(doc):
+def build(doc: pagelith.PDFSvrDoc) -> None:
     doc.AddPage(0)
     doc.AddPage(0)
     doc.Title = "Pagelith demo"
@@ -133,7 +134,7 @@ def build(doc):
     add_truetype_text(doc, 2)
 
 
-def main(argv):
+def main(argv: list[str]) -> int:
     target = os.path.abspath(argv[1] if len(argv) > 1 else DEFAULT_OUTPUT)
     os.makedirs(os.path.dirname(target), exist_ok=True)
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")

@@ -20,16 +20,17 @@ LINES = 40
 ROWS_ON_FIRST_PAGE = 25
 
 
-def line_items(number):
+def line_items(number: int) -> list[tuple[str, int, int]]:
     """The invoice's lines: (description, quantity, unit price in cents)."""
     return [(f"Item {number}-{i + 1:02d}: réf. Ω-{i * 7 % 97:02d}", 1 + i % 5, 250 + 37 * i) for i in range(LINES)]
 
 
-def money(cents):
+def money(cents: int) -> str:
     return f"{cents // 100:,}.{cents % 100:02d} €"
 
 
-def column(doc, page, font, x, y, width, align, rows):
+def column(doc: pagelith.PDFSvrDoc, page: int, font: int, x: float, y: float, width: float, align: int,
+           rows: list[str]) -> None:
     """One column of the table as a text block, each row on its own line."""
     doc.CreateText()
     doc.TextFont = font
@@ -40,7 +41,7 @@ def column(doc, page, font, x, y, width, align, rows):
     doc.Locate(page, doc.ApplyResource(page, doc.CurrentText), x, y)
 
 
-def build_invoice(number):
+def build_invoice(number: int) -> bytes:
     """The PDF of invoice `number`, as bytes."""
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
     doc.UnicodeText = True
@@ -78,7 +79,7 @@ def build_invoice(number):
     return doc.StreamData()
 
 
-def main():
+def main() -> None:
     output = sys.argv[1] if len(sys.argv) > 1 else "invoice.pdf"
     with open(output, "wb") as f:
         f.write(build_invoice(1))

@@ -25,12 +25,12 @@ CHAPTERS = [
 ]
 
 
-def chapter_pages():
+def chapter_pages() -> list[tuple[int, float]]:
     """Each chapter's page and height in points."""
     return [(2 + 2 * i + i % 2, 800.0 - 20 * i) for i in range(len(CHAPTERS))]
 
 
-def main():
+def main() -> None:
     output = sys.argv[1] if len(sys.argv) > 1 else DEFAULT_OUTPUT
     os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")

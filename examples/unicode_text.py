@@ -26,7 +26,7 @@ LINES = [
 ]
 
 
-def main():
+def main() -> None:
     output = sys.argv[1] if len(sys.argv) > 1 else DEFAULT_OUTPUT
     os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")

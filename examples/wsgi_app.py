@@ -4,6 +4,7 @@
 """
 
 import sys
+from typing import Any
 from wsgiref.simple_server import make_server
 
 import pagelith
@@ -12,7 +13,7 @@ from pagelith import constants as c
 
 
 @pagelith.wsgi.application
-def app(environ, response):
+def app(environ: dict[str, Any], response: object) -> None:
     doc = pagelith.Dispatch("PagelithASP.PDFSvrDoc")
     doc.AddPage(0)
     doc.CreateText()

@@ -18,6 +18,7 @@ packages=(
     libdeflate-dev img2pdf libharfbuzz-dev libfribidi-dev unicode-data
     libharfbuzz-bin libfribidi-bin fonts-noto-core fonts-linuxlibertine
     python3-reportlab python3-gunicorn wrk
+    mypy
 )
 
 missing=()

@@ -57,7 +57,7 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
     dist_info = "%s-%s.dist-info" % (NAME, VERSION)
     files = []
     for entry in sorted(os.listdir(package)):
-        if entry.endswith(".py") or entry.endswith(".so"):
+        if entry.endswith((".py", ".pyi", ".so")) or entry == "py.typed":
             with open(os.path.join(package, entry), "rb") as f:
                 files.append(("%s/%s" % (NAME, entry), f.read()))
     metadata = ("Metadata-Version: 2.1\nName: %s\nVersion: %s\nSummary: Automation client for the "

@@ -94,6 +94,13 @@ def _wrapper_class(progid):
     return cls
 
 
+def __getattr__(name):
+    """`pagelith.PDFSvrDoc`: the class of the objects Dispatch makes, for annotations and isinstance."""
+    if name == "PDFSvrDoc":
+        return _wrapper_class(_settings().PROGID.lower())
+    raise AttributeError("module %r has no attribute %r" % (__name__, name))
+
+
 def _resolve_class(name):
     """(CLSID, ProgID key) for a ProgID or a CLSID in braces."""
     classes = _class_ids()

@@ -3,6 +3,7 @@
 import ctypes
 import functools
 import inspect
+import os
 from collections import namedtuple
 from ctypes import byref, c_int32, c_uint32, c_void_p
 
@@ -77,6 +78,8 @@ def _put_arg(var, value, keep):
         keep.append(array)
         var.vt = _com.VT_ARRAY | _com.VT_UI1
         var.u.ptr = ctypes.addressof(array.array)
+    elif isinstance(value, os.PathLike):  # file names: pathlib.Path and the like
+        _put_arg(var, os.fsdecode(value), keep)
     elif isinstance(value, CDispatch):
         var.vt = _com.VT_DISPATCH
         var.u.ptr = value._ptr_

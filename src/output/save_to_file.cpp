@@ -1,10 +1,13 @@
 #include "output/save_to_file.h"
 
 #include <atomic>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "base/byte_reader.h"
 #include "base/pdf_error.h"
 #include "document/pagelith.h"
 #include "output/native_text.h"
@@ -43,22 +46,96 @@ std::size_t FolderLength(const std::string& name) {
 
 unsigned long ProcessId();
 
+// What one file name may hold: 255 bytes on Linux, 255 UTF-16 units on Windows, where an ANSI name
+// has at least as many bytes as units.
+constexpr std::size_t kNameLimit = 255;
+
 // A name for the temporary file next to the target; unique per call within the process, and the
-// exclusive create below settles races with anything else.
+// exclusive create below settles races with anything else. It carries the target's name only when
+// that leaves it within the limit, so every name the target may have can be saved to.
 std::string TemporaryName(const std::string& name, unsigned attempt) {
     static std::atomic<unsigned long> counter{0};
     const unsigned long n = counter.fetch_add(1, std::memory_order_relaxed);
     const std::size_t folder = FolderLength(name);
     char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%lx.%lx.%x.tmp", static_cast<unsigned long>(ProcessId()), n,
-                  attempt);
-    return name.substr(0, folder) + "~" + name.substr(folder) + suffix;
+    const int length = std::snprintf(suffix, sizeof suffix, ".%lx.%lx.%x.tmp",
+                                     static_cast<unsigned long>(ProcessId()), n, attempt);
+    std::string base = name.substr(folder);
+    if (1 + base.size() + static_cast<std::size_t>(length) > kNameLimit) base.clear();
+    return name.substr(0, folder) + "~" + base + suffix;
+}
+
+// What a symbolic link holds, as the file layer names it; nothing when name is not a link.
+std::optional<std::string> ReadLink(const std::string& name);
+
+bool IsAbsolute(const std::string& name) {
+#ifdef _WIN32
+    return name.starts_with('\\') || name.starts_with('/') || (name.size() > 1 && name[1] == ':');
+#else
+    return name.starts_with('/');
+#endif
+}
+
+// A symbolic link is saved through: the file at the end of its chain is replaced, or made when the
+// link dangles, and every link stays. A relative link counts from its own folder.
+std::string ResolvedTarget(const std::string& name) {
+    constexpr int kMaxLinks = 40; // as the kernel follows
+#ifdef _WIN32
+    constexpr unsigned long kLoop = ERROR_CANT_RESOLVE_FILENAME;
+#else
+    constexpr unsigned long kLoop = ELOOP;
+#endif
+    std::string path = name;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        std::optional<std::string> to = ReadLink(path);
+        if (!to) return path;
+        path = IsAbsolute(*to) ? std::move(*to) : path.substr(0, FolderLength(path)) + *to;
+    }
+    throw EPDFError(CannotCreate(name, kLoop));
 }
 
 #ifdef _WIN32
 
 unsigned long ProcessId() {
     return GetCurrentProcessId();
+}
+
+std::optional<std::string> ReadLink(const std::string& name) {
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return std::nullopt;
+    const HANDLE handle =
+        CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::vector<uint8_t> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    DWORD size = 0;
+    const BOOL ok = DeviceIoControl(handle, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                                    static_cast<DWORD>(data.size()), &size, nullptr);
+    CloseHandle(handle);
+    if (!ok) return std::nullopt;
+    // A symbolic link's reparse data: tag, length, reserved, then offset and length of the substitute
+    // and of the print name, the flags, and the names in UTF-16.
+    TByteReader reader(std::span<const uint8_t>(data.data(), size), TByteReader::TOrder::LittleEndian);
+    if (reader.U32() != IO_REPARSE_TAG_SYMLINK) return std::nullopt; // junctions and others: files
+    reader.Skip(4);
+    const uint16_t substituteOffset = reader.U16(), substituteLength = reader.U16();
+    const uint16_t printOffset = reader.U16(), printLength = reader.U16();
+    reader.Skip(4);
+    const std::size_t names = reader.Position();
+    auto text = [&](uint16_t offset, uint16_t length) {
+        std::u16string out;
+        reader.Seek(names + offset);
+        for (uint16_t i = 0; i + 1 < length; i += 2) out += static_cast<char16_t>(reader.U16());
+        return out;
+    };
+    std::u16string target = text(printOffset, printLength);
+    if (target.empty()) {
+        target = text(substituteOffset, substituteLength);
+        if (target.starts_with(u"\\??\\")) target.erase(0, 4);
+    }
+    if (!reader.Ok() || target.empty()) return std::nullopt;
+    return NativeFileName(target);
 }
 
 // The temporary file: created new, removed again unless committed.
@@ -193,15 +270,14 @@ mode_t CheckTarget(const std::string& path, const std::string& shown) {
     return info.st_mode & 07777;
 }
 
-// A symbolic link is saved through: the file it names is replaced, the link stays.
-std::string ResolvedTarget(const std::string& name) {
+std::optional<std::string> ReadLink(const std::string& name) {
     struct stat info {};
-    if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return name;
-    char* real = ::realpath(name.c_str(), nullptr);
-    if (!real) return name;
-    std::string resolved(real);
-    std::free(real);
-    return resolved;
+    if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return std::nullopt;
+    std::string to(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(name.c_str(), to.data(), to.size());
+    if (n <= 0 || static_cast<std::size_t>(n) == to.size()) return std::nullopt;
+    to.resize(static_cast<std::size_t>(n));
+    return to;
 }
 
 #endif
@@ -239,14 +315,14 @@ void SaveToFile(TPagelith& document, std::u16string_view fileName) {
     const std::string given = NativeFileName(fileName);
     if (FolderLength(given) == given.size()) throw EPDFError(CannotCreate(target, kInvalidName));
 
-        // The writer hands the file over in pieces as it goes, into a temporary file that replaces the
-        // old one only once it is written whole: a failure anywhere leaves the old file as it was, and
-        // the whole file never sits in memory.
-#ifdef _WIN32
-    CheckTarget(target);
-    TTemporaryFile file(target);
-#else
+    // The writer hands the file over in pieces as it goes, into a temporary file that replaces the
+    // old one only once it is written whole: a failure anywhere leaves the old file as it was, and
+    // the whole file never sits in memory.
     const std::string resolved = ResolvedTarget(target);
+#ifdef _WIN32
+    CheckTarget(resolved);
+    TTemporaryFile file(resolved);
+#else
     const mode_t mode = CheckTarget(resolved, target);
     TTemporaryFile file(resolved, target, mode);
 #endif

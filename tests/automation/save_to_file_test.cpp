@@ -15,6 +15,7 @@
 
 #include "base/pdf_error.h"
 #include "document/pagelith.h"
+#include "output/native_text.h"
 #include "output/save_to_file.h"
 #include "support/pdf_check.h"
 
@@ -42,7 +43,7 @@ std::vector<std::string> Listing(const fs::path& dir) {
 // The message of the EPDFError a save raises, or "" when it succeeds.
 std::string SaveError(TPagelith& doc, const std::string& name) {
     try {
-        SaveToFile(doc, Wide(name));
+        SaveToFile(doc, NativeTextToWide(name));
     } catch (const EPDFError& e) {
         return e.what();
     }
@@ -98,13 +99,75 @@ TEST_F(AtomicSave, FailureWhileBuildingKeepsTheOldFile) {
     EXPECT_EQ(Listing(dir_), std::vector<std::string>{"doc.pdf"});
 }
 
-// A link is saved through: its target is replaced and the link stays a link.
-TEST_F(AtomicSave, SymbolicLinkIsSavedThrough) {
+// A link is saved through to the file at the end of its chain (relative links count from the link's
+// folder), which need not exist yet; every link stays as it was. A loop is refused.
+TEST_F(AtomicSave, SymbolicLinksAreSavedThrough) {
     OldFile("real.pdf");
-    fs::create_symlink(dir_ / "real.pdf", dir_ / "link.pdf");
-    EXPECT_EQ(SaveError(doc_, (dir_ / "link.pdf").string()), "");
-    EXPECT_TRUE(fs::is_symlink(dir_ / "link.pdf"));
-    EXPECT_NE(ReadAll(dir_ / "real.pdf").find("(new)"), std::string::npos);
+    fs::create_directory(dir_ / "sub");
+    const struct {
+        std::vector<std::pair<std::string, std::string>> Links; // name -> what it holds
+        std::string Saved;                                      // the name given to SaveToFile
+        std::string Written;                                    // the file that gets the document; "" none
+    } cases[] = {
+        {{{"link.pdf", (dir_ / "real.pdf").string()}}, "link.pdf", "real.pdf"},
+        {{{"dangling.pdf", (dir_ / "absent.pdf").string()}}, "dangling.pdf", "absent.pdf"},
+        {{{"sub/relative.pdf", "../made.pdf"}}, "sub/relative.pdf", "made.pdf"},
+        {{{"a.pdf", "b.pdf"}, {"b.pdf", "sub/c.pdf"}}, "a.pdf", "sub/c.pdf"},
+        {{{"x.pdf", "y.pdf"}, {"y.pdf", "x.pdf"}}, "x.pdf", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Saved);
+        for (const auto& [name, to] : c.Links) fs::create_symlink(to, dir_ / name);
+        const std::string error = SaveError(doc_, (dir_ / c.Saved).string());
+        EXPECT_EQ(error, c.Written.empty() ? "Cannot create file \"" + (dir_ / c.Saved).string() +
+                                                 "\". Too many levels of symbolic links"
+                                           : "");
+        for (const auto& [name, to] : c.Links) EXPECT_EQ(fs::read_symlink(dir_ / name), to);
+        if (!c.Written.empty()) {
+            EXPECT_NE(ReadAll(dir_ / c.Written).find("(new)"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(Listing(dir_),
+              (std::vector<std::string>{"a.pdf", "absent.pdf", "b.pdf", "dangling.pdf", "link.pdf",
+                                        "made.pdf", "real.pdf", "sub", "x.pdf", "y.pdf"}));
+    EXPECT_EQ(Listing(dir_ / "sub"), (std::vector<std::string>{"c.pdf", "relative.pdf"}));
+}
+
+// Every name the file system takes can be saved to, whatever room the temporary file's name needs;
+// one byte more is refused by the file system itself.
+TEST_F(AtomicSave, NamesUpToTheLimit) {
+    const auto ascii = [](std::size_t bytes) { return std::string(bytes - 4, 'n') + ".pdf"; };
+    const auto repeat = [](const std::string& piece, std::size_t times) {
+        std::string s;
+        for (std::size_t i = 0; i < times; ++i) s += piece;
+        return s;
+    };
+    const struct {
+        std::string Name;
+        std::string Reason; // "" when the save succeeds
+    } cases[] = {
+        {"n.pdf", ""},
+        {ascii(200), ""},
+        {ascii(241), ""},
+        {ascii(250), ""},
+        {ascii(255), ""},
+        {repeat("\xC3\xA9", 125) + ".pdf", ""},           // é: 254 bytes
+        {repeat("\xE2\x82\xAC", 83) + "x.pdf", ""},       // €: 254 bytes, 87 characters
+        {repeat("\xF0\x9F\x98\x80", 62) + "xyz.pdf", ""}, // an emoji: 255 bytes
+        {ascii(256), "File name too long"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name.size());
+        const fs::path path = dir_ / c.Name;
+        const std::string error = SaveError(doc_, path.string());
+        EXPECT_EQ(error, c.Reason.empty() ? "" : "Cannot create file \"" + path.string() + "\". " + c.Reason);
+        EXPECT_EQ(Listing(dir_),
+                  c.Reason.empty() ? std::vector<std::string>{c.Name} : std::vector<std::string>{});
+        if (c.Reason.empty()) {
+            EXPECT_TRUE(testing::ReadersAccept("long-name.pdf", ReadAll(path)));
+            fs::remove(path);
+        }
+    }
 }
 
 // Names without a base name, and targets that are not regular files, are refused at once: nothing

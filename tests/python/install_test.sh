@@ -26,6 +26,8 @@ mkdir "$work/elsewhere" && cd "$work/elsewhere"
 where=$(PYTHONPATH="$work/prefix/lib/python3/dist-packages" /usr/bin/python3 -c "$sample" "$work/prefix.pdf")
 [[ $where == "$work/prefix/lib/python3/dist-packages/pagelith" ]] || { echo "imported from $where"; exit 1; }
 qpdf --check "$work/prefix.pdf" >/dev/null
+# Editors and type checkers find the members: the stubs and the marker travel with the package.
+for file in py.typed __init__.pyi _document.pyi wsgi.pyi; do test -f "$where/$file"; done
 
 /usr/bin/python3 -m venv "$work/venv"
 PAGELITH_WHEEL_PACKAGE_DIR="$build/python/pagelith" "$work/venv/bin/pip" install --no-index --quiet \
@@ -33,4 +35,5 @@ PAGELITH_WHEEL_PACKAGE_DIR="$build/python/pagelith" "$work/venv/bin/pip" install
 where=$("$work/venv/bin/python" -c "$sample" "$work/venv.pdf")
 [[ $where == "$work/venv/lib/"python3*/site-packages/pagelith ]] || { echo "imported from $where"; exit 1; }
 qpdf --check "$work/venv.pdf" >/dev/null
+for file in py.typed __init__.pyi _document.pyi wsgi.pyi; do test -f "$where/$file"; done
 echo "install: prefix and virtual environment both import and write a PDF"

@@ -1,11 +1,18 @@
 """The document object driven late-bound through the module, as a script host drives it."""
 
 import gc
+import os
+import pathlib
+import shutil
 
 import pytest
 from conftest import PROGID, rgb, simple_document
 
 import pagelith
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+LOGO = os.path.join(ROOT, "examples", "data", "logo.png")
+DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 
 E_UNEXPECTED = -2147418113  # 0x8000FFFF
 E_NOTIMPL = -2147467263  # 0x80004001
@@ -242,6 +249,21 @@ def test_argument_conversions(doc):
     doc.SetPageWidth(4, 2**40)  # out of int32: passed as a double
     with pytest.raises(TypeError):
         doc.AddPage(object())
+
+
+# Every file name may be an os.PathLike: the server gets its text, so it sees the same name.
+@pytest.mark.parametrize("member,source,more,result", [
+    ("AddImageFile", LOGO, (), 1), ("ImageCount", LOGO, (), 1), ("AddFont", DEJAVU, (), 15),
+    ("LoadFont", DEJAVU, (0,), 15), ("SaveToFile", None, (), None)])
+def test_file_names_may_be_paths(member, source, more, result, tmp_path):
+    for kind in (str, pathlib.Path):
+        path = kind(tmp_path / ("größe-%s.pdf" % kind.__name__))
+        if source:
+            shutil.copyfile(source, path)
+        doc = pagelith.Dispatch(PROGID)
+        doc.AddPage(0)
+        assert getattr(doc, member)(path, *more) == result
+        assert os.path.isfile(path)
 
 
 def test_placements_and_units(doc):
