@@ -1,0 +1,52 @@
+"""The batch example on a local cluster of two worker processes."""
+
+import io
+import os
+import sys
+
+import pytest
+from conftest import qpdf_check, run_tool
+
+distributed = pytest.importorskip("distributed", reason="python3-distributed is not installed")
+pikepdf = pytest.importorskip("pikepdf")
+
+# Workers are spawned with this process's sys.path, so they import the example's modules too.
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "examples"))
+import batch_invoices  # noqa: E402
+
+COUNT = 200
+SAMPLE = (1, 2, 100, 199, 200)
+
+
+@pytest.fixture(scope="module")
+def client():
+    with batch_invoices.local_cluster(2) as cluster, distributed.Client(cluster) as client:
+        yield client
+
+
+def text(path):
+    result = run_tool("pdftotext", str(path), "-", text=True)
+    assert result.returncode == 0, result.stderr
+    return result.stdout
+
+
+def test_invoices_come_back_as_bytes(client, tmp_path):
+    pdfs = batch_invoices.run(client, range(1, COUNT + 1))
+    assert len(pdfs) == COUNT
+    for number, pdf in enumerate(pdfs, 1):
+        with pikepdf.open(io.BytesIO(pdf)) as doc:
+            assert len(doc.pages) == 2
+            assert str(doc.docinfo["/Title"]) == "Invoice %d" % number
+    for number in SAMPLE:
+        path = tmp_path / ("%d.pdf" % number)
+        path.write_bytes(pdfs[number - 1])
+        qpdf_check(path)
+        assert "Invoice No. %d\n" % number in text(path)
+
+
+def test_invoices_written_by_the_workers(client, tmp_path):
+    paths = batch_invoices.run(client, SAMPLE, str(tmp_path))
+    assert paths == [str(tmp_path / ("invoice-%06d.pdf" % number)) for number in SAMPLE]
+    for number, path in zip(SAMPLE, paths):
+        qpdf_check(path)
+        assert "Invoice No. %d\n" % number in text(path)
