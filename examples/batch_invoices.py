@@ -2,12 +2,13 @@
 """Builds N invoices on a Dask cluster: one task per invoice, each building its own document in a worker.
 
     PYTHONPATH=build/python python3 examples/batch_invoices.py 1000 --output build/invoices
-    PYTHONPATH=build/python python3 examples/batch_invoices.py 1000 --scheduler tcp://host:8786 --output /shared/out
+    PYTHONPATH=build/python python3 examples/batch_invoices.py 1000 --scheduler tcp://host:8786 --output /srv/out
 
 Each worker imports pagelith and this folder's invoice module (which finds its logo beside itself), so both
-must be on the workers' PYTHONPATH. Without --scheduler it starts a cluster of --workers processes on this machine. Without --output the PDFs
-come back to this program as bytes; with it each worker writes invoice-<number>.pdf into that folder (which
-must be shared by every machine of a real cluster). Prints how many invoices a second the cluster built.
+must be on the workers' PYTHONPATH. Without --scheduler it starts a cluster of --workers processes on this
+machine. Without --output the PDFs come back to this program as bytes; with it each worker writes
+invoice-<number>.pdf into that folder (which must be shared by every machine of a real cluster). Prints how
+many invoices a second the cluster built.
 """
 
 import argparse
