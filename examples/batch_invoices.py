@@ -37,9 +37,18 @@ def run(client, numbers, output=None):
     return client.gather(client.map(build, numbers, output=output))
 
 
+def dask_setup(nanny):
+    """Run by each nanny before it starts its worker (`dask worker --preload-nanny batch_invoices.py`)."""
+    # Dask gives workers MALLOC_TRIM_THRESHOLD_; any value turns off glibc's adaptive mmap threshold, so each
+    # large buffer of a document is mapped and unmapped anew, which makes a worker 3 to 4 times slower.
+    for env in (nanny.pre_spawn_env, nanny.env):
+        env.pop("MALLOC_TRIM_THRESHOLD_", None)
+
+
 def local_cluster(workers):
     # Document objects never leave the process that made them, so one thread per process is enough.
-    return LocalCluster(n_workers=workers, processes=True, threads_per_worker=1, dashboard_address=None)
+    return LocalCluster(n_workers=workers, processes=True, threads_per_worker=1, dashboard_address=None,
+                        preload_nanny=[os.path.abspath(__file__)])
 
 
 def main(argv):

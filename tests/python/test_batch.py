@@ -50,3 +50,8 @@ def test_invoices_written_by_the_workers(client, tmp_path):
     for number, path in zip(SAMPLE, paths):
         qpdf_check(path)
         assert "Invoice No. %d\n" % number in text(path)
+
+
+def test_workers_keep_the_adaptive_malloc(client):
+    """Dask's trim threshold would make glibc map and unmap each large buffer of a document anew."""
+    assert list(client.run(os.environ.get, "MALLOC_TRIM_THRESHOLD_").values()) == [None, None]
