@@ -12,8 +12,6 @@ first line printed says which. Any other WSGI server can serve `application`:
 import sys
 from urllib.parse import parse_qs
 
-import waitress
-
 import pagelith
 import pagelith.wsgi
 from pagelith import constants as c
@@ -35,6 +33,8 @@ def application(environ, response):
 
 
 def main(argv):
+    import waitress  # only here, so that other servers can import the application without it
+
     port = int(argv[1]) if len(argv) > 1 else 8080
     # Member calls release the GIL, so requests on threads build in parallel; the backlog holds a burst of
     # clients that a small one would drop (they would then wait for the kernel's SYN retries).
