@@ -46,7 +46,7 @@ deps:
 
 build:
 	cmake -S $(ROOT) -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
-		-DPAGELITH_WERROR=$(WERROR) -DPAGELITH_SANITIZE=OFF
+		-DPAGELITH_WERROR=$(WERROR) -DPAGELITH_SANITIZE=OFF -DPAGELITH_TESTS=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Static Windows builds of the core, the DLL and its test programs: x86-64, then x86.
@@ -101,9 +101,12 @@ test: deps
 	@$(MAKE) --no-print-directory windows WERROR=ON
 	@$(MAKE) --no-print-directory windows-test
 
-# Only what the demo needs: the core, the server library and the Python package, in Release.
-demo: deps
-	cmake -S $(ROOT) -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DPAGELITH_SANITIZE=OFF
+# Only what the demo needs: its packages, then the core, the server library and the Python package, in
+# Release. Without the tests, so neither GoogleTest nor the other test-only packages are needed.
+demo:
+	@$(ROOT)/cmake/scripts/deps.sh demo
+	cmake -S $(ROOT) -B $(BUILD_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DPAGELITH_SANITIZE=OFF \
+		-DPAGELITH_TESTS=OFF
 	cmake --build $(BUILD_DIR) --target pagelith_python -j $(JOBS)
 	@cd $(ROOT) && pdf=$$(PYTHONPATH=$(BUILD_DIR)/python python3 examples/demo.py) && \
 		echo "demo: PDF written to $$pdf" && qpdf --check "$$pdf" >/dev/null || \

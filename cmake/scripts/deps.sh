@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the Windows cross build need.
+# Installs the Debian packages the build, the tests and the Windows cross build need; `deps.sh demo`
+# only those of `make demo` (the Linux build of the Python module, its font and qpdf).
 # Quiet and quick when everything is there: apt is only touched for what is missing.
 set -euo pipefail
+
+demo_packages=(
+    build-essential cmake ninja-build pkg-config python3 zlib1g-dev libjpeg62-turbo-dev libdeflate-dev
+    libharfbuzz-dev libfribidi-dev fonts-dejavu-core qpdf
+)
 
 packages=(
     build-essential cmake ninja-build pkg-config zlib1g-dev libjpeg62-turbo-dev
@@ -19,7 +25,13 @@ packages=(
     libharfbuzz-bin libfribidi-bin fonts-noto-core fonts-linuxlibertine
     python3-reportlab python3-gunicorn wrk
     mypy
+    chromium chromium-driver python3-selenium python3-distributed
 )
+if [[ ${1:-} == demo ]]; then
+    packages=("${demo_packages[@]}")
+else
+    mapfile -t packages < <(printf '%s\n' "${packages[@]}" "${demo_packages[@]}" | sort -u)
+fi
 
 missing=()
 for pkg in "${packages[@]}"; do

@@ -15,7 +15,7 @@ if(TARGET pagelithasp)
          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endif()
   add_test(NAME python_tests
-           COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider ${CMAKE_CURRENT_LIST_DIR})
+           COMMAND /usr/bin/python3 -m pytest -q -rs -p no:cacheprovider ${CMAKE_CURRENT_LIST_DIR})
   set_tests_properties(python_tests PROPERTIES ENVIRONMENT "${pagelith_py_env}" TIMEOUT 900)
 endif()
 
