@@ -99,7 +99,7 @@ test-asan:
 test: deps
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory windows WERROR=ON
-	@$(MAKE) --no-print-directory windows-test
+	@$(MAKE) --no-print-directory windows-test PAGELITH_LINUX_BUILD_DIR=$(ASAN_DIR) # the build just tested, never a stale one
 
 # Only what the demo needs: its packages, then the core, the server library and the Python package, in
 # Release. Without the tests, so neither GoogleTest nor the other test-only packages are needed.
