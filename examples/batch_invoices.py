@@ -36,7 +36,8 @@ def build(number: int, output: Optional[str] = None) -> bytes | str:
 
 def run(client: Client, numbers: Iterable[int], output: Optional[str] = None) -> list[Any]:
     """Results in the order of `numbers`."""
-    return client.gather(client.map(build, numbers, output=output))
+    results: list[Any] = client.gather(client.map(build, numbers, output=output))
+    return results
 
 
 def dask_setup(nanny: Any) -> None:

@@ -61,12 +61,13 @@ def browser(tmp_path_factory):
         return [sent[environ["PATH_INFO"]]]
 
     driver = webdriver.Chrome(service=Service(shutil.which("chromedriver"), env=tool_env()), options=options)
-    try:
-        driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": str(downloads)})
-        with serve(recording) as url:
+    with serve(recording) as url:
+        try:  # the browser goes first, so that the server is not left waiting on its open connections
+            driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                                   {"behavior": "allow", "downloadPath": str(downloads)})
             yield driver, downloads, url, sent
-    finally:
-        driver.quit()
+        finally:
+            driver.quit()
 
 
 def wait_for(condition, what, seconds=30):
