@@ -26,8 +26,7 @@ bool TicFont::LoadFromBytes(std::span<const uint8_t> bytes) {
 }
 
 TicFont TicFont::Fresh() const {
-    TicFont copy = *this;
-    copy.shapes_ = std::make_shared<TShapeCache>();
+    TicFont copy = *this; // shapes stay shared: they depend only on the face and the way it was loaded
     copy.bmpMetrics_.clear();
     return copy;
 }

@@ -81,9 +81,9 @@ public:
     std::span<const uint8_t> FileData() const {
         return file_ ? std::span<const uint8_t>(*file_) : std::span<const uint8_t>();
     }
-    // Runs shaped in this font, shared by the copies a document makes of it.
+    // Runs shaped in this font, shared by every copy made of it, in this document and in others.
     TShapeCache& Shapes() const { return *shapes_; }
-    // A copy for another document, with memos of its own: the fonts documents share never change.
+    // A copy for another document, with a metric memo of its own: the fonts documents share never change.
     TicFont Fresh() const;
 
     // The face's tables, and HarfBuzz's view of them; null until loaded.
