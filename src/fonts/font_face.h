@@ -42,6 +42,21 @@ struct TShapeCache {
     std::unordered_map<std::string, bool> InertSpace;
 };
 
+// A font program deflated as a file embeds it, with its length before compression.
+struct TPackedProgram {
+    std::string Deflated;
+    std::size_t Length = 0;
+    bool Subset = false; // false: the whole face, where it was asked for or could not be subset
+};
+
+// Programs a font has packed, by what decides their bytes: a server embeds the same glyphs of the
+// same font in one document after another.
+struct TProgramCache {
+    std::mutex Lock;
+    std::unordered_map<std::string, std::shared_ptr<const TPackedProgram>> Programs;
+    std::size_t Bytes = 0;
+};
+
 class TFontFace {
 public:
     // `view` reads *file.

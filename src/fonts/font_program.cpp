@@ -4,7 +4,10 @@
 #include <hb.h>
 
 #include <memory>
+#include <mutex>
+#include <string>
 
+#include "base/deflate.h"
 #include "fonts/ticfont.h"
 #include "fonts/truetype_subset.h"
 
@@ -98,6 +101,50 @@ TFontProgram SubsetProgram(const TicFont& font, std::span<const uint16_t> glyphs
     if (program.Owned.empty()) return WholeProgram(font);
     program.Subset = true;
     return program;
+}
+
+std::shared_ptr<const TPackedProgram> PackedProgram(const TicFont& font, std::span<const uint16_t> glyphs,
+                                                    std::span<const TCmapEntry> cmap, bool symbolCmap,
+                                                    bool byGlyphId) {
+    std::string key;
+    key.reserve(2 + glyphs.size_bytes() + cmap.size() * 6);
+    key.push_back(static_cast<char>(symbolCmap));
+    key.push_back(static_cast<char>(byGlyphId));
+    const auto put = [&key](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) key.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    put(static_cast<uint32_t>(glyphs.size()), 4);
+    for (uint16_t g : glyphs) put(g, 2);
+    for (const TCmapEntry& e : cmap) {
+        put(e.Code, 4);
+        put(e.Glyph, 2);
+    }
+    TProgramCache& cache = font.Programs();
+    {
+        const std::lock_guard<std::mutex> hold(cache.Lock);
+        if (const auto it = cache.Programs.find(key); it != cache.Programs.end()) return it->second;
+    }
+
+    const TFontProgram program =
+        glyphs.empty() ? WholeProgram(font) : SubsetProgram(font, glyphs, cmap, symbolCmap, byGlyphId);
+    const std::span<const uint8_t> bytes = program.Bytes();
+    auto packed = std::make_shared<TPackedProgram>();
+    packed->Deflated =
+        DeflateZlib(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    packed->Length = bytes.size();
+    packed->Subset = program.Subset;
+
+    // Bounded like the shaped runs: many different subsets start the memo over rather than grow it.
+    constexpr std::size_t kCacheBytes = 16u << 20;
+    const std::size_t cost = key.size() + packed->Deflated.size() + 64;
+    if (cost > kCacheBytes / 4) return packed;
+    const std::lock_guard<std::mutex> hold(cache.Lock);
+    if (cache.Bytes + cost > kCacheBytes) {
+        cache.Programs.clear();
+        cache.Bytes = 0;
+    }
+    if (cache.Programs.emplace(std::move(key), packed).second) cache.Bytes += cost;
+    return packed;
 }
 
 } // namespace pagelith

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "fonts/cmap_writer.h"
+#include "fonts/font_face.h"
 
 namespace pagelith {
 
@@ -28,5 +30,11 @@ TFontProgram WholeProgram(const TicFont& font);
 // be subset.
 TFontProgram SubsetProgram(const TicFont& font, std::span<const uint16_t> glyphs,
                            std::span<const TCmapEntry> cmap, bool symbolCmap, bool byGlyphId);
+
+// The subset of `glyphs` as SubsetProgram makes it, or with no glyphs the whole program, deflated;
+// from the font's memo when a document asked for the same before.
+std::shared_ptr<const TPackedProgram> PackedProgram(const TicFont& font, std::span<const uint16_t> glyphs,
+                                                    std::span<const TCmapEntry> cmap, bool symbolCmap,
+                                                    bool byGlyphId);
 
 } // namespace pagelith

@@ -83,6 +83,8 @@ public:
     }
     // Runs shaped in this font, shared by every copy made of it, in this document and in others.
     TShapeCache& Shapes() const { return *shapes_; }
+    // Programs packed from this font, shared as the shaped runs are.
+    TProgramCache& Programs() const { return *programs_; }
     // A copy for another document, with a metric memo of its own: the fonts documents share never change.
     TicFont Fresh() const;
 
@@ -146,6 +148,7 @@ private:
     std::shared_ptr<const TFontFace> face_;
     std::shared_ptr<const TCffCharset> cff_;
     std::shared_ptr<TShapeCache> shapes_ = std::make_shared<TShapeCache>();
+    std::shared_ptr<TProgramCache> programs_ = std::make_shared<TProgramCache>();
     TOutlines outlines_ = TOutlines::None;
     bool inCollection_ = false;
     // Loaded as LoadFont loads: characters are looked up through HarfBuzz and widths come from it.

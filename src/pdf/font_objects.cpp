@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "base/utf8_text.h"
 #include "base/win_ansi_encoding.h"
@@ -319,7 +320,7 @@ int64_t WholeDegrees(double v) {
 // The program the font embeds (none when it is not embedded), and the name the font objects give
 // it: a subset's name takes a six-letter tag.
 struct TEmbedded {
-    TFontProgram Program;
+    std::shared_ptr<const TPackedProgram> Program;
     std::string Name;
     bool Cff = false;
 };
@@ -329,13 +330,10 @@ TEmbedded Embedded(const TPDFFontRes& font) {
     embedded.Name = font.Font.Name();
     embedded.Cff = font.Font.Outlines() == TOutlines::Cff;
     if (!font.Embed) return embedded;
-    if (font.SubsetGlyphs.empty()) {
-        embedded.Program = WholeProgram(font.Font);
-        return embedded;
-    }
-    embedded.Program = SubsetProgram(font.Font, font.SubsetGlyphs, font.SubsetCmap, font.Font.SymbolCmap(),
+    // No glyphs: the whole face.
+    embedded.Program = PackedProgram(font.Font, font.SubsetGlyphs, font.SubsetCmap, font.Font.SymbolCmap(),
                                      font.Unicode && !font.Font.CidKeyed());
-    if (!embedded.Program.Subset) return embedded; // a font that cannot be subset goes in whole
+    if (!embedded.Program->Subset) return embedded; // a font that cannot be subset goes in whole
     // The same glyphs of the same font give the same tag, on every platform.
     uint32_t hash = 2166136261u;
     const auto mix = [&](uint8_t b) { hash = (hash ^ b) * 16777619u; };
@@ -395,12 +393,11 @@ void WriteDescriptor(TPdfFile& file, const TPDFFontRes& font, const TFontNumbers
 
 // A TrueType file (FontFile2), or a bare CFF program (FontFile3) of the kind its font dictionary names.
 void WriteFontFile(TPdfFile& file, const TPDFFontRes& font, const TEmbedded& embedded) {
-    const std::span<const uint8_t> bytes = embedded.Program.Bytes();
     TStreamObject stream(file, TStreamLength::Direct);
     stream.Dictionary().Line("<< /Filter /FlateDecode");
-    std::string tail = " /Length1 " + std::to_string(bytes.size()) + " >>";
+    std::string tail = " /Length1 " + std::to_string(embedded.Program->Length) + " >>";
     if (embedded.Cff) tail = font.Unicode ? " /Subtype /CIDFontType0C >>" : " /Subtype /Type1C >>";
-    stream.Deflate(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), tail);
+    stream.Copy(embedded.Program->Deflated, tail);
 }
 
 // A simple font: TrueType, or Type1 over a CFF program.

@@ -4,10 +4,13 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/pdf_error.h"
 #include "fonts/font_cache.h"
+#include "fonts/font_program.h"
 #include "fonts/synthetic_font.h"
+#include "support/content.h"
 
 namespace pagelith {
 namespace {
@@ -72,6 +75,41 @@ TEST(FontCache, KeepsFacesApartNeitherFailuresNorMoreThanItsBound) {
     OpenFontFile(cache, b, 0); // so face 0 of a goes
     EXPECT_EQ(cache.Count(), 2u);
     EXPECT_EQ(ReadFontFile(cache, a).FileData().data(), kept.FileData().data());
+}
+
+// Each glyph set and character map is packed once, and every copy of the cached font finds it; what
+// is packed inflates to the program itself.
+TEST(FontCache, PacksEachProgramOnceForEveryCopy) {
+    const std::string path = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    if (!fs::exists(path)) GTEST_SKIP() << path << " is not installed";
+    TFontCache cache(64u << 20);
+    const TicFont first = OpenFontFile(cache, path, 0), second = OpenFontFile(cache, path, 0);
+    const uint16_t a = first.GlyphOfUnicode('a'), b = first.GlyphOfUnicode('b'),
+                   c = first.GlyphOfUnicode('c');
+    const std::vector<TCmapEntry> map = {{'a', a}, {'b', b}};
+    struct TCase {
+        const TicFont& Font;
+        std::vector<uint16_t> Glyphs;
+        std::vector<TCmapEntry> Cmap;
+        int SameAs; // the earlier case whose program this one shares, or -1
+    };
+    const TCase cases[] = {
+        {first, {0, a, b}, map, -1}, {second, {0, a, b}, map, 0}, {second, {0, a, b, c}, map, -1},
+        {first, {0, a, b}, {}, -1},  {first, {}, {}, -1}, // the whole face
+    };
+    std::vector<std::shared_ptr<const TPackedProgram>> packed;
+    for (const TCase& t : cases) {
+        SCOPED_TRACE(packed.size());
+        packed.push_back(PackedProgram(t.Font, t.Glyphs, t.Cmap, false, true));
+        const TFontProgram program =
+            t.Glyphs.empty() ? WholeProgram(t.Font) : SubsetProgram(t.Font, t.Glyphs, t.Cmap, false, true);
+        const std::span<const uint8_t> bytes = program.Bytes();
+        EXPECT_EQ(testing::Inflate(packed.back()->Deflated), std::string(bytes.begin(), bytes.end()));
+        EXPECT_EQ(packed.back()->Length, bytes.size());
+        EXPECT_EQ(packed.back()->Subset, !t.Glyphs.empty());
+        for (std::size_t i = 0; i + 1 < packed.size(); ++i)
+            EXPECT_EQ(packed[i] == packed.back(), static_cast<int>(i) == t.SameAs);
+    }
 }
 
 } // namespace
