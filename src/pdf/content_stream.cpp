@@ -100,8 +100,8 @@ private:
 
 class TContentWriter {
 public:
-    TContentWriter(TContentOut& out, TPagelith& doc, std::vector<TLinkSlot>& slots)
-        : out_(out), text_(out.Text), doc_(doc), slots_(slots) {}
+    TContentWriter(TContentOut& out, TPagelith& doc, std::vector<TLinkSlot>& slots, TLaidOutBlocks& blocks)
+        : out_(out), text_(out.Text), doc_(doc), slots_(slots), blocks_(blocks) {}
 
     void Placement(const TPDFObj& obj) {
         TPDFResource* res = doc_.Resource(static_cast<int32_t>(obj.ResourceIndex));
@@ -246,7 +246,7 @@ private:
             }
             out_.Spill();
         };
-        text.ForEachVisualLine(doc_.Fonts, obj.Scale, line);
+        blocks_.ForEachVisualLine(text, doc_.Fonts, obj.Scale, line);
         Out().Line("ET").Line("Q").Line("Q");
     }
 
@@ -326,16 +326,18 @@ private:
     } selected_; // the font resource in use in the current text object
     TPagelith& doc_;
     TSlotCursor slots_;
+    TLaidOutBlocks& blocks_;
     std::vector<TUnderline> underlines_;
 };
 
 } // namespace
 
-void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots) {
+void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots,
+                        TLaidOutBlocks& blocks) {
     TStreamObject stream(file, TStreamLength::Separate);
     stream.Dictionary().Text("<< ");
     TContentOut out(file, stream);
-    TContentWriter content(out, doc, slots);
+    TContentWriter content(out, doc, slots, blocks);
     for (const auto& obj : page.Placements) {
         content.Placement(*obj);
         out.Spill();

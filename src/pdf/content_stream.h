@@ -10,6 +10,7 @@ namespace pagelith {
 class TPagelith;
 class TPDFPage;
 class TPdfFile;
+class TLaidOutBlocks;
 
 // One reserved link annotation of a page, in whole points. The target stays owned by the document
 // (a text line's shared link or an image placement), which a save does not change.
@@ -23,7 +24,8 @@ struct TLinkSlot {
 };
 
 // Writes the page's content stream and its length object at the file's next
-// number, filling at most slots.size() link slots in content order.
-void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots);
+// number, filling at most slots.size() link slots in content order; text is laid out through blocks.
+void WriteContentStream(TPdfFile& file, TPagelith& doc, const TPDFPage& page, std::vector<TLinkSlot>& slots,
+                        TLaidOutBlocks& blocks);
 
 } // namespace pagelith

@@ -230,8 +230,8 @@ void TDocumentFonts::GatherShapedText() {
         const auto use = [&](TUse u) {
             if (std::find(uses.begin(), uses.end(), u) == uses.end()) uses.push_back(u);
         };
-        text.ForEachVisualLine(
-            doc_.Fonts, 100, [&](const TSegmentList& segments, std::size_t first, std::size_t end) {
+        blocks_.ForEachVisualLine(
+            text, doc_.Fonts, 100, [&](const TSegmentList& segments, std::size_t first, std::size_t end) {
                 for (std::size_t i = first; i < end; ++i) {
                     const TSegment& seg = segments.At(i);
                     if (!seg.Shaped) {

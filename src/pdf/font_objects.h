@@ -20,10 +20,11 @@ namespace pagelith {
 class TPagelith;
 class TPdfFile;
 class TPDFTextRes;
+class TLaidOutBlocks;
 
 class TDocumentFonts {
 public:
-    explicit TDocumentFonts(const TPagelith& doc) : doc_(doc) {}
+    TDocumentFonts(const TPagelith& doc, TLaidOutBlocks& blocks) : doc_(doc), blocks_(blocks) {}
 
     // The entry for a font number in the code page or for its Unicode text, or null when no
     // placed text used it yet.
@@ -51,6 +52,7 @@ private:
     void GatherShapedText();
 
     const TPagelith& doc_;
+    TLaidOutBlocks& blocks_;
     std::vector<std::unique_ptr<TPDFFontRes>> entries_;
     std::unordered_map<int64_t, TPDFFontRes*> byKey_;
     std::optional<std::array<bool, 256>> usedChars_;

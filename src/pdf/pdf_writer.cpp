@@ -38,7 +38,7 @@ int64_t RightEdge(const TLinkSlot& slot) {
 
 class TPdfWriter {
 public:
-    explicit TPdfWriter(TPagelith& doc) : doc_(doc), fonts_(doc) {}
+    explicit TPdfWriter(TPagelith& doc) : doc_(doc), fonts_(doc, blocks_) {}
 
     // The whole file, or with a sink, the file in pieces through it (and an empty result).
     std::string Write(TPdfSink sink = {}) {
@@ -85,7 +85,7 @@ private:
             break;
         case K::Content:
             slots_.assign(static_cast<std::size_t>(entry.Slots), TLinkSlot{});
-            WriteContentStream(file_, doc_, *entry.Page, slots_);
+            WriteContentStream(file_, doc_, *entry.Page, slots_, blocks_);
             break;
         case K::Image:
             WriteImageObjects(file_, *entry.Image);
@@ -122,16 +122,17 @@ private:
         links.Known = true;
         if (text.LinkCount <= 0) return links;
         const TLinkRef* last = nullptr;
-        text.ForEachVisualLine(doc_.Fonts, 100,
-                               [&](const TSegmentList& segments, std::size_t first, std::size_t end) {
-                                   for (std::size_t i = first; i < end; ++i) {
-                                       const TLinkRef& link = segments.Style(i).Link;
-                                       if (link.empty()) continue;
-                                       if (!last || !(*last == link)) links.Runs.emplace_back(link.View(), 0);
-                                       ++links.Runs.back().second;
-                                       last = &link;
-                                   }
-                               });
+        blocks_.ForEachVisualLine(text, doc_.Fonts, 100,
+                                  [&](const TSegmentList& segments, std::size_t first, std::size_t end) {
+                                      for (std::size_t i = first; i < end; ++i) {
+                                          const TLinkRef& link = segments.Style(i).Link;
+                                          if (link.empty()) continue;
+                                          if (!last || !(*last == link))
+                                              links.Runs.emplace_back(link.View(), 0);
+                                          ++links.Runs.back().second;
+                                          last = &link;
+                                      }
+                                  });
         return links;
     }
 
@@ -551,6 +552,7 @@ private:
     static constexpr std::size_t kPassOnBytes = 32 * 1024;
 
     TPagelith& doc_;
+    TLaidOutBlocks blocks_; // before the fonts, which lay text out through it
     TDocumentFonts fonts_;
     TPdfFile file_;
     std::vector<TPlanned> plan_;

@@ -414,4 +414,38 @@ double TPDFTextRes::BlockWidth(const TObjList<TPDFFontRes>& fonts) {
     return size.Measurable && size.Width > 0 ? size.Width : -1;
 }
 
+TTextBlockSize TLaidOutBlocks::ForEachVisualLine(const TPDFTextRes& text, const TObjList<TPDFFontRes>& fonts,
+                                                 double scale, const TVisualLineSink& sink) {
+    const auto [it, added] = blocks_.try_emplace({&text, scale}, text.Lines);
+    TBlock& block = it->second;
+    if (!added) {
+        if (!block.Kept) return text.ForEachVisualLine(fonts, scale, sink);
+        for (const auto& [first, end] : block.Lines) sink(block.Segments, first, end);
+        return block.Size;
+    }
+    const std::size_t room = maxBytes_ - std::min(bytes_, maxBytes_);
+    std::size_t bytes = 0;
+    bool fits = true;
+    block.Size = text.ForEachVisualLine(
+        fonts, scale, [&](const TSegmentList& segments, std::size_t first, std::size_t end) {
+            sink(segments, first, end);
+            if (!fits) return;
+            for (std::size_t i = first; i < end; ++i)
+                bytes += sizeof(TSegment) + segments.At(i).GlyphCount * sizeof(TShapedGlyph);
+            bytes += sizeof(block.Lines[0]);
+            fits = bytes <= room;
+            if (!fits) {
+                block.Segments.Release();
+                std::vector<std::pair<std::size_t, std::size_t>>().swap(block.Lines);
+                return;
+            }
+            const std::size_t at = block.Segments.size();
+            block.Segments.AppendFrom(segments, first, end);
+            block.Lines.emplace_back(at, block.Segments.size());
+        });
+    block.Kept = fits;
+    if (fits) bytes_ += bytes;
+    return block.Size;
+}
+
 } // namespace pagelith

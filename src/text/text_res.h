@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/obj_list.h"
@@ -101,6 +103,31 @@ public:
 private:
     TTextLine DefaultLine() const;
     void StartLine(const TLinkRef& link, bool append, bool linkBorder, const TTextMode& mode);
+};
+
+// Blocks laid out once per file and handed out again: a file lays each block out for its fonts, its
+// links and its content. A block whose lines would pass the bound is laid out again each time, so
+// the memory a file takes stays bounded however much text it holds.
+class TLaidOutBlocks {
+public:
+    explicit TLaidOutBlocks(std::size_t maxBytes = kDefaultBytes) : maxBytes_(maxBytes) {}
+
+    // As text.ForEachVisualLine, from the memo when the block was laid out at this scale before.
+    TTextBlockSize ForEachVisualLine(const TPDFTextRes& text, const TObjList<TPDFFontRes>& fonts,
+                                     double scale, const TVisualLineSink& sink);
+
+private:
+    static constexpr std::size_t kDefaultBytes = 16u << 20;
+    struct TBlock {
+        explicit TBlock(const TLineStore& lines) : Segments(lines) {}
+        TSegmentList Segments;
+        std::vector<std::pair<std::size_t, std::size_t>> Lines; // [first, end) of each visual line
+        TTextBlockSize Size;
+        bool Kept = false; // false: it did not fit, and is laid out each time
+    };
+    std::map<std::pair<const TPDFTextRes*, double>, TBlock> blocks_;
+    std::size_t bytes_ = 0;
+    std::size_t maxBytes_;
 };
 
 } // namespace pagelith

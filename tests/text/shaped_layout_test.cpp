@@ -73,6 +73,38 @@ TEST(ShapedLayout, EachVisualLineKeepsItsGlyphs) {
     EXPECT_NE(lines[1], lines[0]);
 }
 
+// A kept block is handed out as it was laid out, a block past the bound is laid out again, and each
+// scale is a layout of its own: every call sees what a fresh layout gives.
+TEST(LaidOutBlocks, HandOutWhatAFreshLayoutGives) {
+    TPagelith doc;
+    Start(doc);
+    doc.SetTextMaxWidth(60);
+    doc.WriteText(u"office affine wrapped words\nשלום abc\nlast");
+    const auto* text = dynamic_cast<const TPDFTextRes*>(doc.Resource(doc.CurrentText));
+    const auto lines = [&](auto layOut) {
+        std::string out;
+        const TTextBlockSize size = layOut([&](const TSegmentList& s, std::size_t first, std::size_t end) {
+            for (std::size_t i = first; i < end; ++i) {
+                out += "|" + std::string(s.Text(i)) + "@" + std::to_string(s.At(i).XOffset) + ":";
+                for (const TShapedGlyph& g : s.Glyphs(i)) out += std::to_string(g.Glyph) + ",";
+            }
+        });
+        return out + "#" + std::to_string(size.Height) + "x" + std::to_string(size.Width);
+    };
+    for (const std::size_t bound : {std::size_t{1} << 20, std::size_t{64}})
+        for (const double scale : {100.0, 50.0}) {
+            SCOPED_TRACE(std::to_string(bound) + " at " + std::to_string(scale));
+            const std::string fresh = lines(
+                [&](const TVisualLineSink& sink) { return text->ForEachVisualLine(doc.Fonts, scale, sink); });
+            TLaidOutBlocks blocks(bound);
+            for (int call = 0; call < 3; ++call)
+                EXPECT_EQ(lines([&](const TVisualLineSink& sink) {
+                              return blocks.ForEachVisualLine(*text, doc.Fonts, scale, sink);
+                          }),
+                          fresh);
+        }
+}
+
 TEST(ShapedLayout, DirectionOrdersTheRuns) {
     const struct {
         int32_t Direction;
