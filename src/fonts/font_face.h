@@ -33,12 +33,57 @@ struct TShapedGlyph {
     float Nominal = 0; // the advance a viewer applies after it: the font's own, as /W gives it
 };
 
-// Runs a font has shaped, by what decides their shape; a document lays its text out several times.
+// Memo bytes of every font in the process against one bound: false, and nothing taken, when `bytes`
+// more would pass it.
+bool TakeMemoBytes(std::size_t bytes);
+void ReturnMemoBytes(std::size_t bytes);
+
+// Values a font has worked out, by what decides them. Bounded on its own and, with every other
+// font's memos, by the process's bound, so a server keeping many fonts keeps their memos small;
+// a memo that is full starts over rather than grow.
+template <class TValue> class TFontMemo {
+public:
+    explicit TFontMemo(std::size_t maxBytes) : maxBytes_(maxBytes) {}
+    ~TFontMemo() { ReturnMemoBytes(bytes_); }
+    TFontMemo(const TFontMemo&) = delete;
+    TFontMemo& operator=(const TFontMemo&) = delete;
+
+    // Calls use(value) under the memo's lock when key is kept; false when it is not.
+    template <class TUse> bool Visit(const std::string& key, TUse use) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        const auto it = values_.find(key);
+        if (it == values_.end()) return false;
+        use(it->second);
+        return true;
+    }
+    // Keeps value under key, counted as `bytes`, unless it does not fit even in an empty memo.
+    void Keep(std::string key, TValue value, std::size_t bytes) {
+        if (bytes > maxBytes_ / 4) return; // a value that large is not met twice
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (bytes_ + bytes > maxBytes_ || !TakeMemoBytes(bytes)) {
+            ReturnMemoBytes(bytes_);
+            values_.clear();
+            bytes_ = 0;
+            if (!TakeMemoBytes(bytes)) return;
+        }
+        if (values_.emplace(std::move(key), std::move(value)).second)
+            bytes_ += bytes;
+        else
+            ReturnMemoBytes(bytes);
+    }
+
+private:
+    std::mutex lock_;
+    std::unordered_map<std::string, TValue> values_;
+    std::size_t bytes_ = 0;
+    const std::size_t maxBytes_;
+};
+
+// Runs a font has shaped, by what decides their shape; a server shapes the same words in every request.
 struct TShapeCache {
-    std::mutex Lock;
-    std::unordered_map<std::string, std::vector<TShapedGlyph>> Runs;
-    std::size_t Bytes = 0;
+    TFontMemo<std::vector<TShapedGlyph>> Runs{32u << 20};
     // By script and features: whether none of the lookups they apply sees the space glyph.
+    std::mutex Lock;
     std::unordered_map<std::string, bool> InertSpace;
 };
 
@@ -51,10 +96,8 @@ struct TPackedProgram {
 
 // Programs a font has packed, by what decides their bytes: a server embeds the same glyphs of the
 // same font in one document after another.
-struct TProgramCache {
-    std::mutex Lock;
-    std::unordered_map<std::string, std::shared_ptr<const TPackedProgram>> Programs;
-    std::size_t Bytes = 0;
+struct TProgramCache : TFontMemo<std::shared_ptr<const TPackedProgram>> {
+    TProgramCache() : TFontMemo(16u << 20) {}
 };
 
 class TFontFace {

@@ -4,7 +4,6 @@
 #include <hb.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "base/deflate.h"
@@ -119,11 +118,8 @@ std::shared_ptr<const TPackedProgram> PackedProgram(const TicFont& font, std::sp
         put(e.Code, 4);
         put(e.Glyph, 2);
     }
-    TProgramCache& cache = font.Programs();
-    {
-        const std::lock_guard<std::mutex> hold(cache.Lock);
-        if (const auto it = cache.Programs.find(key); it != cache.Programs.end()) return it->second;
-    }
+    std::shared_ptr<const TPackedProgram> kept;
+    if (font.Programs().Visit(key, [&kept](const auto& packed) { kept = packed; })) return kept;
 
     const TFontProgram program =
         glyphs.empty() ? WholeProgram(font) : SubsetProgram(font, glyphs, cmap, symbolCmap, byGlyphId);
@@ -134,16 +130,8 @@ std::shared_ptr<const TPackedProgram> PackedProgram(const TicFont& font, std::sp
     packed->Length = bytes.size();
     packed->Subset = program.Subset;
 
-    // Bounded like the shaped runs: many different subsets start the memo over rather than grow it.
-    constexpr std::size_t kCacheBytes = 16u << 20;
     const std::size_t cost = key.size() + packed->Deflated.size() + 64;
-    if (cost > kCacheBytes / 4) return packed;
-    const std::lock_guard<std::mutex> hold(cache.Lock);
-    if (cache.Bytes + cost > kCacheBytes) {
-        cache.Programs.clear();
-        cache.Bytes = 0;
-    }
-    if (cache.Programs.emplace(std::move(key), packed).second) cache.Bytes += cost;
+    font.Programs().Keep(std::move(key), packed, cost);
     return packed;
 }
 

@@ -101,14 +101,7 @@ void ShapeWindow(const TicFont& font, const TWindow& w, uint32_t clusterBase,
         for (std::size_t i = first; i < out.size(); ++i) out[i].Cluster += clusterBase;
     };
     TShapeCache& cache = font.Shapes();
-    {
-        const std::lock_guard<std::mutex> hold(cache.Lock);
-        const auto it = cache.Runs.find(key);
-        if (it != cache.Runs.end()) {
-            append(it->second);
-            return;
-        }
-    }
+    if (cache.Runs.Visit(key, append)) return;
 
     std::vector<hb_feature_t> features;
     ParseFeatures(w.Features, features, nullptr); // checked when they were set
@@ -143,16 +136,8 @@ void ShapeWindow(const TicFont& font, const TWindow& w, uint32_t clusterBase,
     hb_font_destroy(hbFont);
     append(glyphs);
 
-    // A bounded cache: a document of many different lines starts it over rather than grow.
-    constexpr std::size_t kCacheBytes = 32u << 20;
     const std::size_t bytes = key.size() + glyphs.size() * sizeof(TShapedGlyph) + 64;
-    if (bytes > kCacheBytes / 16) return; // a run that long is not met twice
-    const std::lock_guard<std::mutex> hold(cache.Lock);
-    if (cache.Bytes + bytes > kCacheBytes) {
-        cache.Runs.clear();
-        cache.Bytes = 0;
-    }
-    if (cache.Runs.emplace(key, std::move(glyphs)).second) cache.Bytes += bytes;
+    cache.Runs.Keep(key, std::move(glyphs), bytes);
 }
 
 // Scripts whose words shape alone: no joining or reordering reaches across a space.
