@@ -93,7 +93,8 @@ static PyObject* Failure; /* (hr, EXCEPINFO bytes, argerr): Python builds the co
 static PyObject* Unread;  /* (VARIANT bytes): a result Python reads and clears itself */
 
 typedef struct {
-    PyObject_HEAD VariantClearFn variant_clear;
+    PyObject ob_base;
+    VariantClearFn variant_clear;
     SetErrorInfoFn set_error_info; /* may be null: the server keeps no error information */
 } Caller;
 
