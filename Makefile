@@ -23,7 +23,7 @@ TOOLCHAIN := $(ROOT)/cmake/mingw-w64-x86_64.cmake
 TOOLCHAIN32 := $(ROOT)/cmake/mingw-w64-i686.cmake
 
 CMAKE_GEN := -G Ninja
-CXX_DIRS := src tests bench fuzz examples cmake
+CXX_DIRS := src tests bench fuzz examples cmake python
 
 # Sanitizers stop at the first finding, with a stack; leaks count as failures.
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=0:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1
@@ -148,7 +148,7 @@ fuzz: deps
 		[[ $${PIPESTATUS[0]} -eq 0 ]] || { echo "fuzz: $$name found a failure"; exit 1; }; done
 
 format:
-	@files=$$(cd $(ROOT) && find $(CXX_DIRS) -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' -o -name '*.cc' \) 2>/dev/null); \
+	@files=$$(cd $(ROOT) && find $(CXX_DIRS) -type f \( -name '*.cpp' -o -name '*.c' -o -name '*.h' -o -name '*.hpp' -o -name '*.cc' \) 2>/dev/null); \
 	[[ -z "$$files" ]] || (cd $(ROOT) && clang-format -i $$files)
 
 # Keeps the Windows libjpeg (build-windows/deps); distclean removes it too.

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 demo_packages=(
-    build-essential cmake ninja-build pkg-config python3 zlib1g-dev libjpeg62-turbo-dev libdeflate-dev
+    build-essential cmake ninja-build pkg-config python3 python3-dev zlib1g-dev libjpeg62-turbo-dev libdeflate-dev
     libharfbuzz-dev libfribidi-dev fonts-dejavu-core qpdf
 )
 

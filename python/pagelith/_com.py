@@ -11,6 +11,11 @@ import threading
 from ctypes import (POINTER, Structure, Union, byref, c_double, c_float, c_int8, c_int16, c_int32,
                     c_longlong, c_uint8, c_uint16, c_uint32, c_uint64, c_void_p, sizeof)
 
+try:
+    from . import _fastcall
+except ImportError:  # a copy of the package without its extension: every call goes through ctypes
+    _fastcall = None
+
 HRESULT = c_int32
 DISPID = c_int32
 LCID = c_uint32
@@ -238,6 +243,10 @@ class Library:
         self.get_error_info = self._optional("GetErrorInfo", HRESULT, [c_uint32, POINTER(c_void_p)])
         self.set_error_info = self._optional("SetErrorInfo", HRESULT, [c_uint32, c_void_p])
         self.set_object_context = self._optional("PagelithSetObjectContext", HRESULT, [c_void_p])
+        # Invoke for the common argument and result types, freeing through this library's exports.
+        self.fast = None
+        if _fastcall is not None:
+            self.fast = _fastcall.Caller(_address(d.VariantClear), _address(self.set_error_info))
 
     def _optional(self, name, restype, argtypes):
         func = getattr(self.dll, name, None)
@@ -267,6 +276,10 @@ class Library:
 
     def clear_variant(self, var):
         self.dll.VariantClear(byref(var))
+
+
+def _address(func):
+    return None if func is None else ctypes.cast(func, c_void_p).value
 
 
 def read_bstr(p):

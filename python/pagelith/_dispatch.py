@@ -6,8 +6,10 @@ import inspect
 import os
 from collections import namedtuple
 from ctypes import byref, c_int32, c_uint32, c_void_p
+from types import MappingProxyType, MethodType
 
 from . import _com
+from ._com import _fastcall
 from ._com import (DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT, DISPID_PROPERTYPUT, VARIANT,
                    com_error)
 from ._members import METHOD, PROPERTY
@@ -245,6 +247,12 @@ def raise_failure(lib, hr, info=None, argerr=None):
     raise com_error(hr, None, excepinfo, argerr)
 
 
+def _fail(lib, hr, info, argerr):
+    """Raises com_error for a failed Invoke; the argument's position counts only for errors about one."""
+    bad_argument = hr in (_com.DISP_E_TYPEMISMATCH, _com.DISP_E_PARAMNOTFOUND)
+    raise_failure(lib, hr, info, argerr if bad_argument else None)
+
+
 def _clear_error_info(lib):
     if lib.set_error_info is not None:
         lib.set_error_info(0, None)
@@ -259,18 +267,45 @@ _PY_TYPES = {"int": int, "float": float, "str": str, "bool": bool, "color": int,
 
 @functools.lru_cache(maxsize=None)
 def _signature(params, result):
+    # The leading "self" is what binding to the object drops.
     return inspect.Signature(
+        [inspect.Parameter("self", inspect.Parameter.POSITIONAL_ONLY)] +
         [inspect.Parameter(p, inspect.Parameter.POSITIONAL_ONLY, annotation=_PY_TYPES[t]) for p, t in params],
         return_annotation=_PY_TYPES[result])
 
 
-def _describe(function, name, info):
-    """Gives a bound member its real signature and help string, from the member table."""
+def _describe(function, name, qualname, info):
+    """Names a member's function and gives it the real signature and help string from the member table."""
+    function.__name__ = name
+    function.__qualname__ = qualname
     if info is None:
         return
     _dispid, params, result, help_text = info
-    function.__signature__ = _signature(params, result)  # made once per member: every call binds one
+    function.__signature__ = _signature(params, result)
     function.__doc__ = help_text or None
+
+
+def _method(name, qualname, dispid, flags, info):
+    """The function of a method or an indexed property get, for binding to an object."""
+    def call(self, *args):
+        return self._invoke_(dispid, flags, args)
+
+    _describe(call, name, qualname, info)
+    return call
+
+
+def _setter(name, qualname, dispid, info):
+    """The function of Set<Name>: the arguments of an indexed property, then the value to set."""
+    def put(self, *args):
+        if not args:
+            raise TypeError("Set%s needs the value to set" % name)
+        self._invoke_(dispid, DISPATCH_PROPERTYPUT, args[:-1], (args[-1],), False, False)
+
+    if info is not None:
+        dispid, params, result, help_text = info
+        info = (dispid, params + (("value", result),), "None", help_text)
+    _describe(put, "Set" + name, qualname, info)
+    return put
 
 
 def describe_class(display, members, docs):
@@ -295,8 +330,27 @@ def describe_class(display, members, docs):
 # ---------------------------------------------------------------------------------------------
 # Objects
 
+# Per member table: what an attribute name, as spelled, comes to. Objects of one class share the table and
+# so the DISPIDs the first of them was given.
+_plans_by_table = {}
+_NO_PLANS = MappingProxyType({})
+
+
+def _plans_for(members):
+    """(gets, puts) for the table: name -> DISPID of a property read on access, or the member's function;
+    name -> DISPID of the property set by assigning to it."""
+    if not members:
+        return _NO_PLANS, _NO_PLANS
+    entry = _plans_by_table.get(id(members))
+    if entry is None:
+        entry = _plans_by_table.setdefault(id(members), (members, {}, {}))  # keeps the table's id taken
+    return entry[1], entry[2]
+
+
 class CDispatch:
     """A late-bound automation object. Owns one reference to the interface pointer."""
+
+    _gets_ = _puts_ = _NO_PLANS
 
     def __init__(self, ptr, lib, members=None, name=None, docs=None):
         object.__setattr__(self, "_docs_", docs or {})
@@ -305,6 +359,9 @@ class CDispatch:
         object.__setattr__(self, "_members_", members or {})
         object.__setattr__(self, "_name_", name or "<unknown>")
         object.__setattr__(self, "_dispids_", {})
+        gets, puts = _plans_for(members)
+        object.__setattr__(self, "_gets_", gets)
+        object.__setattr__(self, "_puts_", puts)
 
     # Lifetime -----------------------------------------------------------------------------------
 
@@ -357,12 +414,42 @@ class CDispatch:
     # Calls --------------------------------------------------------------------------------------
 
     def _invoke_(self, dispid, flags, args, put_value=(), raw=False, want_result=True):
+        ptr = self._ptr_
+        fast = self._lib_.fast
+        if ptr and fast is not None:
+            try:
+                value = fast.invoke(ptr, dispid, flags, args, put_value, raw, want_result)
+            except _fastcall.Failure as failure:  # the error is raised below, without this as its context
+                outcome = failure.args
+            except _fastcall.Unread as unread:
+                outcome = VARIANT.from_buffer_copy(unread.args[0])
+            else:
+                if value is not NotImplemented:  # else an argument only _put_arg converts
+                    return RawVariant(*value) if raw else value
+                outcome = None
+            if outcome is not None:
+                return self._finish_(dispid, outcome, raw)
         try:
             return self._call_(dispid, flags, args, put_value, raw, want_result)
         except com_error as error:
-            if error.member is None:
-                error.member = self._member_name_(dispid)
+            self._name_error_(error, dispid)
             raise
+
+    def _finish_(self, dispid, outcome, raw):
+        """A fast call's result that Python reads, or its failure."""
+        lib = self._lib_
+        try:
+            if isinstance(outcome, VARIANT):
+                return _read_value(lib, outcome, raw)
+            hr, info, argerr = outcome
+            _fail(lib, hr, _com.EXCEPINFO.from_buffer_copy(info), argerr)
+        except com_error as error:
+            self._name_error_(error, dispid)
+            raise
+
+    def _name_error_(self, error, dispid):
+        if error.member is None:
+            error.member = self._member_name_(dispid)
 
     def _member_name_(self, dispid):
         for name, info in self._docs_.items():
@@ -374,6 +461,7 @@ class CDispatch:
         return None
 
     def _call_(self, dispid, flags, args, put_value, raw, want_result):
+        """The call through ctypes alone, for every argument and result type."""
         if not self._ptr_:
             raise com_error(_com.E_POINTER, "The object has been released")
         lib = self._lib_
@@ -388,72 +476,80 @@ class CDispatch:
         if hr < 0:
             if result is not None:
                 lib.clear_variant(result)
-            bad_argument = hr in (_com.DISP_E_TYPEMISMATCH, _com.DISP_E_PARAMNOTFOUND)
-            raise_failure(lib, hr, info, argerr.value if bad_argument else None)
+            _fail(lib, hr, info, argerr.value)
         if result is None:
             return None
         return _read_value(lib, result, raw)
 
-    def _method_(self, name, dispid, flags):
-        def call(*args):
-            return self._invoke_(dispid, flags, args)
-
-        call.__name__ = name
-        call.__qualname__ = "%s.%s" % (self._name_, name)
-        _describe(call, name, self._docs_.get(name))
-        return call
-
-    def _setter_(self, name, dispid):
-        def put(*args):
-            if not args:
-                raise TypeError("Set%s needs the value to set" % name)
-            self._invoke_(dispid, DISPATCH_PROPERTYPUT, args[:-1], (args[-1],), want_result=False)
-
-        put.__name__ = "Set" + name
-        info = self._docs_.get(name)
-        if info is not None:
-            dispid, params, result, help_text = info
-            _describe(put, "Set" + name, (dispid, params + (("value", result),), "None", help_text))
-        return put
+    # Attributes ---------------------------------------------------------------------------------
 
     def __getattr__(self, name):
+        plan = self._gets_.get(name)
+        if plan is None:
+            plan = self._get_plan_(name)
+            if plan is None:
+                return self._get_undescribed_(name)
+        if plan.__class__ is int:
+            return self._invoke_(plan, DISPATCH_PROPERTYGET, ())
+        return MethodType(plan, self)
+
+    def _get_plan_(self, name):
+        """What reading `name` does (see _plans_for), for a name the member table has; else None."""
         if name.startswith("_"):
             raise AttributeError(name)
         entry = self._members_.get(name.lower())
         if entry is not None:
             canonical, kind, count = entry
             dispid = self._dispid_(canonical)
+            qualname = "%s.%s" % (self._name_, canonical)
             if kind == METHOD:
-                return self._method_(canonical, dispid, DISPATCH_METHOD)
-            if count == 0:
-                return self._invoke_(dispid, DISPATCH_PROPERTYGET, ())
-            return self._method_(canonical, dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET)
-        if name[:3].lower() == "set" and len(name) > 3:
+                plan = _method(canonical, qualname, dispid, DISPATCH_METHOD, self._docs_.get(canonical))
+            elif count == 0:
+                plan = dispid
+            else:
+                plan = _method(canonical, qualname, dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                               self._docs_.get(canonical))
+        elif name[:3].lower() == "set" and len(name) > 3:
             target = self._members_.get(name[3:].lower())
-            if target is not None and target[1] == PROPERTY:
-                return self._setter_(target[0], self._dispid_(target[0]))
+            if target is None or target[1] != PROPERTY:
+                return None
+            canonical = target[0]
+            plan = _setter(canonical, "%s.Set%s" % (self._name_, canonical), self._dispid_(canonical),
+                           self._docs_.get(canonical))
+        else:
+            return None
+        self._gets_[name] = plan
+        return plan
+
+    def _get_undescribed_(self, name):
+        qualname = "%s.%s" % (self._name_, name)
         dispid = self._lookup_(name)
         if dispid is None:
             if name[:3].lower() == "set" and len(name) > 3 and not self._members_:
                 prop = self._lookup_(name[3:])
                 if prop is not None:
-                    return self._setter_(name[3:], prop)
-            raise AttributeError("%s.%s" % (self._name_, name))
+                    return MethodType(_setter(name[3:], qualname, prop, None), self)
+            raise AttributeError(qualname)
         # A member the table does not describe: read it as a property, take it for a method when the
         # server refuses a call without arguments.
         try:
             return self._invoke_(dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET, ())
         except com_error as error:
             if error.hresult in _BAD_CONTEXT:
-                return self._method_(name, dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET)
+                return MethodType(_method(name, qualname, dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET, None),
+                                  self)
             raise
 
     def __setattr__(self, name, value):
-        if name.startswith("_"):
-            object.__setattr__(self, name, value)
-            return
-        entry = self._members_.get(name.lower())
-        dispid = self._lookup_(entry[0] if entry else name)
+        dispid = self._puts_.get(name)
         if dispid is None:
-            raise AttributeError("Property '%s.%s' can not be set." % (self._name_, name))
-        self._invoke_(dispid, DISPATCH_PROPERTYPUT, (), (value,), want_result=False)
+            if name.startswith("_"):
+                object.__setattr__(self, name, value)
+                return
+            entry = self._members_.get(name.lower())
+            dispid = self._lookup_(entry[0] if entry else name)
+            if dispid is None:
+                raise AttributeError("Property '%s.%s' can not be set." % (self._name_, name))
+            if entry is not None:
+                self._puts_[name] = dispid
+        self._invoke_(dispid, DISPATCH_PROPERTYPUT, (), (value,), False, False)

@@ -15,6 +15,7 @@ doc.AddPage(0)
 doc.CreateText(); doc.TextFont = c.HELVETICA; doc.WriteText("installed")
 doc.ApplyResource(1, 1)
 doc.SaveToFile(sys.argv[1])
+assert pagelith.library().fast is not None, "the _fastcall extension did not come along"
 print(os.path.dirname(pagelith.__file__))
 '
 
