@@ -10,14 +10,13 @@
 namespace pagelith {
 
 namespace {
-constexpr std::size_t kMemoBytes = 96u << 20;
 std::atomic<std::size_t> memoBytes{0};
 } // namespace
 
 bool TakeMemoBytes(std::size_t bytes) {
     std::size_t held = memoBytes.load(std::memory_order_relaxed);
     do {
-        if (bytes > kMemoBytes - held) return false;
+        if (bytes > kProcessMemoBytes - held) return false;
     } while (!memoBytes.compare_exchange_weak(held, held + bytes, std::memory_order_relaxed));
     return true;
 }

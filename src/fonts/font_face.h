@@ -34,7 +34,9 @@ struct TShapedGlyph {
 };
 
 // Memo bytes of every font in the process against one bound: false, and nothing taken, when `bytes`
-// more would pass it.
+// more would pass it. Small, since a server meets new text in every request and would otherwise
+// grow its memos all day: the words and subsets worth keeping recur within minutes.
+inline constexpr std::size_t kProcessMemoBytes = 32u << 20;
 bool TakeMemoBytes(std::size_t bytes);
 void ReturnMemoBytes(std::size_t bytes);
 
@@ -81,7 +83,7 @@ private:
 
 // Runs a font has shaped, by what decides their shape; a server shapes the same words in every request.
 struct TShapeCache {
-    TFontMemo<std::vector<TShapedGlyph>> Runs{32u << 20};
+    TFontMemo<std::vector<TShapedGlyph>> Runs{4u << 20};
     // By script and features: whether none of the lookups they apply sees the space glyph.
     std::mutex Lock;
     std::unordered_map<std::string, bool> InertSpace;
@@ -97,7 +99,7 @@ struct TPackedProgram {
 // Programs a font has packed, by what decides their bytes: a server embeds the same glyphs of the
 // same font in one document after another.
 struct TProgramCache : TFontMemo<std::shared_ptr<const TPackedProgram>> {
-    TProgramCache() : TFontMemo(16u << 20) {}
+    TProgramCache() : TFontMemo(8u << 20) {}
 };
 
 class TFontFace {

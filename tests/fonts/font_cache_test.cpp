@@ -113,25 +113,26 @@ TEST(FontCache, PacksEachProgramOnceForEveryCopy) {
 }
 
 // Memos keep within their own bound and, all together, within the process's: one that is full
-// starts over. Each step keeps a value of some size in memo a (bound 64 MiB) or b (1 GiB).
+// starts over. Each step keeps a value of some size in memo a (bound 16 MiB) or b (1 GiB).
 TEST(FontMemo, KeepsWithinItsOwnBoundAndTheProcesses) {
-    constexpr std::size_t kMiB = 1u << 20, kProcess = 96 * kMiB;
-    if (!TakeMemoBytes(kProcess)) GTEST_SKIP() << "other memos of this process hold bytes";
-    ReturnMemoBytes(kProcess);
+    constexpr std::size_t kMiB = 1u << 20;
+    ASSERT_EQ(kProcessMemoBytes, 32 * kMiB); // the steps are written for it
+    if (!TakeMemoBytes(kProcessMemoBytes)) GTEST_SKIP() << "other memos of this process hold bytes";
+    ReturnMemoBytes(kProcessMemoBytes);
     const struct {
         char Memo;
         std::string Key;
         std::size_t MiB;
         std::string A, B; // the keys each memo holds afterwards
     } steps[] = {
-        {'a', "1", 15, "1", ""},    {'a', "2", 15, "12", ""}, {'a', "3", 15, "123", ""},
-        {'a', "4", 15, "1234", ""}, {'a', "5", 15, "5", ""},  // a's own bound
-        {'b', "6", 80, "5", "6"},   {'b', "7", 10, "5", "7"}, // the process's
-        {'a', "8", 17, "5", "7"},                             // over a quarter
-        {'a', "5", 5, "5", "7"},                              // kept already
+        {'a', "1", 4, "1", ""},    {'a', "2", 4, "12", ""}, {'a', "3", 4, "123", ""},
+        {'a', "4", 4, "1234", ""}, {'a', "5", 4, "5", ""},  // a's own bound
+        {'b', "6", 27, "5", "6"},  {'b', "7", 2, "5", "7"}, // the process's
+        {'a', "8", 5, "5", "7"},                            // over a quarter
+        {'a', "5", 1, "5", "7"},                            // kept already
     };
     {
-        TFontMemo<int> a(64 * kMiB), b(1024 * kMiB);
+        TFontMemo<int> a(16 * kMiB), b(1024 * kMiB);
         for (const auto& step : steps) {
             SCOPED_TRACE(step.Key);
             (step.Memo == 'a' ? a : b).Keep(step.Key, 0, step.MiB * kMiB);
@@ -140,8 +141,8 @@ TEST(FontMemo, KeepsWithinItsOwnBoundAndTheProcesses) {
                     EXPECT_EQ(memo->Visit(key, [](int) {}), keys.find(key) != std::string::npos) << key;
         }
     }
-    EXPECT_TRUE(TakeMemoBytes(kProcess)); // gone memos gave their bytes back
-    ReturnMemoBytes(kProcess);
+    EXPECT_TRUE(TakeMemoBytes(kProcessMemoBytes)); // gone memos gave their bytes back
+    ReturnMemoBytes(kProcessMemoBytes);
 }
 
 } // namespace
