@@ -83,7 +83,7 @@ private:
 
 // Runs a font has shaped, by what decides their shape; a server shapes the same words in every request.
 struct TShapeCache {
-    TFontMemo<std::vector<TShapedGlyph>> Runs{4u << 20};
+    TFontMemo<std::vector<TShapedGlyph>> Runs{1u << 20};
     // By script and features: whether none of the lookups they apply sees the space glyph.
     std::mutex Lock;
     std::unordered_map<std::string, bool> InertSpace;
