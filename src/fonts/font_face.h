@@ -85,8 +85,7 @@ private:
 struct TShapeCache {
     TFontMemo<std::vector<TShapedGlyph>> Runs{1u << 20};
     // By script and features: whether none of the lookups they apply sees the space glyph.
-    std::mutex Lock;
-    std::unordered_map<std::string, bool> InertSpace;
+    TFontMemo<bool> InertSpace{64u << 10};
 };
 
 // A font program deflated as a file embeds it, with its length before compression.

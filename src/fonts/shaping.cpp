@@ -154,11 +154,8 @@ bool SpaceIsInert(const TicFont& font, uint32_t script, std::string_view feature
     TShapeCache& cache = font.Shapes();
     std::string key(reinterpret_cast<const char*>(&script), sizeof script);
     key.append(featureText);
-    {
-        const std::lock_guard<std::mutex> hold(cache.Lock);
-        const auto it = cache.InertSpace.find(key);
-        if (it != cache.InertSpace.end()) return it->second;
-    }
+    bool known = false;
+    if (cache.InertSpace.Visit(key, [&known](bool inert) { known = inert; })) return known;
     bool inert = !face.View().Has("morx") && !face.View().Has("kerx") &&
                  !(face.View().Has("kern") && !face.View().Has("GPOS"));
     hb_codepoint_t space = 0;
@@ -187,8 +184,8 @@ bool SpaceIsInert(const TicFont& font, uint32_t script, std::string_view feature
         hb_set_destroy(lookups);
         hb_shape_plan_destroy(plan);
     }
-    const std::lock_guard<std::mutex> hold(cache.Lock);
-    cache.InertSpace.emplace(std::move(key), inert);
+    const std::size_t bytes = key.size() + 64;
+    cache.InertSpace.Keep(std::move(key), inert, bytes);
     return inert;
 }
 
