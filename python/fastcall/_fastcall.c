@@ -36,7 +36,7 @@ enum {
     VT_ARRAY = 0x2000,
 };
 enum { FADF_AUTO = 0x0001, FADF_FIXEDSIZE = 0x0010 };
-enum { DISPID_PROPERTYPUT = -3, LOCALE_USER_DEFAULT = 0x0400, DISPATCH_METHOD = 1 };
+enum { DISPID_PROPERTYPUT = -3, LOCALE_USER_DEFAULT = 0x0400 };
 
 typedef struct {
     uint16_t vt, reserved[3];
@@ -336,17 +336,19 @@ static PyObject* read_value(Caller* caller, Variant* var, int raw) {
     return value;
 }
 
-/* invoke(ptr, dispid, flags, args, put_value, raw, want_result) ------------------------------------ */
+/* invoke(ptr, dispid, flags, args, put_value, raw, want_result, release) -------------------------- */
 
 static PyObject* caller_invoke(Caller* self, PyObject* const* argv, Py_ssize_t argc) {
-    if (argc != 7 || !PyTuple_Check(argv[3]) || !PyTuple_Check(argv[4])) {
-        PyErr_SetString(PyExc_TypeError, "invoke(ptr, dispid, flags, args, put_value, raw, want_result)");
+    if (argc != 8 || !PyTuple_Check(argv[3]) || !PyTuple_Check(argv[4])) {
+        PyErr_SetString(PyExc_TypeError,
+                        "invoke(ptr, dispid, flags, args, put_value, raw, want_result, release)");
         return NULL;
     }
     void* object = PyLong_AsVoidPtr(argv[0]);
     long dispid = PyLong_AsLong(argv[1]);
     long flags = PyLong_AsLong(argv[2]);
-    int raw = PyObject_IsTrue(argv[5]), want_result = PyObject_IsTrue(argv[6]);
+    int raw = PyObject_IsTrue(argv[5]), want_result = PyObject_IsTrue(argv[6]),
+        release = PyObject_IsTrue(argv[7]);
     if (PyErr_Occurred()) return NULL;
     if (!object) {
         PyErr_SetString(PyExc_ValueError, "null interface pointer");
@@ -370,10 +372,9 @@ static PyObject* caller_invoke(Caller* self, PyObject* const* argv, Py_ssize_t a
     memset(&info, 0, sizeof info);
     uint32_t argerr = 0;
     InvokeFn invoke = (*(InvokeFn**)object)[6];
-    /* Methods may write whole documents, so other threads run meanwhile. Property reads and writes
-       only touch settings: handing the lock to a waiting thread for them costs a threaded server more
-       than it gains (about a sixth of its requests per second). */
-    PyThreadState* saved = (flags & DISPATCH_METHOD) ? PyEval_SaveThread() : NULL;
+    /* Only long calls (reading files, writing the document) let other threads run: handing the lock
+       over costs a threaded server two thread switches, more than a short call takes. */
+    PyThreadState* saved = release ? PyEval_SaveThread() : NULL;
     if (self->set_error_info) self->set_error_info(0, NULL);
     const int32_t hr = invoke(object, (int32_t)dispid, iid_null, LOCALE_USER_DEFAULT, (uint16_t)flags,
                               &params, want_result ? &result : NULL, &info, &argerr);

@@ -285,10 +285,10 @@ def _describe(function, name, qualname, info):
     function.__doc__ = help_text or None
 
 
-def _method(name, qualname, dispid, flags, info):
+def _method(name, qualname, dispid, flags, info, release):
     """The function of a method or an indexed property get, for binding to an object."""
     def call(self, *args):
-        return self._invoke_(dispid, flags, args)
+        return self._invoke_(dispid, flags, args, release=release)
 
     _describe(call, name, qualname, info)
     return call
@@ -311,7 +311,7 @@ def _setter(name, qualname, dispid, info):
 def describe_class(display, members, docs):
     """The text help() shows for an object: every member with its signature and help string."""
     lines = ["%s automation object." % display, "", "Members (see docs/members.md for codes and units):", ""]
-    for name, kind, count in sorted(members.values()):
+    for name, kind, count, _ in sorted(members.values()):
         dispid, params, result, help_text = docs[name]
         args = ", ".join(p for p, _ in params)
         if kind == METHOD:
@@ -329,6 +329,10 @@ def describe_class(display, members, docs):
 
 # ---------------------------------------------------------------------------------------------
 # Objects
+
+class _LongGet(int):
+    """The plan of a property get that lets other threads run: its DISPID."""
+
 
 # Per member table: what an attribute name, as spelled, comes to. Objects of one class share the table and
 # so the DISPIDs the first of them was given.
@@ -388,7 +392,7 @@ class CDispatch:
 
     def __dir__(self):
         names = {entry[0] for entry in self._members_.values()}
-        return sorted(names | {"Set" + n for n, kind, count in self._members_.values() if kind == PROPERTY})
+        return sorted(names | {"Set" + n for n, kind, _, _ in self._members_.values() if kind == PROPERTY})
 
     # Names --------------------------------------------------------------------------------------
 
@@ -413,12 +417,13 @@ class CDispatch:
 
     # Calls --------------------------------------------------------------------------------------
 
-    def _invoke_(self, dispid, flags, args, put_value=(), raw=False, want_result=True):
+    def _invoke_(self, dispid, flags, args, put_value=(), raw=False, want_result=True, release=False):
+        """Calls the member; release lets other threads run meanwhile (ctypes always does)."""
         ptr = self._ptr_
         fast = self._lib_.fast
         if ptr and fast is not None:
             try:
-                value = fast.invoke(ptr, dispid, flags, args, put_value, raw, want_result)
+                value = fast.invoke(ptr, dispid, flags, args, put_value, raw, want_result, release)
             except _fastcall.Failure as failure:  # the error is raised below, without this as its context
                 outcome = failure.args
             except _fastcall.Unread as unread:
@@ -491,6 +496,8 @@ class CDispatch:
                 return self._get_undescribed_(name)
         if plan.__class__ is int:
             return self._invoke_(plan, DISPATCH_PROPERTYGET, ())
+        if plan.__class__ is _LongGet:
+            return self._invoke_(plan, DISPATCH_PROPERTYGET, (), release=True)
         return MethodType(plan, self)
 
     def _get_plan_(self, name):
@@ -499,16 +506,16 @@ class CDispatch:
             raise AttributeError(name)
         entry = self._members_.get(name.lower())
         if entry is not None:
-            canonical, kind, count = entry
+            canonical, kind, count, long_call = entry
             dispid = self._dispid_(canonical)
             qualname = "%s.%s" % (self._name_, canonical)
             if kind == METHOD:
-                plan = _method(canonical, qualname, dispid, DISPATCH_METHOD, self._docs_.get(canonical))
+                plan = _method(canonical, qualname, dispid, DISPATCH_METHOD, self._docs_.get(canonical), long_call)
             elif count == 0:
-                plan = dispid
+                plan = _LongGet(dispid) if long_call else dispid
             else:
                 plan = _method(canonical, qualname, dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                               self._docs_.get(canonical))
+                               self._docs_.get(canonical), long_call)
         elif name[:3].lower() == "set" and len(name) > 3:
             target = self._members_.get(name[3:].lower())
             if target is None or target[1] != PROPERTY:
@@ -533,11 +540,11 @@ class CDispatch:
         # A member the table does not describe: read it as a property, take it for a method when the
         # server refuses a call without arguments.
         try:
-            return self._invoke_(dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET, ())
+            return self._invoke_(dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET, (), release=True)
         except com_error as error:
             if error.hresult in _BAD_CONTEXT:
-                return MethodType(_method(name, qualname, dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET, None),
-                                  self)
+                return MethodType(_method(name, qualname, dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET, None,
+                                          True), self)
             raise
 
     def __setattr__(self, name, value):

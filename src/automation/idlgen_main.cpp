@@ -42,15 +42,17 @@ std::string PythonMembers() {
         "callable.\n\"\"\"\n\n"
         "METHOD = \"method\"\nPROPERTY = \"property\"  # get and put\n"
         "READONLY = \"readonly\"  # get only\n\n"
-        "# (name, kind, number of parameters before the value)\nPDFSVRDOC_MEMBERS = [\n";
+        "# (name, kind, number of parameters before the value, long: other threads run during the call)\n"
+        "PDFSVRDOC_MEMBERS = [\n";
     for (const pagelith::TMemberInfo& m : pagelith::kMembers) {
         const char* kind = m.Kind == TMemberKind::Method ? "METHOD"
                            : m.Kind == TMemberKind::Get  ? "READONLY"
                                                          : "PROPERTY";
-        out += "    (\"" + std::string(m.Name) + "\", " + kind + ", " + std::to_string(m.ParamCount) + "),\n";
+        out += "    (\"" + std::string(m.Name) + "\", " + kind + ", " + std::to_string(m.ParamCount) + ", " +
+               (m.Length == pagelith::TCallLength::Long ? "True" : "False") + "),\n";
     }
     out +=
-        "]\n\nPDFSVRDOC = {name.lower(): (name, kind, count) for name, kind, count in PDFSVRDOC_MEMBERS}\n\n"
+        "]\n\nPDFSVRDOC = {entry[0].lower(): entry for entry in PDFSVRDOC_MEMBERS}\n\n"
         "# name -> (DISPID, ((parameter, type), ...), result type, help string), for help() and signatures\n"
         "PDFSVRDOC_DOCS = {\n";
     for (const pagelith::TMemberInfo& m : pagelith::kMembers) {

@@ -342,7 +342,16 @@ std::string MemberReferenceMarkdown() {
         "(getters return 0); so does a drawing or text member without a current graphic or text.\n"
         "- Indexed properties (`PageSize`, `PageWidth`, `PageHeight`, `EmbedFont`) take their index first; "
         "from Python read them as `doc.PageWidth(1)` and write them as `doc.SetPageWidth(1, value)`.\n"
-        "- Booleans read back as True/False in Python and -1/0 in scripts.\n\n";
+        "- Booleans read back as True/False in Python and -1/0 in scripts.\n"
+        "- From Python, other threads run while these members work, since they read files or pictures, or "
+        "lay out or write the document:";
+    const char* separator = " ";
+    for (const TMemberInfo& m : kMembers)
+        if (m.Length == TCallLength::Long) {
+            out += separator + ("`" + std::string(m.Name) + "`");
+            separator = ", ";
+        }
+    out += ". The other members are too short to be worth a thread switch and keep Python's lock.\n\n";
     AppendInterfaces(out);
     AppendMembers(out);
     AppendCodes(out);

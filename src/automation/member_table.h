@@ -16,6 +16,11 @@ enum class TMemberKind : uint8_t { Method, Get, GetPut };
 // Automation types of parameters and results (None: no result).
 enum class TValueType : uint8_t { None, Long, Double, String, Boolean, Color, Variant };
 
+// Long: the call reads a file or a picture, or lays out or writes the document, so its time grows with
+// its input. Hosts with one interpreter lock let other threads run during such calls and no others,
+// since handing the lock over costs more than a short call takes.
+enum class TCallLength : uint8_t { Short, Long };
+
 struct TParamInfo {
     std::string_view Name;
     TValueType Type = TValueType::None;
@@ -29,6 +34,7 @@ struct TMemberInfo {
     std::array<TParamInfo, 5> Params;
     TValueType Result;
     std::string_view HelpString; // empty: the member has none
+    TCallLength Length = TCallLength::Short;
 
     constexpr std::span<const TParamInfo> ParamList() const { return {Params.data(), ParamCount}; }
     constexpr bool HasPut() const { return Kind == TMemberKind::GetPut; }
@@ -46,6 +52,7 @@ inline constexpr std::size_t kVtableEntryCount2 = 27; // after IPDFSvrDoc's
 namespace member_table_detail {
 using K = TMemberKind;
 using V = TValueType;
+constexpr TCallLength Long = TCallLength::Long;
 } // namespace member_table_detail
 
 // Every member, IPDFSvrDoc's first, then IPDFSvrDoc2's.
@@ -54,8 +61,8 @@ inline constexpr std::array<TMemberInfo, kMemberCount + kMemberCount2> kMembers 
     using namespace member_table_detail;
     return std::array<TMemberInfo, kMemberCount + kMemberCount2>{
         TMemberInfo{0xC9, "AddPage", K::Method, 1, {{{"Page", V::Long}}}, V::None, "Adds a new page to the document."},
-        TMemberInfo{0xCA, "AddImageFile", K::Method, 1, {{{"FileName", V::String}}}, V::Long, "Adds an image resource from file on disk."},
-        TMemberInfo{0xCB, "SaveToFile", K::Method, 1, {{{"FileName", V::String}}}, V::None, "Saves PDF document to disk."},
+        TMemberInfo{0xCA, "AddImageFile", K::Method, 1, {{{"FileName", V::String}}}, V::Long, "Adds an image resource from file on disk.", Long},
+        TMemberInfo{0xCB, "SaveToFile", K::Method, 1, {{{"FileName", V::String}}}, V::None, "Saves PDF document to disk.", Long},
         TMemberInfo{0xCC, "ApplyResource", K::Method, 2, {{{"Page", V::Long}, {"Resource", V::Long}}}, V::Long, "Draws a resource on a page."},
         TMemberInfo{0xCD, "ScaleObject", K::Method, 3, {{{"Page", V::Long}, {"Index", V::Long}, {"ScaleFactor", V::Double}}}, V::None, "Modifies the size used to display a resource on a page."},
         TMemberInfo{0xCE, "Locate", K::Method, 4, {{{"Page", V::Long}, {"Index", V::Long}, {"X", V::Double}, {"Y", V::Double}}}, V::None, "Modifies the position of a resource on a page."},
@@ -66,7 +73,7 @@ inline constexpr std::array<TMemberInfo, kMemberCount + kMemberCount2> kMembers 
         TMemberInfo{0xD3, "WriteText", K::Method, 1, {{{"Text", V::String}}}, V::None, "Writes a line of text on a text resource."},
         TMemberInfo{0xD4, "Clear", K::Method, 0, {{}}, V::None, "Clears all pages and resources from memory."},
         TMemberInfo{0xD5, "DeleteAllPages", K::Method, 0, {{}}, V::None, "Deletes all pages from memory."},
-        TMemberInfo{0xD6, "AddImageBMPHandle", K::Method, 1, {{{"Handle", V::Long}}}, V::Long, "Adds an image resource from a handle to a bitmap."},
+        TMemberInfo{0xD6, "AddImageBMPHandle", K::Method, 1, {{{"Handle", V::Long}}}, V::Long, "Adds an image resource from a handle to a bitmap.", Long},
         TMemberInfo{0xD7, "CurrentGraphic", K::GetPut, 0, {{}}, V::Long, "The currently active graphic resource."},
         TMemberInfo{0xD8, "CurrentText", K::GetPut, 0, {{}}, V::Long, "The currently active text resource."},
         TMemberInfo{0xD9, "LineWidth", K::GetPut, 0, {{}}, V::Long, "Line width used on graphics."},
@@ -89,19 +96,19 @@ inline constexpr std::array<TMemberInfo, kMemberCount + kMemberCount2> kMembers 
         TMemberInfo{0xEA, "PageHeight", K::GetPut, 1, {{{"Page", V::Long}}}, V::Double, "Page height."},
         TMemberInfo{0xEB, "ImageWidth", K::Get, 1, {{{"Index", V::Long}}}, V::Double, "Width of image resource (unscaled)."},
         TMemberInfo{0xEC, "ImageHeight", K::Get, 1, {{{"Index", V::Long}}}, V::Double, "Height of image resource (unscaled)."},
-        TMemberInfo{0xED, "BinaryWrite", K::Method, 0, {{}}, V::None, "Streams PDF data to the browser with HTTP header information."},
+        TMemberInfo{0xED, "BinaryWrite", K::Method, 0, {{}}, V::None, "Streams PDF data to the browser with HTTP header information.", Long},
         TMemberInfo{0xEE, "StreamFileName", K::GetPut, 0, {{}}, V::String, "File name to be sent in HTTP header when using BinaryWrite."},
         TMemberInfo{0xEF, "StreamInline", K::GetPut, 0, {{}}, V::Boolean, "Determines the Content-Disposition type in HTTP header."},
-        TMemberInfo{0xF0, "StreamData", K::Method, 0, {{}}, V::Variant, "Returns PDF data in binary format."},
-        TMemberInfo{0xF1, "AddImageBytes", K::Method, 1, {{{"ImageData", V::Variant}}}, V::Long, "Adds an image resource from an array of bytes in memory."},
-        TMemberInfo{0xF2, "AddFont", K::Method, 1, {{{"FontName", V::String}}}, V::Long, "Adds a TrueType font from disk."},
+        TMemberInfo{0xF0, "StreamData", K::Method, 0, {{}}, V::Variant, "Returns PDF data in binary format.", Long},
+        TMemberInfo{0xF1, "AddImageBytes", K::Method, 1, {{{"ImageData", V::Variant}}}, V::Long, "Adds an image resource from an array of bytes in memory.", Long},
+        TMemberInfo{0xF2, "AddFont", K::Method, 1, {{{"FontName", V::String}}}, V::Long, "Adds a TrueType font from disk.", Long},
         TMemberInfo{0xF3, "EmbedFont", K::GetPut, 1, {{{"FontNum", V::Long}}}, V::Boolean, "Embed the font in the document."},
         TMemberInfo{0xF4, "Rotate", K::Method, 3, {{{"Page", V::Long}, {"Index", V::Long}, {"Angle", V::Double}}}, V::None, "Rotates a resource counterclockwise on a page."},
         TMemberInfo{0xF5, "Title", K::GetPut, 0, {{}}, V::String, "Title of the document."},
         TMemberInfo{0xF6, "Subject", K::GetPut, 0, {{}}, V::String, "Subject of the document."},
         TMemberInfo{0xF7, "Author", K::GetPut, 0, {{}}, V::String, "Author of the document."},
         TMemberInfo{0xF8, "Keywords", K::GetPut, 0, {{}}, V::String, "Keywords associated with the document."},
-        TMemberInfo{0xF9, "ImageCount", K::Get, 1, {{{"FileName", V::String}}}, V::Long, "Number of images contained in a file."},
+        TMemberInfo{0xF9, "ImageCount", K::Get, 1, {{{"FileName", V::String}}}, V::Long, "Number of images contained in a file.", Long},
         TMemberInfo{0xFA, "TextLineSpacing", K::GetPut, 0, {{}}, V::Double, "Spacing between lines of text."},
         TMemberInfo{0xFB, "TextAlign", K::GetPut, 0, {{}}, V::Long, "Alignment of text."},
         TMemberInfo{0xFC, "TextMaxWidth", K::GetPut, 0, {{}}, V::Double, "Maximum width of line of text before remaining text is wrapped to next line."},
@@ -109,7 +116,7 @@ inline constexpr std::array<TMemberInfo, kMemberCount + kMemberCount2> kMembers 
         TMemberInfo{0xFE, "TextSkewY", K::GetPut, 0, {{}}, V::Double, "Skew text in vertical direction."},
         TMemberInfo{0xFF, "Ellipse", K::Method, 5, {{{"X", V::Double}, {"Y", V::Double}, {"RX", V::Double}, {"RY", V::Double}, {"Angle", V::Double}}}, V::None, "Draws an ellipse on a graphic."},
         TMemberInfo{0x100, "Circle", K::Method, 3, {{{"X", V::Double}, {"Y", V::Double}, {"R", V::Double}}}, V::None, "Draws a circle on a graphic."},
-        TMemberInfo{0x101, "TextBlockHeight", K::Get, 0, {{}}, V::Double, "Height of current text block."},
+        TMemberInfo{0x101, "TextBlockHeight", K::Get, 0, {{}}, V::Double, "Height of current text block.", Long},
         TMemberInfo{0x102, "SetFontOffset", K::Method, 2, {{{"FontNum", V::Long}, {"Offset", V::Long}}}, V::None, ""},
         TMemberInfo{0x103, "WriteLink", K::Method, 2, {{{"Text", V::String}, {"Link", V::String}}}, V::None, "Writes a hyperlink on a text resource."},
         TMemberInfo{0x104, "TextUnderline", K::GetPut, 0, {{}}, V::Boolean, "Underline text."},
@@ -119,16 +126,16 @@ inline constexpr std::array<TMemberInfo, kMemberCount + kMemberCount2> kMembers 
         TMemberInfo{0x108, "LinkUnderline", K::GetPut, 0, {{}}, V::Boolean, "Underline hyperlinks."},
         TMemberInfo{0x109, "LinkSize", K::GetPut, 0, {{}}, V::Long, "Size of font used for writing hyperlinks."},
         TMemberInfo{0x10A, "LinkBorder", K::GetPut, 0, {{}}, V::Boolean, "Display rectangular border around hyperlinks."},
-        TMemberInfo{0x10B, "TextLineWidth", K::Get, 1, {{{"Text", V::String}}}, V::Double, "Width that a line of text will occupy using current font and size."},
+        TMemberInfo{0x10B, "TextLineWidth", K::Get, 1, {{{"Text", V::String}}}, V::Double, "Width that a line of text will occupy using current font and size.", Long},
         TMemberInfo{0x10C, "SetImageLink", K::Method, 3, {{{"Page", V::Long}, {"Index", V::Long}, {"Link", V::String}}}, V::None, "Attach a hyperlink to an image."},
-        TMemberInfo{0x10D, "TextBlockWidth", K::Get, 0, {{}}, V::Double, "Width of current text block."},
+        TMemberInfo{0x10D, "TextBlockWidth", K::Get, 0, {{}}, V::Double, "Width of current text block.", Long},
         TMemberInfo{0x10E, "MergeAlpha", K::GetPut, 0, {{}}, V::Boolean, "Merge alpha channel with a single color."},
         TMemberInfo{0x10F, "MergeAlphaColor", K::GetPut, 0, {{}}, V::Color, "Color used for merging alpha channel."},
         TMemberInfo{0x110, "AppendText", K::GetPut, 0, {{}}, V::Boolean, "Append next line of text to previous line."},
         // IPDFSvrDoc2
         TMemberInfo{0x111, "UnicodeText", K::GetPut, 0, {{}}, V::Boolean, "Keep every character of text written in TrueType fonts."},
         TMemberInfo{0x112, "SubsetFonts", K::GetPut, 0, {{}}, V::Boolean, "Embed only the glyphs that the document uses."},
-        TMemberInfo{0x113, "LoadFont", K::Method, 2, {{{"FileName", V::String}, {"FaceIndex", V::Long}}}, V::Long, "Loads a TrueType or OpenType font, or one face of a collection."},
+        TMemberInfo{0x113, "LoadFont", K::Method, 2, {{{"FileName", V::String}, {"FaceIndex", V::Long}}}, V::Long, "Loads a TrueType or OpenType font, or one face of a collection.", Long},
         TMemberInfo{0x114, "FallbackFonts", K::GetPut, 0, {{}}, V::String, "Fonts that draw the characters a Unicode text's font lacks."},
         TMemberInfo{0x115, "StandardFontMetrics", K::GetPut, 0, {{}}, V::Boolean, "Measure the standard fonts with their published widths."},
         TMemberInfo{0x116, "TextDirection", K::GetPut, 0, {{}}, V::Long, "Paragraph direction of Unicode text: 0 from the text, 1 left to right, 2 right to left."},

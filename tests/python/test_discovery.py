@@ -17,7 +17,7 @@ def doc():
 
 def test_dir_lists_every_member_and_no_internals(doc):
     names = dir(doc)
-    members = [name for name, _, _ in _members.PDFSVRDOC_MEMBERS]
+    members = [entry[0] for entry in _members.PDFSVRDOC_MEMBERS]
     assert len(members) == 87
     assert set(members) <= set(names)
     assert "SetPageWidth" in names and "SetTextSize" in names

@@ -74,7 +74,8 @@ ARGUMENTS = [
 def test_arguments_cross_as_through_ctypes(monkeypatch, args, converted):
     recorder = Recorder()
     fast = pagelith.library().fast
-    assert (fast.invoke(recorder.object._ptr_, 7, METHOD, args, (), False, True) is not NotImplemented) == converted
+    outcome = fast.invoke(recorder.object._ptr_, 7, METHOD, args, (), False, True, False)
+    assert (outcome is not NotImplemented) == converted
     for flags, positional, put in ((METHOD, args, ()), (PUT, args[:-1], args[-1:])):
         recorder.calls.clear()
         outcomes = both_paths(monkeypatch, lambda: recorder.object._invoke_(7, flags, positional, put))
@@ -145,3 +146,30 @@ def test_document_members_through_the_extension(monkeypatch):
         return doc.Title, doc.PageWidth(1), doc.UnicodeText, doc.StreamData()[:5]
 
     assert both_paths(monkeypatch, round_trip) == [("Grüße 𝄞", 595, False, b"%PDF-")] * 2
+
+
+# (what a script does, whether other threads run meanwhile): long calls only, as the member table says
+LETS_THREADS_RUN = [
+    (lambda doc: doc.StreamData(), True), (lambda doc: doc.TextBlockHeight, True),
+    (lambda doc: doc.TextLineWidth("a"), True), (lambda doc: doc.ImageCount("none.png"), True),
+    (lambda doc: doc.Locate(1, 1, 0, 0), False), (lambda doc: doc.TextSize, False),
+    (lambda doc: doc.PageWidth(1), False), (lambda doc: doc.SetTextSize(9), False),
+]
+
+
+@pytest.mark.parametrize("use,release", LETS_THREADS_RUN)
+def test_only_long_calls_let_other_threads_run(monkeypatch, use, release):
+    fast, seen = pagelith.library().fast, []
+
+    class Spy:
+        def invoke(self, *args):
+            seen.append(args[7])
+            return fast.invoke(*args)
+
+    doc = pagelith.Dispatch(PROGID)
+    monkeypatch.setattr(pagelith.library(), "fast", Spy())
+    try:
+        use(doc)
+    except pagelith.com_error:
+        pass  # ImageCount of a missing file
+    assert seen == [release]
