@@ -84,10 +84,18 @@ struct TWindow {
     std::string_view Features;
 };
 
+// A key's bytes, kept from one lookup to the next: runs are looked up far more often than stored. Out of
+// line: inlined, the compiler takes the thread's address afresh at each use of the key, and in a shared
+// library each of those is a call into the dynamic linker.
+[[gnu::noinline]] std::string& KeyScratch() {
+    thread_local std::string key;
+    return key;
+}
+
 void ShapeWindow(const TicFont& font, const TWindow& w, uint32_t clusterBase,
                  std::vector<TShapedGlyph>& out) {
     const TFontFace& face = *font.Face();
-    thread_local std::string key; // looked up far more often than stored
+    std::string& key = KeyScratch();
     key.clear();
     const uint32_t head[] = {w.Offset, w.Length, w.Script,
                              uint32_t{w.Rtl} | uint32_t{w.Bot} << 1 | uint32_t{w.Eot} << 2};

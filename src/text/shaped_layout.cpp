@@ -47,7 +47,9 @@ struct TScratch {
     std::vector<TShapedGlyph> Glyphs;
 };
 
-TScratch& Scratch() {
+// Out of line: inlined, the compiler takes the thread's address afresh at each use of the scratch, and
+// in a shared library each of those is a call into the dynamic linker.
+[[gnu::noinline]] TScratch& Scratch() {
     thread_local TScratch scratch;
     return scratch;
 }
@@ -92,8 +94,12 @@ public:
         bool continues = flow_.Continues;
         double before = continues ? flow_.Width : 0; // natural width already on the visual line
         if (n == 0) return before + EmitLine(0, 0, continues);
-        if (!NeedsBreaking()) return before + EmitLine(0, Shown(0, n), continues); // shaped once, as drawn
+        const bool hardBreaks = std::any_of(chars_.begin(), chars_.end(), EndsLine);
+        if (!hardBreaks && !Wraps())
+            return before + EmitLine(0, Shown(0, n), continues); // shaped once, as drawn
         Measure();
+        // Most paragraphs fit their width (a table's cells, say): then no break is looked for.
+        if (!hardBreaks && Fits(before)) return before + EmitLine(0, Shown(0, n), continues);
         Breaks();
         double last = 0;
         for (std::size_t s = 0; s < n;) {
@@ -129,14 +135,27 @@ private:
         return style.Features ? std::string_view(*style.Features) : std::string_view();
     }
 
-    // Whether a line may end before the paragraph does: it has a maximum width, or a character
-    // that ends a line by itself.
-    bool NeedsBreaking() const {
+    // Whether a line has a maximum width to wrap at.
+    bool Wraps() const {
         for (std::size_t k = flow_.First; k < flow_.Last; ++k) {
             const TLineStyle& style = lines_.Style(k);
             if (flow_.Wrap && style.MaxWidth > 0 && style.Size > 0) return true;
         }
-        return std::any_of(chars_.begin(), chars_.end(), EndsLine);
+        return false;
+    }
+
+    // Whether the text up to character j, `sum` points wide, is past j's maximum width.
+    bool Overflows(std::size_t j, double sum) const {
+        const TLineStyle& style = StyleOf(j);
+        return flow_.Wrap && style.MaxWidth > 0 && style.Size > 0 && sum > style.MaxWidth + 1e-9;
+    }
+
+    // Whether the whole paragraph fits after `before` points, as LineEnd measures.
+    bool Fits(double before) const {
+        double sum = before;
+        for (std::size_t j = 0; j < chars_.size(); ++j)
+            if (Overflows(j, sum += widths_[j])) return false;
+        return true;
     }
 
     // Cut where the written line, the font, the script or the level changes. Marks and format
@@ -229,8 +248,7 @@ private:
         for (std::size_t j = s; j < n; ++j) {
             if (j > s && breakBefore_[j] == TBreak::Mandatory) return j;
             sum += widths_[j];
-            const TLineStyle& style = StyleOf(j);
-            if (flow_.Wrap && style.MaxWidth > 0 && style.Size > 0 && sum > style.MaxWidth + 1e-9) {
+            if (Overflows(j, sum)) {
                 over = j;
                 break;
             }
