@@ -37,7 +37,7 @@ def main(argv: list[str]) -> None:
     import waitress  # only here, so that other servers can import the application without it
 
     port = int(argv[1]) if len(argv) > 1 else 8080
-    # Member calls release the GIL, so requests on threads build in parallel; the backlog holds a burst of
+    # Writing the document releases the GIL, so requests on threads build in parallel; the backlog holds a burst of
     # clients that a small one would drop (they would then wait for the kernel's SYN retries).
     server: Any = waitress.create_server(application, host="127.0.0.1", port=port, threads=8, backlog=1024)
     print("serving on http://127.0.0.1:%s/" % server.effective_port, flush=True)
