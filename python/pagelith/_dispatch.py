@@ -538,7 +538,7 @@ class CDispatch:
                     return MethodType(_setter(name[3:], qualname, prop, None), self)
             raise AttributeError(qualname)
         # A member the table does not describe: read it as a property, take it for a method when the
-        # server refuses a call without arguments.
+        # server refuses a call without arguments. Its length is unknown, so other threads run meanwhile.
         try:
             return self._invoke_(dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET, (), release=True)
         except com_error as error:

@@ -39,7 +39,7 @@ std::string PythonMembers() {
         "\"\"\"What kind each member of the document interface is, as an early-bound client knows it.\n\n"
         "DISPIDs are never taken from here: names are always resolved by the server (GetIDsOfNames).\n"
         "The table only decides whether reading an attribute calls a property get or hands back a\n"
-        "callable.\n\"\"\"\n\n"
+        "callable, and whether other threads run during a call.\n\"\"\"\n\n"
         "METHOD = \"method\"\nPROPERTY = \"property\"  # get and put\n"
         "READONLY = \"readonly\"  # get only\n\n"
         "# (name, kind, number of parameters before the value, long: other threads run during the call)\n"

@@ -1,6 +1,7 @@
 #include "text/shaped_layout.h"
 
 #include <algorithm>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -44,7 +45,8 @@ struct TScratch {
     std::vector<double> Widths;
     std::vector<bool> ClusterStart;
     std::vector<TBreak> BreakBefore, Bytes;
-    std::vector<TShapedGlyph> Glyphs;
+    std::vector<TShapedGlyph> Glyphs;    // each item's, as measured
+    std::vector<std::size_t> ItemGlyphs; // where each item's glyphs start in Glyphs
 };
 
 // Out of line: inlined, the compiler takes the thread's address afresh at each use of the scratch, and
@@ -98,8 +100,12 @@ public:
         if (!hardBreaks && !Wraps())
             return before + EmitLine(0, Shown(0, n), continues); // shaped once, as drawn
         Measure();
-        // Most paragraphs fit their width (a table's cells, say): then no break is looked for.
-        if (!hardBreaks && Fits(before)) return before + EmitLine(0, Shown(0, n), continues);
+        // Most paragraphs fit their width (a table's cells, say): then no break is looked for, and a line
+        // of all the paragraph's items draws the glyphs measured.
+        if (!hardBreaks && Fits(before)) {
+            const std::size_t e = Shown(0, n);
+            return before + EmitLine(0, e, continues, e == n);
+        }
         Breaks();
         double last = 0;
         for (std::size_t s = 0; s < n;) {
@@ -206,11 +212,14 @@ private:
         widths_.assign(chars_.size(), 0.0);
         clusterStart_.assign(chars_.size(), false);
         std::vector<TShapedGlyph>& glyphs = scratch_.Glyphs;
+        std::vector<std::size_t>& starts = scratch_.ItemGlyphs;
+        glyphs.clear();
+        starts.clear();
         for (const TItem& item : items_) {
-            glyphs.clear();
+            starts.push_back(glyphs.size());
             Shape(item, item.Begin, item.End, text_, glyphs);
             const double size = lines_.Style(item.Line).Size;
-            for (const TShapedGlyph& g : glyphs) {
+            for (const TShapedGlyph& g : std::span(glyphs).subspan(starts.back())) {
                 const std::size_t byte = at_[item.Begin] + g.Cluster;
                 const auto c = static_cast<std::size_t>(std::upper_bound(at_.begin(), at_.end() - 1, byte) -
                                                         at_.begin()) -
@@ -282,8 +291,9 @@ private:
     }
 
     // Shapes characters [s, e) as one line, run by run, and appends its segments from the left;
-    // returns its natural width.
-    double EmitLine(std::size_t s, std::size_t e, bool continues) {
+    // returns its natural width. `measured`: the line is the whole paragraph, whose items Measure shaped
+    // in the same context.
+    double EmitLine(std::size_t s, std::size_t e, bool continues, bool measured = false) {
         runs_.clear();
         levelsOfRuns_.clear();
         // Lines come in order: the items before this one are done with.
@@ -313,7 +323,16 @@ private:
         for (std::size_t k = 0; k < order_.size(); ++k) {
             const TItem& run = runs_[order_[k]];
             const std::size_t first = store.size();
-            Shape(run, run.Begin, run.End, line, store);
+            if (measured) {
+                const std::vector<std::size_t>& starts = scratch_.ItemGlyphs;
+                const auto from = scratch_.Glyphs.begin();
+                const std::size_t i = order_[k]; // the runs are the items
+                store.insert(store.end(), from + static_cast<std::ptrdiff_t>(starts[i]),
+                             i + 1 < starts.size() ? from + static_cast<std::ptrdiff_t>(starts[i + 1])
+                                                   : scratch_.Glyphs.end());
+            } else {
+                Shape(run, run.Begin, run.End, line, store);
+            }
             double advance = 0;
             for (std::size_t g = first; g < store.size(); ++g) advance += store[g].Advance;
             const double natural = advance * lines_.Style(run.Line).Size / 1000.0;
