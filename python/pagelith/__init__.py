@@ -136,7 +136,7 @@ def Dispatch(name):
     try:
         hr, ptr = _com.create_instance(factory.value, _com.IID_IDispatch)
     finally:
-        _com.release(factory.value)
+        _com.release(factory.value, short=True)
     if hr < 0:
         if ptr:
             _com.release(ptr)

@@ -231,8 +231,9 @@ class Library:
         if missing:
             raise ImportError("%s does not export %s" % (path, ", ".join(missing)))
         d = self.dll
-        self.get_class_object = self._optional("DllGetClassObject", HRESULT,
-                                               [POINTER(GUID), POINTER(GUID), POINTER(c_void_p)])
+        # Hands out a class factory: short, so it keeps the GIL (see _prototype).
+        self.get_class_object = ctypes.PYFUNCTYPE(HRESULT, POINTER(GUID), POINTER(GUID), POINTER(c_void_p))(
+            ("DllGetClassObject", d))
         d.SysAllocStringLen.argtypes = [c_void_p, c_uint32]
         d.SysAllocStringLen.restype = c_void_p
         d.SysFreeString.argtypes = [c_void_p]
@@ -347,12 +348,15 @@ _prototypes = {}
 _prototypes_lock = threading.Lock()
 
 
-def _prototype(restype, argtypes):
-    key = (restype, tuple(argtypes))
+def _prototype(restype, argtypes, short=False):
+    """Short calls keep the GIL: handing it over costs a threaded server two thread switches, more than they
+    take."""
+    key = (restype, tuple(argtypes), short)
     proto = _prototypes.get(key)
     if proto is None:
         with _prototypes_lock:
-            proto = _prototypes.setdefault(key, ctypes.CFUNCTYPE(restype, c_void_p, *argtypes))
+            make = ctypes.PYFUNCTYPE if short else ctypes.CFUNCTYPE
+            proto = _prototypes.setdefault(key, make(restype, c_void_p, *argtypes))
     return proto
 
 
@@ -362,13 +366,13 @@ _callables = {}
 _CALLABLES_KEPT = 1024
 
 
-def vcall(obj, index, restype, argtypes, *args):
-    """Calls entry `index` of the vtable of interface pointer `obj`."""
+def vcall(obj, index, restype, argtypes, *args, short=False):
+    """Calls entry `index` of the vtable of interface pointer `obj`; `short` keeps the GIL."""
     if not obj:
         raise com_error(E_POINTER, "Call through a null interface pointer")
     vtbl = c_void_p.from_address(obj).value
     func = c_void_p.from_address(vtbl + index * sizeof(c_void_p)).value
-    proto = _prototype(restype, argtypes)
+    proto = _prototype(restype, argtypes, short)
     call = _callables.get((func, proto))
     if call is None:
         if len(_callables) >= _CALLABLES_KEPT:
@@ -380,23 +384,24 @@ def vcall(obj, index, restype, argtypes, *args):
 # IUnknown
 def query_interface(obj, iid):
     out = c_void_p()
-    hr = vcall(obj, 0, HRESULT, [POINTER(GUID), POINTER(c_void_p)], byref(iid), byref(out))
+    hr = vcall(obj, 0, HRESULT, [POINTER(GUID), POINTER(c_void_p)], byref(iid), byref(out), short=True)
     return hr, out.value
 
 
 def add_ref(obj):
-    return vcall(obj, 1, c_uint32, [])
+    return vcall(obj, 1, c_uint32, [], short=True)
 
 
-def release(obj):
-    return vcall(obj, 2, c_uint32, [])
+def release(obj, short=False):
+    """The last release of a document frees all of it, so other threads run meanwhile unless `short`."""
+    return vcall(obj, 2, c_uint32, [], short=short)
 
 
 # IClassFactory
 def create_instance(factory, iid):
     out = c_void_p()
     hr = vcall(factory, 3, HRESULT, [c_void_p, POINTER(GUID), POINTER(c_void_p)], None, byref(iid),
-               byref(out))
+               byref(out), short=True)
     return hr, out.value
 
 
