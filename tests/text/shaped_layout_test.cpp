@@ -73,6 +73,41 @@ TEST(ShapedLayout, EachVisualLineKeepsItsGlyphs) {
     EXPECT_NE(lines[1], lines[0]);
 }
 
+// Each segment of each visual line with its place and glyphs, then the block's size.
+template <typename TLayOut> std::string LaidOut(TLayOut layOut) {
+    std::string out;
+    const TTextBlockSize size = layOut([&](const TSegmentList& s, std::size_t first, std::size_t end) {
+        for (std::size_t i = first; i < end; ++i) {
+            out += "|" + std::string(s.Text(i)) + "@" + std::to_string(s.At(i).XOffset) + ":";
+            for (const TShapedGlyph& g : s.Glyphs(i)) out += std::to_string(g.Glyph) + ",";
+        }
+    });
+    return out + "#" + std::to_string(size.Height) + "x" + std::to_string(size.Width);
+}
+
+// A paragraph within its width is laid out as with no width at all, also at an exact fit and when only
+// its trailing spaces are past the edge.
+TEST(ShapedLayout, AParagraphThatFitsIsLaidOutAsWithNoWidth) {
+    for (const std::u16string text : {u"office affine words", u"שלום abc 12", u"trailing  ", u"x"}) {
+        std::string laidOut[3];
+        double natural = 0;
+        for (int i = 0; i < 3; ++i) {
+            TPagelith doc;
+            Start(doc);
+            doc.SetTextMaxWidth(i == 0 ? 0 : i == 1 ? 1000 : natural);
+            doc.WriteText(text);
+            const auto* block = dynamic_cast<const TPDFTextRes*>(doc.Resource(doc.CurrentText));
+            const auto layOut = [&](const TVisualLineSink& sink) {
+                return block->ForEachVisualLine(doc.Fonts, 100, sink);
+            };
+            laidOut[i] = LaidOut(layOut);
+            if (i == 0) natural = layOut([](const TSegmentList&, std::size_t, std::size_t) {}).Width;
+        }
+        EXPECT_EQ(laidOut[1], laidOut[0]) << laidOut[0];
+        EXPECT_EQ(laidOut[2], laidOut[0]) << natural;
+    }
+}
+
 // A kept block is handed out as it was laid out, a block past the bound is laid out again, and each
 // scale is a layout of its own: every call sees what a fresh layout gives.
 TEST(LaidOutBlocks, HandOutWhatAFreshLayoutGives) {
@@ -81,24 +116,14 @@ TEST(LaidOutBlocks, HandOutWhatAFreshLayoutGives) {
     doc.SetTextMaxWidth(60);
     doc.WriteText(u"office affine wrapped words\nשלום abc\nlast");
     const auto* text = dynamic_cast<const TPDFTextRes*>(doc.Resource(doc.CurrentText));
-    const auto lines = [&](auto layOut) {
-        std::string out;
-        const TTextBlockSize size = layOut([&](const TSegmentList& s, std::size_t first, std::size_t end) {
-            for (std::size_t i = first; i < end; ++i) {
-                out += "|" + std::string(s.Text(i)) + "@" + std::to_string(s.At(i).XOffset) + ":";
-                for (const TShapedGlyph& g : s.Glyphs(i)) out += std::to_string(g.Glyph) + ",";
-            }
-        });
-        return out + "#" + std::to_string(size.Height) + "x" + std::to_string(size.Width);
-    };
     for (const std::size_t bound : {std::size_t{1} << 20, std::size_t{64}})
         for (const double scale : {100.0, 50.0}) {
             SCOPED_TRACE(std::to_string(bound) + " at " + std::to_string(scale));
-            const std::string fresh = lines(
+            const std::string fresh = LaidOut(
                 [&](const TVisualLineSink& sink) { return text->ForEachVisualLine(doc.Fonts, scale, sink); });
             TLaidOutBlocks blocks(bound);
             for (int call = 0; call < 3; ++call)
-                EXPECT_EQ(lines([&](const TVisualLineSink& sink) {
+                EXPECT_EQ(LaidOut([&](const TVisualLineSink& sink) {
                               return blocks.ForEachVisualLine(*text, doc.Fonts, scale, sink);
                           }),
                           fresh);
