@@ -246,7 +246,7 @@ private:
             }
             out_.Spill();
         };
-        blocks_.ForEachVisualLine(text, doc_.Fonts, obj.Scale, line);
+        blocks_.Draw(text, doc_.Fonts, obj.Scale, line);
         Out().Line("ET").Line("Q").Line("Q");
     }
 

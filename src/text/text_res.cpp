@@ -414,15 +414,27 @@ double TPDFTextRes::BlockWidth(const TObjList<TPDFFontRes>& fonts) {
     return size.Measurable && size.Width > 0 ? size.Width : -1;
 }
 
-TTextBlockSize TLaidOutBlocks::ForEachVisualLine(const TPDFTextRes& text, const TObjList<TPDFFontRes>& fonts,
-                                                 double scale, const TVisualLineSink& sink) {
-    const auto [it, added] = blocks_.try_emplace({&text, scale}, text.Lines);
-    TBlock& block = it->second;
-    if (!added) {
-        if (!block.Kept) return text.ForEachVisualLine(fonts, scale, sink);
+void TLaidOutBlocks::Place(const TPDFTextRes& text, double scale) {
+    ++blocks_.try_emplace({&text, scale}, text.Lines).first->second.Draws;
+}
+
+TTextBlockSize TLaidOutBlocks::Read(const TPDFTextRes& text, const TObjList<TPDFFontRes>& fonts, double scale,
+                                    const TVisualLineSink& sink, bool draw) {
+    TBlock& block = blocks_.try_emplace({&text, scale}, text.Lines).first->second;
+    if (draw && block.Draws > 0) --block.Draws;
+    if (block.Kept) {
         for (const auto& [first, end] : block.Lines) sink(block.Segments, first, end);
-        return block.Size;
+        const TTextBlockSize size = block.Size;
+        if (block.Draws == 0) { // nothing reads it again
+            block.Segments.Release();
+            std::vector<std::pair<std::size_t, std::size_t>>().swap(block.Lines);
+            bytes_ -= block.Bytes;
+            block.Kept = false;
+        }
+        return size;
     }
+    if (block.Draws == 0 || block.Unbounded) return text.ForEachVisualLine(fonts, scale, sink);
+
     const std::size_t room = maxBytes_ - std::min(bytes_, maxBytes_);
     std::size_t bytes = 0;
     bool fits = true;
@@ -444,7 +456,11 @@ TTextBlockSize TLaidOutBlocks::ForEachVisualLine(const TPDFTextRes& text, const 
             block.Lines.emplace_back(at, block.Segments.size());
         });
     block.Kept = fits;
-    if (fits) bytes_ += bytes;
+    block.Unbounded = !fits;
+    if (fits) {
+        block.Bytes = bytes;
+        bytes_ += bytes;
+    }
     return block.Size;
 }
 

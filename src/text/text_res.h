@@ -106,15 +106,27 @@ private:
 };
 
 // Blocks laid out once per file and handed out again: a file lays each block out for its fonts, its
-// links and its content. A block whose lines would pass the bound is laid out again each time, so
+// links and its content. Only a block that a placement is still to draw is kept, and it is let go
+// after its last placement. A block whose lines would pass the bound is laid out again each time, so
 // the memory a file takes stays bounded however much text it holds.
 class TLaidOutBlocks {
 public:
     explicit TLaidOutBlocks(std::size_t maxBytes = kDefaultBytes) : maxBytes_(maxBytes) {}
 
+    // A placement of the block at this scale, which the content pass will draw.
+    void Place(const TPDFTextRes& text, double scale);
+
     // As text.ForEachVisualLine, from the memo when the block was laid out at this scale before.
     TTextBlockSize ForEachVisualLine(const TPDFTextRes& text, const TObjList<TPDFFontRes>& fonts,
-                                     double scale, const TVisualLineSink& sink);
+                                     double scale, const TVisualLineSink& sink) {
+        return Read(text, fonts, scale, sink, false);
+    }
+
+    // The same, for the content pass drawing one of the block's placements.
+    TTextBlockSize Draw(const TPDFTextRes& text, const TObjList<TPDFFontRes>& fonts, double scale,
+                        const TVisualLineSink& sink) {
+        return Read(text, fonts, scale, sink, true);
+    }
 
 private:
     static constexpr std::size_t kDefaultBytes = 16u << 20;
@@ -123,8 +135,15 @@ private:
         TSegmentList Segments;
         std::vector<std::pair<std::size_t, std::size_t>> Lines; // [first, end) of each visual line
         TTextBlockSize Size;
-        bool Kept = false; // false: it did not fit, and is laid out each time
+        std::size_t Bytes = 0; // what it counts against the bound
+        bool Kept = false;
+        bool Unbounded = false; // it did not fit, and is laid out each time
+        std::size_t Draws = 0;  // placements still to draw
     };
+
+    TTextBlockSize Read(const TPDFTextRes& text, const TObjList<TPDFFontRes>& fonts, double scale,
+                        const TVisualLineSink& sink, bool draw);
+
     std::map<std::pair<const TPDFTextRes*, double>, TBlock> blocks_;
     std::size_t bytes_ = 0;
     std::size_t maxBytes_;

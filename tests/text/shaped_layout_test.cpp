@@ -108,8 +108,9 @@ TEST(ShapedLayout, AParagraphThatFitsIsLaidOutAsWithNoWidth) {
     }
 }
 
-// A kept block is handed out as it was laid out, a block past the bound is laid out again, and each
-// scale is a layout of its own: every call sees what a fresh layout gives.
+// A block placed twice is kept from its first reading to its last drawing, a block past the bound is
+// laid out again, and each scale is a layout of its own: every reading, before the drawings, between
+// them and after the last, sees what a fresh layout gives.
 TEST(LaidOutBlocks, HandOutWhatAFreshLayoutGives) {
     TPagelith doc;
     Start(doc);
@@ -122,11 +123,15 @@ TEST(LaidOutBlocks, HandOutWhatAFreshLayoutGives) {
             const std::string fresh = LaidOut(
                 [&](const TVisualLineSink& sink) { return text->ForEachVisualLine(doc.Fonts, scale, sink); });
             TLaidOutBlocks blocks(bound);
-            for (int call = 0; call < 3; ++call)
+            blocks.Place(*text, scale);
+            blocks.Place(*text, scale);
+            for (const bool draw : {false, true, false, true, true}) {
                 EXPECT_EQ(LaidOut([&](const TVisualLineSink& sink) {
-                              return blocks.ForEachVisualLine(*text, doc.Fonts, scale, sink);
+                              return draw ? blocks.Draw(*text, doc.Fonts, scale, sink)
+                                          : blocks.ForEachVisualLine(*text, doc.Fonts, scale, sink);
                           }),
                           fresh);
+            }
         }
 }
 
