@@ -433,7 +433,7 @@ TTextBlockSize TLaidOutBlocks::Read(const TPDFTextRes& text, const TObjList<TPDF
         }
         return size;
     }
-    if (block.Draws == 0 || block.Unbounded) return text.ForEachVisualLine(fonts, scale, sink);
+    if (block.Draws == 0 || block.TooBig) return text.ForEachVisualLine(fonts, scale, sink);
 
     const std::size_t room = maxBytes_ - std::min(bytes_, maxBytes_);
     std::size_t bytes = 0;
@@ -456,7 +456,7 @@ TTextBlockSize TLaidOutBlocks::Read(const TPDFTextRes& text, const TObjList<TPDF
             block.Lines.emplace_back(at, block.Segments.size());
         });
     block.Kept = fits;
-    block.Unbounded = !fits;
+    block.TooBig = !fits;
     if (fits) {
         block.Bytes = bytes;
         bytes_ += bytes;

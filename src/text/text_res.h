@@ -137,8 +137,8 @@ private:
         TTextBlockSize Size;
         std::size_t Bytes = 0; // what it counts against the bound
         bool Kept = false;
-        bool Unbounded = false; // it did not fit, and is laid out each time
-        std::size_t Draws = 0;  // placements still to draw
+        bool TooBig = false;   // it did not fit, and is laid out each time
+        std::size_t Draws = 0; // placements still to draw
     };
 
     TTextBlockSize Read(const TPDFTextRes& text, const TObjList<TPDFFontRes>& fonts, double scale,
