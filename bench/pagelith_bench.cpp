@@ -62,13 +62,14 @@ int TextReport(const std::string& linesFile, const std::string& outFile,
     constexpr int kPages = 200, kLines = 50;
     const std::vector<uint8_t> bytes = ReadFile(linesFile);
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    std::vector<std::string> lines;
+    std::vector<std::string_view> lines; // into bytes, as the peer keeps pointers into its buffer
+    lines.reserve(std::size_t{kPages} * kLines);
     for (std::size_t at = 0; at < text.size();) {
         std::size_t end = text.find('\n', at);
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(at, end - at);
         if (line.ends_with('\r')) line.remove_suffix(1);
-        lines.emplace_back(line);
+        lines.push_back(line);
         at = end + 1;
     }
     if (lines.size() < std::size_t{kPages} * kLines) {
@@ -96,7 +97,7 @@ int TextReport(const std::string& linesFile, const std::string& outFile,
         doc.SetTextSize(10);
         doc.SetTextLineSpacing(40); // 14 points between baselines at 10 points
         for (int l = 0; l < kLines; ++l) {
-            const std::string& line = lines[std::size_t((p - 1) * kLines + l)];
+            const std::string_view line = lines[std::size_t((p - 1) * kLines + l)];
             if (fontFile.empty())
                 doc.WriteText(line);
             else
