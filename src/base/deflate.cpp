@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <thread>
 
 #include <libdeflate.h>
 #include <zlib.h>
@@ -62,29 +66,32 @@ TDeflated Stored(std::string_view data) {
     return out;
 }
 
+void CheckLevel(int level) {
+    if (level < 0 || level > kMaxLevel) throw EPDFError("Compression error");
+}
+
+// Compresses with compressor, which is made for level when there is none yet.
+TDeflated DeflateWith(TCompressor& compressor, std::string_view data, int level) {
+    if (data.size() <= kStoredBytes) return Stored(data);
+    if (!compressor) compressor = NewCompressor(level);
+    const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), data.size());
+    // Left uninitialised: zero-filling room for the bound cost more than copying the result over.
+    TDeflated out{std::make_unique_for_overwrite<char[]>(bound), 0};
+    out.Size = libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), out.Bytes.get(), bound);
+    // Cannot happen with room for the bound, but a zero would otherwise pass as an empty stream.
+    if (out.Size == 0) throw EPDFError("Compression error");
+    return out;
+}
+
 } // namespace
 
 TDeflated Deflate(std::string_view data, int level) {
-    if (level < 0 || level > kMaxLevel) throw EPDFError("Compression error");
+    CheckLevel(level);
     if (data.size() <= kStoredBytes) return Stored(data);
     TSpareCompressor& spare = Spare(level);
     std::unique_lock lock(spare.Lock, std::try_to_lock);
     TCompressor own;
-    libdeflate_compressor* compressor = nullptr;
-    if (lock.owns_lock()) {
-        if (!spare.Compressor) spare.Compressor = NewCompressor(level);
-        compressor = spare.Compressor.get();
-    } else {
-        own = NewCompressor(level);
-        compressor = own.get();
-    }
-    const std::size_t bound = libdeflate_zlib_compress_bound(compressor, data.size());
-    // Left uninitialised: zero-filling room for the bound cost more than copying the result over.
-    TDeflated out{std::make_unique_for_overwrite<char[]>(bound), 0};
-    out.Size = libdeflate_zlib_compress(compressor, data.data(), data.size(), out.Bytes.get(), bound);
-    // Cannot happen with room for the bound, but a zero would otherwise pass as an empty stream.
-    if (out.Size == 0) throw EPDFError("Compression error");
-    return out;
+    return DeflateWith(lock.owns_lock() ? spare.Compressor : own, data, level);
 }
 
 void AppendDeflated(std::string& out, std::string_view data, int level) {
@@ -143,6 +150,102 @@ void TDeflateStream::Finish() {
 
 uint64_t TDeflateStream::Size() const {
     return state_->Size;
+}
+
+struct TDeflateQueue::TState {
+    enum class TStep : uint8_t { Waiting, Running, Done };
+    struct TJob {
+        std::string Data;
+        int Level = 0;
+        TStep Step = TStep::Waiting;
+        TDeflated Result;
+        std::exception_ptr Error;
+    };
+
+    std::mutex Lock;
+    std::condition_variable Wake; // for the worker: a job waits, or the queue ends
+    std::condition_variable Done; // for the caller: a job is done
+    std::deque<TJob> Jobs;        // pushed behind and taken in front, which moves no other job
+    std::size_t Waiting = 0;
+    bool Stop = false;
+    std::thread Worker;
+
+    // Compresses the oldest waiting job with deflate, outside the lock.
+    template <class TDeflateFn> void RunOldest(std::unique_lock<std::mutex>& lock, TDeflateFn deflate) {
+        TJob& job =
+            *std::find_if(Jobs.begin(), Jobs.end(), [](const TJob& j) { return j.Step == TStep::Waiting; });
+        job.Step = TStep::Running;
+        --Waiting;
+        lock.unlock();
+        TDeflated result;
+        std::exception_ptr error;
+        try {
+            result = deflate(job.Data, job.Level);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        job.Result = std::move(result);
+        job.Error = error;
+        job.Step = TStep::Done;
+        std::string().swap(job.Data);
+        Done.notify_all();
+    }
+
+    void Work() {
+        std::array<TCompressor, kMaxLevel + 1> own; // never contends with the caller for the spares
+        std::unique_lock lock(Lock);
+        for (;;) {
+            Wake.wait(lock, [this] { return Stop || Waiting > 0; });
+            if (Stop) return;
+            RunOldest(lock, [&own](std::string_view data, int level) {
+                return DeflateWith(own[static_cast<std::size_t>(level)], data, level);
+            });
+        }
+    }
+};
+
+TDeflateQueue::TDeflateQueue() : state_(std::make_unique<TState>()) {
+    state_->Worker = std::thread([state = state_.get()] { state->Work(); });
+}
+
+TDeflateQueue::~TDeflateQueue() {
+    {
+        std::lock_guard lock(state_->Lock);
+        state_->Stop = true;
+    }
+    state_->Wake.notify_all();
+    state_->Worker.join();
+}
+
+void TDeflateQueue::Push(std::string data, int level) {
+    CheckLevel(level);
+    TState& s = *state_;
+    std::unique_lock lock(s.Lock);
+    s.Jobs.push_back({std::move(data), level, TState::TStep::Waiting, {}, {}});
+    ++s.Waiting;
+    s.Wake.notify_one();
+}
+
+std::optional<TDeflated> TDeflateQueue::Take(bool wait) {
+    TState& s = *state_;
+    std::unique_lock lock(s.Lock);
+    if (s.Jobs.empty()) return std::nullopt;
+    TState::TJob& front = s.Jobs.front();
+    if (front.Step != TState::TStep::Done && !wait) return std::nullopt;
+    // Rather than sleep while the worker ends the oldest, compress the next waiting one here.
+    while (front.Step != TState::TStep::Done) {
+        if (s.Waiting > 0) {
+            s.RunOldest(lock, [](std::string_view data, int level) { return Deflate(data, level); });
+        } else {
+            s.Done.wait(lock);
+        }
+    }
+    TState::TJob job = std::move(front);
+    s.Jobs.pop_front();
+    lock.unlock();
+    if (job.Error) std::rethrow_exception(job.Error);
+    return std::move(job.Result);
 }
 
 } // namespace pagelith

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -78,6 +79,26 @@ public:
     void Finish();
     // Compressed bytes handed to out so far.
     uint64_t Size() const;
+
+private:
+    struct TState;
+    std::unique_ptr<TState> state_;
+};
+
+// Compresses whole buffers on one worker thread beside the caller, who takes the results back in the
+// order they were pushed. A caller that must wait for a result compresses the next waiting buffer
+// meanwhile, so that both threads compress when compressing is the slower side.
+class TDeflateQueue {
+public:
+    TDeflateQueue();  // throws std::system_error when no thread can be started
+    ~TDeflateQueue(); // the worker ends the buffer it has begun; results not taken are dropped
+    TDeflateQueue(const TDeflateQueue&) = delete;
+    TDeflateQueue& operator=(const TDeflateQueue&) = delete;
+
+    void Push(std::string data, int level);
+    // The oldest result not taken yet, rethrowing what compressing it threw; without wait, nothing
+    // while it is not ready.
+    std::optional<TDeflated> Take(bool wait);
 
 private:
     struct TState;

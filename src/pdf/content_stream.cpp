@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "base/deflate.h"
 #include "base/pdf_string.h"
@@ -83,7 +84,7 @@ public:
 
     void Finish() {
         if (!deflater_) {
-            stream_.Deflate(Text, kContentTail, kContentDeflateLevel);
+            stream_.Deflate(std::move(Text), kContentTail, kContentDeflateLevel);
             return;
         }
         deflater_->Write(Text);

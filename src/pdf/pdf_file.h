@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/deflate.h"
 #include "base/operator_text.h"
 #include "base/pdf_error.h"
 
@@ -26,43 +28,44 @@ public:
 
     TOperatorText Out() { return TOperatorText(Buffer); }
 
-    // Offset in the file of the next byte written.
+    // Offset in the file of the next byte written. While bodies are compressed beside the writing it
+    // leaves them out; the offsets of objects begun meanwhile move when each body takes its place.
     int64_t Position() const { return passed_ + static_cast<int64_t>(Buffer.size()); }
 
-    // Hands what Buffer holds to the sink once it reaches limit bytes (between objects only).
-    void Flush(std::size_t limit = 0) {
-        if (!Sink || Buffer.size() < limit || Buffer.empty()) return;
-        Sink(Buffer);
-        passed_ += static_cast<int64_t>(Buffer.size());
-        Buffer.clear();
-    }
+    // Hands what Buffer holds, up to the first body not in its place, to the sink once it reaches
+    // limit bytes (between objects only).
+    void Flush(std::size_t limit = 0);
 
     // Large data goes to the sink as it is, not through Buffer.
-    void Append(std::string_view data) {
-        if (!Sink || data.size() < kDirectBytes) {
-            Buffer.append(data);
-            return;
-        }
-        Flush();
-        Sink(data);
-        passed_ += static_cast<int64_t>(data.size());
-    }
+    void Append(std::string_view data);
 
     // Opens object Next: records its offset, writes "n 0 obj" and advances Next.
-    int32_t BeginObject() {
-        const int32_t n = Next;
-        if (n <= 0 || static_cast<std::size_t>(n) >= Offsets.size()) throw EPDFError(kIndexingError);
-        Offsets[n] = Position();
-        Out().Integer(n).Line(" 0 obj");
-        ++Next;
-        return n;
-    }
-    void EndObject() { Out().Line("endobj"); }
+    int32_t BeginObject();
+    void EndObject();
+
+    // The body of a stream object whose "stream" line is written, compressed from data, and the
+    // end of that object and its separate length object (as EndStream writes them). Once a save has
+    // compressed 64 KB this way, the rest is compressed beside the writing, on a second processor.
+    void DeflateBody(std::string data, int level);
+    // "endstream", "endobj", and the length object that follows a stream object: size.
+    void EndStream(uint64_t size);
+    // Waits until every body is in its place: Position is then exact.
+    void Settle();
 
     static constexpr std::size_t kDirectBytes = 64 * 1024;
 
 private:
-    int64_t passed_ = 0; // bytes already handed to the sink
+    struct TBeside {
+        std::size_t At;       // where in Buffer the body goes
+        int32_t LengthObject; // the object after it; later ones follow it in number
+    };
+    bool SettleOldest(bool wait);
+    bool Beside(std::size_t size);
+
+    int64_t passed_ = 0;          // bytes already handed to the sink
+    std::vector<TBeside> beside_; // oldest first, as the queue hands results back
+    std::unique_ptr<TDeflateQueue> queue_;
+    uint64_t deflatedHere_ = 0; // body bytes compressed before any went beside
 };
 
 // Where the objects of one emitter are: they follow each other from the first in the order of the

@@ -55,6 +55,7 @@ public:
             if (file_.Next - entry.First != entry.Count) throw EPDFError(kIndexingError);
             file_.Flush(kPassOnBytes);
         }
+        file_.Settle();
         CrossReference();
         file_.Flush();
         return std::move(file_.Buffer);

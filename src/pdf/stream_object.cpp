@@ -1,6 +1,7 @@
 #include "pdf/stream_object.h"
 
 #include <string>
+#include <utility>
 
 #include "base/deflate.h"
 #include "pdf/pdf_file.h"
@@ -34,13 +35,13 @@ void TStreamObject::LengthEntry(uint64_t size, std::string_view tail) {
 }
 
 void TStreamObject::Finish(uint64_t size) {
+    if (length_ == TStreamLength::Separate) {
+        file_.EndStream(size);
+        return;
+    }
     auto out = file_.Out();
     if (length_ == TStreamLength::WithLineEnd) out.EndLine();
     out.Line("endstream");
-    file_.EndObject();
-    if (length_ != TStreamLength::Separate) return;
-    file_.BeginObject();
-    file_.Out().Integer(static_cast<int64_t>(size)).EndLine();
     file_.EndObject();
 }
 
@@ -56,17 +57,15 @@ void TStreamObject::Copy(const THeldBytes& data, std::string_view tail) {
     Finish(data.size());
 }
 
-void TStreamObject::Deflate(std::string_view data, std::string_view tail, int level) {
+void TStreamObject::Deflate(std::string data, std::string_view tail, int level) {
     if (length_ != TStreamLength::Separate) {
         // The length comes before the data, so the data is compressed first.
         Copy(DeflateZlib(data, level), tail);
         return;
     }
-    // Compressed straight into the file; the count goes into the object after this one.
+    // Compressed into the file; the count goes into the object after this one.
     LengthEntry(0, tail);
-    const std::size_t start = file_.Buffer.size();
-    AppendDeflated(file_.Buffer, data, level);
-    Finish(file_.Buffer.size() - start);
+    file_.DeflateBody(std::move(data), level);
 }
 
 } // namespace pagelith

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "base/deflate.h"
@@ -33,7 +34,7 @@ public:
     void Copy(std::string_view data, std::string_view tail);
     void Copy(const THeldBytes& data, std::string_view tail);
     // Compresses data (zlib format) into the body.
-    void Deflate(std::string_view data, std::string_view tail, int level = kDeflateLevel);
+    void Deflate(std::string data, std::string_view tail, int level = kDeflateLevel);
     // A body the caller writes piece by piece: Open writes what comes before it, Close what comes after
     // it. Separate length only, since the size is known last.
     void Open(std::string_view tail) { LengthEntry(0, tail); }

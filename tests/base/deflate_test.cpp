@@ -4,9 +4,13 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/deflate.h"
+#include "base/pdf_error.h"
 
 namespace pagelith {
 namespace {
@@ -62,6 +66,34 @@ TEST(Deflate, StreamOfPiecesRoundTrips) {
         EXPECT_EQ(stream.Size(), out.size());
         EXPECT_EQ(Inflate(out, part.size()), part) << c.Length << " in pieces of " << c.Piece;
     }
+}
+
+// Results come back in the order pushed, as Deflate makes them, whoever compressed each; a bad level
+// is refused at once.
+TEST(DeflateQueue, ResultsComeBackInOrder) {
+    std::vector<std::pair<std::string, int>> jobs;
+    for (int i = 0; i < 24; ++i) {
+        std::string data;
+        for (int line = 0; line < i * 97; ++line)
+            data += "10 0 0 10 56 " + std::to_string(line * i) + " Tm\r";
+        jobs.emplace_back(data, i % 3 == 0 ? kDeflateLevel : kContentDeflateLevel);
+    }
+    TDeflateQueue queue;
+    EXPECT_FALSE(queue.Take(true)); // nothing pushed
+    std::size_t taken = 0;
+    const auto check = [&](const std::optional<TDeflated>& done) {
+        if (!done) return;
+        const auto& [data, level] = jobs[taken++];
+        EXPECT_EQ(done->View(), DeflateZlib(data, level)) << taken;
+        EXPECT_EQ(Inflate(done->View(), data.size()), data);
+    };
+    for (const auto& [data, level] : jobs) {
+        queue.Push(data, level);
+        check(queue.Take(false));
+    }
+    while (taken < jobs.size()) check(queue.Take(true));
+    EXPECT_THROW(queue.Push("data", 13), EPDFError);
+    queue.Push(std::string(100000, 'x'), kDeflateLevel); // dropped with the queue, not waited for
 }
 
 } // namespace

@@ -39,17 +39,19 @@ std::vector<uint8_t> Bmp(uint32_t w, uint32_t h) {
     return b;
 }
 
+// Past the first few pages, pages are compressed beside the writing: the pictures passed on between
+// them wait for them.
 TEST(PdfSink, PiecesMakeTheSameFile) {
     TPagelith doc;
     doc.Clock = [] { return pagelith::testing::kFixedTime; };
     doc.CompressionRGB = 0; // stored: each picture's data is large enough to bypass the buffer
     const std::vector<uint8_t> picture = Bmp(160, 160);
-    for (int32_t page = 1; page <= 12; ++page) {
+    for (int32_t page = 1; page <= 48; ++page) {
         doc.AddPage(0);
-        doc.ApplyResource(page, doc.AddImageBytes(picture));
+        if (page % 4 == 0) doc.ApplyResource(page, doc.AddImageBytes(picture));
         const int32_t text = doc.CreateText();
         for (int line = 0; line < 60; ++line)
-            doc.WriteText("A line of text that makes the content stream longer");
+            doc.WriteText("Line " + std::to_string(page * line) + " of text that makes the content longer");
         doc.ApplyResource(page, text);
     }
     const std::string whole = WritePdf(doc);
@@ -137,18 +139,27 @@ TEST(PdfSink, PicturesPastTheMemoryLimitWaitInTheSpool) {
     EXPECT_EQ(WritePdf(parked), WritePdf(held));
 }
 
+// Also while pages are being compressed beside the writing.
 TEST(PdfSink, AFailingSinkEndsTheWriting) {
-    TPagelith doc;
-    doc.AddPage(0);
-    doc.ApplyResource(1, doc.AddImageBytes(Bmp(200, 200)));
-    int calls = 0;
-    EXPECT_THROW(WritePdf(doc,
-                          [&](std::string_view) {
-                              ++calls;
-                              throw std::runtime_error("disk full");
-                          }),
-                 std::runtime_error);
-    EXPECT_EQ(calls, 1);
+    TPagelith picture, text;
+    picture.AddPage(0);
+    picture.ApplyResource(1, picture.AddImageBytes(Bmp(200, 200)));
+    for (int32_t page = 1; page <= 100; ++page) {
+        text.AddPage(0);
+        const int32_t block = text.CreateText();
+        for (int line = 0; line < 50; ++line) text.WriteText("Line " + std::to_string(page * line));
+        text.ApplyResource(page, block);
+    }
+    for (TPagelith* doc : {&picture, &text}) {
+        int calls = 0;
+        EXPECT_THROW(WritePdf(*doc,
+                              [&](std::string_view) {
+                                  ++calls;
+                                  throw std::runtime_error("disk full");
+                              }),
+                     std::runtime_error);
+        EXPECT_EQ(calls, 1);
+    }
 }
 
 } // namespace

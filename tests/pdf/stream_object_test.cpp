@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <zlib.h>
 
@@ -71,6 +73,51 @@ TEST(StreamObject, DeflatedBodyCountsTheCompressedBytes) {
             EXPECT_NE(b.find("/Length " + count + " >>\r"), std::string::npos) << b.substr(0, 60);
         else
             EXPECT_TRUE(b.ends_with("endstream\rendobj\r4 0 obj\r" + count + "\rendobj\r"));
+    }
+}
+
+// Past the first 64 KB, bodies are compressed beside the writing and take their places later: every
+// offset still points at its object, every length object states its body's size, and a sink gets the
+// bytes the buffer would hold.
+TEST(PdfFile, BodiesCompressedBesideTakeTheirPlaces) {
+    const struct {
+        int Bodies;
+        std::size_t Lines, Flush, Picture; // a picture passed on after every fifth body
+    } cases[] = {{3, 20, 0, 0}, {60, 400, 32 * 1024, 0}, {60, 400, 0, 70000}, {40, 900, 1, 70000}};
+    for (const auto& c : cases) {
+        std::string whole[2];
+        for (bool sink : {false, true}) {
+            TPdfFile file;
+            file.Offsets.assign(std::size_t(3 * c.Bodies + 3), 0);
+            file.Next = 1;
+            if (sink) file.Sink = [&](std::string_view piece) { whole[1].append(piece); };
+            std::vector<std::pair<int32_t, std::string>> bodies;
+            for (int i = 0; i < c.Bodies; ++i) {
+                std::string text;
+                for (std::size_t line = 0; line < c.Lines; ++line) text += std::to_string(line * i) + " Tm\r";
+                TStreamObject stream(file, TStreamLength::Separate);
+                bodies.emplace_back(stream.Number(), text);
+                stream.Dictionary().Text("<< ");
+                stream.Deflate(text, " >>", kContentDeflateLevel);
+                if (c.Picture && i % 5 == 0)
+                    TStreamObject(file, TStreamLength::Direct).Copy(std::string(c.Picture, 'p'), "");
+                file.Flush(c.Flush);
+            }
+            file.Settle();
+            file.Flush();
+            if (!sink) whole[0] = file.Buffer;
+            const std::string& pdf = whole[sink];
+            for (int32_t n = 1; n < file.Next; ++n)
+                ASSERT_EQ(pdf.substr(file.Offsets[n], std::to_string(n).size() + 6),
+                          std::to_string(n) + " 0 obj");
+            for (const auto& [n, text] : bodies) {
+                const std::size_t data = pdf.find("stream\r\n", file.Offsets[n]) + 8;
+                const std::size_t length =
+                    std::stoul(pdf.substr(file.Offsets[n + 1]).substr(std::to_string(n + 1).size() + 7));
+                EXPECT_EQ(Inflate(std::string_view(pdf).substr(data, length)), text) << n;
+            }
+        }
+        EXPECT_EQ(whole[1], whole[0]);
     }
 }
 
