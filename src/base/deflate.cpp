@@ -25,17 +25,19 @@ struct TFreeCompressor {
 };
 using TCompressor = std::unique_ptr<libdeflate_compressor, TFreeCompressor>;
 
-// A compressor's tables are large: one kept per level for the next call saves a fresh allocation
-// (and the page faults on it) for every page of a document. A caller that finds it busy makes its own.
+// A compressor's tables are large: those kept per level for the next call save a fresh allocation
+// (and the page faults on it) for every page of a document. Two, for a save's writer and its worker
+// (TDeflateQueue); a caller that finds both busy makes its own.
 struct TSpareCompressor {
     std::mutex Lock;
     TCompressor Compressor;
 };
 
 constexpr int kMaxLevel = 12;
+constexpr std::size_t kSparesPerLevel = 2;
 
-TSpareCompressor& Spare(int level) {
-    static std::array<TSpareCompressor, kMaxLevel + 1> spares;
+std::array<TSpareCompressor, kSparesPerLevel>& Spares(int level) {
+    static std::array<std::array<TSpareCompressor, kSparesPerLevel>, kMaxLevel + 1> spares;
     return spares[static_cast<std::size_t>(level)];
 }
 
@@ -72,7 +74,6 @@ void CheckLevel(int level) {
 
 // Compresses with compressor, which is made for level when there is none yet.
 TDeflated DeflateWith(TCompressor& compressor, std::string_view data, int level) {
-    if (data.size() <= kStoredBytes) return Stored(data);
     if (!compressor) compressor = NewCompressor(level);
     const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), data.size());
     // Left uninitialised: zero-filling room for the bound cost more than copying the result over.
@@ -88,10 +89,12 @@ TDeflated DeflateWith(TCompressor& compressor, std::string_view data, int level)
 TDeflated Deflate(std::string_view data, int level) {
     CheckLevel(level);
     if (data.size() <= kStoredBytes) return Stored(data);
-    TSpareCompressor& spare = Spare(level);
-    std::unique_lock lock(spare.Lock, std::try_to_lock);
+    for (TSpareCompressor& spare : Spares(level)) {
+        std::unique_lock lock(spare.Lock, std::try_to_lock);
+        if (lock.owns_lock()) return DeflateWith(spare.Compressor, data, level);
+    }
     TCompressor own;
-    return DeflateWith(lock.owns_lock() ? spare.Compressor : own, data, level);
+    return DeflateWith(own, data, level);
 }
 
 void AppendDeflated(std::string& out, std::string_view data, int level) {
@@ -170,8 +173,8 @@ struct TDeflateQueue::TState {
     bool Stop = false;
     std::thread Worker;
 
-    // Compresses the oldest waiting job with deflate, outside the lock.
-    template <class TDeflateFn> void RunOldest(std::unique_lock<std::mutex>& lock, TDeflateFn deflate) {
+    // Compresses the oldest waiting job, outside the lock.
+    void RunOldest(std::unique_lock<std::mutex>& lock) {
         TJob& job =
             *std::find_if(Jobs.begin(), Jobs.end(), [](const TJob& j) { return j.Step == TStep::Waiting; });
         job.Step = TStep::Running;
@@ -180,27 +183,23 @@ struct TDeflateQueue::TState {
         TDeflated result;
         std::exception_ptr error;
         try {
-            result = deflate(job.Data, job.Level);
+            result = Deflate(job.Data, job.Level);
         } catch (...) {
             error = std::current_exception();
         }
         lock.lock();
         job.Result = std::move(result);
         job.Error = error;
-        job.Step = TStep::Done;
-        std::string().swap(job.Data);
+        job.Step = TStep::Done; // its data is freed by the caller that takes it, whose heap it came from
         Done.notify_all();
     }
 
     void Work() {
-        std::array<TCompressor, kMaxLevel + 1> own; // never contends with the caller for the spares
         std::unique_lock lock(Lock);
         for (;;) {
             Wake.wait(lock, [this] { return Stop || Waiting > 0; });
             if (Stop) return;
-            RunOldest(lock, [&own](std::string_view data, int level) {
-                return DeflateWith(own[static_cast<std::size_t>(level)], data, level);
-            });
+            RunOldest(lock);
         }
     }
 };
@@ -236,7 +235,7 @@ std::optional<TDeflated> TDeflateQueue::Take(bool wait) {
     // Rather than sleep while the worker ends the oldest, compress the next waiting one here.
     while (front.Step != TState::TStep::Done) {
         if (s.Waiting > 0) {
-            s.RunOldest(lock, [](std::string_view data, int level) { return Deflate(data, level); });
+            s.RunOldest(lock);
         } else {
             s.Done.wait(lock);
         }
