@@ -49,11 +49,12 @@ void TPdfFile::Flush(std::size_t limit) {
 }
 
 void TPdfFile::Append(std::string_view data) {
+    // What is written after a body that waits for its place moves when the body comes: never much.
+    if (!beside_.empty() && Buffer.size() - beside_.front().At + data.size() >= kDirectBytes) Settle();
     if (!Sink || data.size() < kDirectBytes) {
         Buffer.append(data);
         return;
     }
-    Settle();
     Flush();
     Sink(data);
     passed_ += static_cast<int64_t>(data.size());
