@@ -32,6 +32,29 @@ const TComponentTable& Components() {
     return table;
 }
 
+// A number that six decimals or fewer spell exactly, as most coordinates are. Such a decimal of at
+// most 15 digits that reads back as v is what the 15-digit general format writes for v (v lies within
+// a ninth of a unit of its fifteenth digit), so it is found by scaling instead of by the general
+// conversion. Null when v needs more decimals.
+char* FormatFewDecimals(double v, char* out) {
+    constexpr int kDecimals = 6;
+    constexpr double kScale = 1e6;
+    const double scaled = std::round(v * kScale);
+    if (!(std::fabs(scaled) < 1e15) || scaled / kScale != v) return nullptr;
+    char digits[kMaxNumberText];
+    const auto whole = static_cast<uint64_t>(std::fabs(scaled));
+    const auto length = static_cast<int>(std::to_chars(digits, digits + sizeof digits, whole).ptr - digits);
+    if (v < 0) *out++ = '-';
+    const int integers = length - kDecimals;
+    if (integers <= 0) *out++ = '0';
+    out = std::copy(digits, digits + std::max(integers, 0), out);
+    *out++ = '.';
+    for (int i = integers; i < 0; ++i) *out++ = '0';
+    out = std::copy(digits + std::max(integers, 0), digits + length, out);
+    while (out[-1] == '0') --out; // v is not whole, so a decimal other than 0 stays
+    return out;
+}
+
 } // namespace
 
 char* FormatInteger(int64_t v, char* out) {
@@ -47,6 +70,7 @@ char* FormatNumber(double v, char* out) {
     }
     if (magnitude < 1e15) {
         if (v == std::trunc(v)) return FormatInteger(static_cast<int64_t>(v), out);
+        if (char* end = FormatFewDecimals(v, out)) return end;
         char* end = FormatGeneral15(v, out);
         // Rounding to 15 digits can carry a value just below 10^15 up to it, which the general
         // format spells with an exponent; the whole number it rounds to is what those digits say.

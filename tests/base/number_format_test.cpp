@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -36,6 +38,25 @@ TEST(NumberFormat, GeneralFifteenDigits) {
         {-std::numeric_limits<double>::infinity(), "0"},
     };
     for (const auto& c : cases) EXPECT_EQ(NumberText(c.value), c.text) << c.value;
+}
+
+// Numbers a few decimals spell take a shorter way; the general conversion is the oracle, over decimals
+// of every length and values no short decimal spells.
+TEST(NumberFormat, FewDecimalsAsTheGeneralFormat) {
+    uint64_t seed = 12345;
+    const auto next = [&seed] { return (seed = seed * 6364136223846793005u + 1442695040888963407u) >> 11; };
+    for (int i = 0; i < 200000; ++i) {
+        const int decimals = static_cast<int>(next() % 10);
+        const double whole = static_cast<double>(next() % (i % 2 ? 1000000 : 100000000000000));
+        double v = (i % 3 ? 1 : -1) * whole / std::pow(10.0, decimals);
+        if (i % 7 == 0) v = std::nextafter(v, 1e300);
+        if (!(std::fabs(v) >= 0.0001) || std::fabs(v) >= 1e15 || v == std::trunc(v)) continue;
+        char general[64];
+        const std::string text(
+            general, std::to_chars(general, general + sizeof general, v, std::chars_format::general, 15).ptr);
+        if (text.find('e') != std::string::npos) continue;
+        ASSERT_EQ(NumberText(v), text) << i;
+    }
 }
 
 // PDF numbers have no exponent: every magnitude, every position of the rounding carry.
