@@ -1,5 +1,6 @@
 #include "pdf/pdf_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -8,8 +9,8 @@ namespace pagelith {
 
 namespace {
 
-// A document's first bodies are compressed in place: a worker thread only pays once there is enough
-// to compress beside the writing (a long report's pages, not an invoice's).
+// A worker thread only pays when there is much to compress beside the writing (a long report's pages,
+// not an invoice's): known from the plan, or found once a save has compressed this much in place.
 constexpr uint64_t kDeflateHereBytes = 64 * 1024;
 // Bodies in the queue at most, so that the writing never runs far ahead of the compressing.
 constexpr std::size_t kMaxBeside = 8;
@@ -85,7 +86,7 @@ bool TPdfFile::Beside(std::size_t size) {
     if (queue_) return true;
     deflatedHere_ += size;
     static const bool twoCores = std::thread::hardware_concurrency() >= 2; // read from the system once
-    if (deflatedHere_ <= kDeflateHereBytes || !twoCores) return false;
+    if (std::max(deflatedHere_, expected_) <= kDeflateHereBytes || !twoCores) return false;
     try {
         queue_ = std::make_unique<TDeflateQueue>();
     } catch (const std::system_error&) {

@@ -51,6 +51,9 @@ public:
     void EndStream(uint64_t size);
     // Waits until every body is in its place: Position is then exact.
     void Settle();
+    // What the writer's plan says is to come: text of this many bytes, which becomes page content.
+    // With enough of it, bodies go beside the writing from the first.
+    void Expect(uint64_t textBytes) { expected_ = textBytes; }
 
     static constexpr std::size_t kDirectBytes = 64 * 1024;
 
@@ -66,6 +69,7 @@ private:
     std::vector<TBeside> beside_; // oldest first, as the queue hands results back
     std::unique_ptr<TDeflateQueue> queue_;
     uint64_t deflatedHere_ = 0; // body bytes compressed before any went beside
+    uint64_t expected_ = 0;
 };
 
 // Where the objects of one emitter are: they follow each other from the first in the order of the

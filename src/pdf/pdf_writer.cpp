@@ -207,12 +207,16 @@ private:
         };
         plan(K::Catalog, 2);
         // Every text placement before any block is laid out: the fonts lay out all text at once.
+        uint64_t placedText = 0;
         for (const auto& page : doc_.Pages)
             for (const auto& obj : page->Placements)
                 if (obj->Kind == kTextPlacement)
                     if (const auto* text = dynamic_cast<const TPDFTextRes*>(
-                            doc_.Resource(static_cast<int32_t>(obj->ResourceIndex))))
+                            doc_.Resource(static_cast<int32_t>(obj->ResourceIndex)))) {
                         blocks_.Place(*text, obj->Scale);
+                        placedText += text->Lines.Chars().size();
+                    }
+        file_.Expect(placedText);
         std::size_t pageIndex = 0;
         for (const auto& page : doc_.Pages) {
             std::vector<std::string_view>& targets = pageTargets_[pageIndex++];
