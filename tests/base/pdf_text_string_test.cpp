@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/pdf_string.h"
 #include "base/pdf_text_string.h"
 
 namespace pagelith {
@@ -71,6 +72,23 @@ TEST(PdfTextString, EveryCodeUnitSurvivesTheEscapes) {
                                                 static_cast<uint8_t>(bytes[3 + 2 * k]));
         ASSERT_EQ(unit, all[k]) << k;
     }
+}
+
+// Literal strings: each special byte at every place of an eight-byte word and in the tail after the
+// last word; the oracle escapes byte by byte.
+TEST(PdfString, EscapesEachSpecialByteWherever) {
+    for (const char special : {'\r', '(', ')', '\\', 'x'})
+        for (std::size_t length : {1, 7, 8, 9, 23, 64})
+            for (std::size_t at = 0; at < length; ++at) {
+                std::string text(length, 'a'), expected, out = "<";
+                text[at] = text[length - 1 - at / 2] = special; // two, or one on top of the other
+                for (const char c : text)
+                    expected += c == '\r'
+                                    ? "\\r"
+                                    : (c == '(' || c == ')' || c == '\\' ? "\\" : "") + std::string(1, c);
+                AppendEscaped(out, text);
+                EXPECT_EQ(out, "<" + expected) << int(special) << " at " << at << " of " << length;
+            }
 }
 
 } // namespace
