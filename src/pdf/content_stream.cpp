@@ -76,7 +76,8 @@ public:
         if (Text.size() < kPiece) return;
         if (!deflater_) {
             stream_.Open(kContentTail);
-            deflater_.emplace(kContentDeflateLevel, [this](std::string_view bytes) { file_.Append(bytes); });
+            deflater_.emplace(kStreamedContentDeflateLevel,
+                              [this](std::string_view bytes) { file_.Append(bytes); });
         }
         deflater_->Write(Text);
         Text.clear();
