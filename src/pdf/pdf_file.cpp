@@ -61,12 +61,17 @@ void TPdfFile::Append(std::string_view data) {
     passed_ += static_cast<int64_t>(data.size());
 }
 
-int32_t TPdfFile::BeginObject() {
+int32_t TPdfFile::TakeNumber() {
     const int32_t n = Next;
     if (n <= 0 || static_cast<std::size_t>(n) >= Offsets.size()) throw EPDFError(kIndexingError);
+    ++Next;
+    return n;
+}
+
+int32_t TPdfFile::BeginObject() {
+    const int32_t n = TakeNumber();
     Offsets[n] = Position();
     ObjectLine(Buffer, n);
-    ++Next;
     return n;
 }
 
@@ -75,11 +80,9 @@ void TPdfFile::EndObject() {
 }
 
 void TPdfFile::EndStream(uint64_t size) {
-    const int32_t n = Next;
-    if (n <= 0 || static_cast<std::size_t>(n) >= Offsets.size()) throw EPDFError(kIndexingError);
     const int64_t start = Position();
+    const int32_t n = TakeNumber();
     Offsets[n] = start + static_cast<int64_t>(AppendStreamEnd(Buffer, n, size));
-    ++Next;
 }
 
 bool TPdfFile::Beside(std::size_t size) {
@@ -103,11 +106,8 @@ void TPdfFile::DeflateBody(std::string data, int level) {
         EndStream(Buffer.size() - start);
         return;
     }
-    const int32_t n = Next;
-    if (n <= 0 || static_cast<std::size_t>(n) >= Offsets.size()) throw EPDFError(kIndexingError);
     queue_->Push(std::move(data), level);
-    beside_.push_back({Buffer.size(), n});
-    ++Next;
+    beside_.push_back({Buffer.size(), TakeNumber()});
     while (SettleOldest(beside_.size() > kMaxBeside)) {
     }
 }

@@ -45,7 +45,8 @@ public:
 
     // The body of a stream object whose "stream" line is written, compressed from data, and the
     // end of that object and its separate length object (as EndStream writes them). Once a save has
-    // compressed 64 KB this way, the rest is compressed beside the writing, on a second processor.
+    // compressed 64 KB this way, or expects to, the rest is compressed beside the writing, on a second
+    // processor.
     void DeflateBody(std::string data, int level);
     // "endstream", "endobj", and the length object that follows a stream object: size.
     void EndStream(uint64_t size);
@@ -62,6 +63,7 @@ private:
         std::size_t At;       // where in Buffer the body goes
         int32_t LengthObject; // the object after it; later ones follow it in number
     };
+    int32_t TakeNumber(); // Next, checked against Offsets, and advances it
     bool SettleOldest(bool wait);
     bool Beside(std::size_t size);
 
